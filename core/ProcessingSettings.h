@@ -1,0 +1,35 @@
+// The one record through which the window and the audio code talk: the output folder, the run's
+// flags and the processing values.
+#pragma once
+
+#include "core/Utf16.h"
+
+#include <atomic>
+
+struct ProcessingSettings {
+    Utf16Char outputFolder[kTextCapacity] = {};
+    // Set by Stop on the user-interface thread while a worker polls it.
+    std::atomic<bool> cancelRequested{false};
+    // Written by the worker, read by the user-interface thread only after the worker has ended.
+    bool errorOccurred = false;
+    // Rewritten by the value boxes and check boxes during a run, read by the worker: each one whole.
+    std::atomic<float> gain{1.0f};
+    std::atomic<float> headThresholdDb{1.0f};
+    std::atomic<float> headMarginSec{0.0f};
+    std::atomic<float> tailThresholdDb{1.0f};
+    std::atomic<float> tailMarginSec{0.0f};
+
+    static ProcessingSettings& Instance();
+};
+
+static_assert(sizeof(std::atomic<bool>) == 1 && std::atomic<bool>::is_always_lock_free,
+              "cancelRequested is a one-byte lock-free flag");
+static_assert(sizeof(std::atomic<float>) == 4 && std::atomic<float>::is_always_lock_free,
+              "each processing value is a 32-bit lock-free atomic");
+
+// Fills out (kTextCapacity units) with outputFolder, or with the current directory when it is empty.
+// Returns false, with out empty, when neither fits.
+bool GetOutputFolder(const ProcessingSettings& settings, Utf16Char* out);
+
+// The per-file job: read, process, write. Its outcome is left in settings.errorOccurred.
+void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath);
