@@ -15,7 +15,7 @@ protected:
     TextboxInfo(HWND parent, ControlKind kind);
 };
 
-// Reads line 0 of an edit control into out (kTextCapacity units), terminated after the count the
-// control returns; the count is kept below the capacity so the terminator always fits.
-// Returns the number of units read.
-int ReadEditLine(HWND edit, wchar_t* out);
+// Reads a line (line 0 unless given) of an edit control into out (kTextCapacity units), terminated
+// after the count the control returns; the count is kept below the capacity so the terminator always
+// fits. Returns the number of units read.
+int ReadEditLine(HWND edit, wchar_t* out, int line = 0);

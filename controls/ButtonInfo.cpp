@@ -1,0 +1,54 @@
+// A push button; a click runs the batch or file-list command that its controlId names.
+#include "controls/ButtonInfo.h"
+
+#include "batch/BatchRun.h"
+#include "batch/FileListCommands.h"
+
+namespace {
+
+constexpr DWORD kPushButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+static_assert(kPushButtonStyle == 0x50010000, "push button style");
+
+}  // namespace
+
+ButtonInfo::ButtonInfo() : ButtonInfo(nullptr) {}
+
+ButtonInfo::ButtonInfo(HWND parent) : ButtonInfo(parent, ControlKind::Button) {}
+
+ButtonInfo::ButtonInfo(HWND parent, ControlKind kind) : ControlItem(parent, kind) {}
+
+void ButtonInfo::Create(int32_t id, int32_t x, int32_t y, int32_t width, int32_t height, const wchar_t* caption) {
+    controlId = id;
+    CreateControlWindow(0, L"BUTTON", caption, kPushButtonStyle, x, y, width, height);
+    SetFont(12, 400);
+}
+
+// The commands look up the controls they act on, so a button that was never registered does nothing.
+int ButtonInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
+    if (code != BN_CLICKED || registry == nullptr) {
+        return 0;
+    }
+    switch (controlId) {
+    case 102:
+        DeleteSelectedFiles();
+        break;
+    case 103:
+        DeleteAllFiles();
+        break;
+    case 104:
+        AddFiles(GetHandle());
+        break;
+    case 105:
+        ChooseOutputFolder(GetHandle());
+        break;
+    case 132:
+        StartRun();
+        break;
+    case 133:
+        StopRun();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
