@@ -1,0 +1,26 @@
+// A group box that routes the notifications of the controls inside it through GroupWindowProc.
+#include "controls/GroupInfo.h"
+
+#include "controls/GroupWindowProc.h"
+
+namespace {
+
+constexpr DWORD kGroupStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_GROUPBOX;
+
+}  // namespace
+
+GroupInfo::GroupInfo() : ControlItem(nullptr, ControlKind::Group) {}
+
+void GroupInfo::Create(int32_t id, int32_t x, int32_t y, int32_t width, int32_t height, const wchar_t* caption) {
+    controlId = id;
+    this->x = x;
+    this->y = y;
+    this->width = width;
+    this->height = height;
+    CreateControlWindow(0, L"BUTTON", caption, kGroupStyle, x, y, width, height);
+    // GroupWindowProc hands every message it does not handle to the button procedure kept here.
+    const LONG_PTR replaced =
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GroupWindowProc));
+    SetWindowLongPtrW(window, GWLP_USERDATA, replaced);
+    SetFont(12, 400);
+}
