@@ -6,8 +6,6 @@
 #include <vector>
 #include <string>
 
-class ButtonInfo;
-
 void DeleteSelectedFiles();
 void DeleteAllFiles();
 void AddFiles(HWND owner);

@@ -1,0 +1,275 @@
+// The Start and Stop commands: a run over the file list, one worker thread per file, while the
+// user-interface thread keeps dispatching messages.
+#include "batch/BatchRun.h"
+
+#include "controls/ControlRegistry.h"
+#include "controls/ListboxInfo.h"
+#include "controls/LogInfo.h"
+#include "controls/TextVolumeInfo.h"
+#include "controls/TextboxInfo.h"
+#include "core/ProcessingSettings.h"
+
+#include <process.h>
+
+#include <cwchar>
+
+namespace {
+
+constexpr int32_t kFileListId = 100;
+constexpr int32_t kOutputFolderId = 106;
+constexpr int32_t kLogId = 108;
+constexpr int32_t kVolumePercentId = 112;
+constexpr int32_t kHeadThresholdId = 120;
+constexpr int32_t kHeadMarginId = 123;
+constexpr int32_t kTailThresholdId = 127;
+constexpr int32_t kTailMarginId = 130;
+constexpr int32_t kStartId = 132;
+constexpr int32_t kStopId = 133;
+
+// The controls that could change the file list or the output folder while a worker reads them.
+constexpr int32_t kLockedIds[] = {kFileListId, 102, 103, 104, 105, kOutputFolderId, kStartId};
+
+constexpr wchar_t kStartLine[] = L"処理を開始します";
+constexpr wchar_t kErrorLine[] = L"処理中にエラーが発生しました";
+constexpr wchar_t kCompletedLine[] = L"処理が完了しました\n";
+constexpr wchar_t kInterruptedLine[] = L"処理が中断されました\n";
+constexpr wchar_t kFolderLineFormat[] = L"出力先: %ls";
+
+// Closing the main window during a run destroys every control window while the run still holds
+// the objects; such a control is treated as missing.
+template <class T>
+T* FindOpenControl(int32_t controlId) {
+    T* control = ControlRegistry::Instance().Find<T>(controlId);
+    if (control == nullptr || !IsWindow(control->GetHandle())) {
+        return nullptr;
+    }
+    return control;
+}
+
+void ReplaceLog(const wchar_t* text) {
+    if (LogInfo* log = FindOpenControl<LogInfo>(kLogId)) {
+        log->SetLogText(text, true);
+    }
+}
+
+void AppendLog(const wchar_t* text) {
+    if (LogInfo* log = FindOpenControl<LogInfo>(kLogId)) {
+        log->AppendLine(text, true);
+    }
+}
+
+void AppendFolderLine(const wchar_t* folder) {
+    wchar_t line[kTextCapacity] = {};
+    // The count leaves the last unit zero, so a line cut at the buffer's end stays terminated.
+    _snwprintf(line, kTextCapacity - 1, kFolderLineFormat, folder);
+    AppendLog(line);
+}
+
+const wchar_t* FileNameOf(const wchar_t* path) {
+    const wchar_t* backslash = std::wcsrchr(path, L'\\');
+    return backslash == nullptr ? path : backslash + 1;
+}
+
+// A value pair whose first box is missing or switched off by its check box counts as off.
+void CaptureTrim(int32_t thresholdId, int32_t marginId, std::atomic<float>& thresholdDb,
+                 std::atomic<float>& marginSec) {
+    ControlRegistry& registry = ControlRegistry::Instance();
+    const TextVolumeInfo* threshold = registry.Find<TextVolumeInfo>(thresholdId);
+    if (threshold == nullptr || !threshold->IsEnabled()) {
+        thresholdDb = 0.0f;
+        marginSec = 0.0f;
+        return;
+    }
+    const TextVolumeInfo* margin = registry.Find<TextVolumeInfo>(marginId);
+    thresholdDb = threshold->GetValue();
+    marginSec = margin == nullptr ? 0.0f : margin->GetValue();
+}
+
+// The folder box as the run sees it: the text, cut to the buffer for showing, and whether it fits
+// whole.
+struct FolderText {
+    wchar_t text[kTextCapacity] = {};
+    bool fits = true;
+};
+
+// A text that does not fit whole is refused rather than cut: a cut path names another folder.
+FolderText CaptureOutputFolder(ProcessingSettings& settings) {
+    FolderText folder;
+    const TextboxInfo* box = ControlRegistry::Instance().Find<TextboxInfo>(kOutputFolderId);
+    if (box == nullptr) {
+        return folder;
+    }
+    ReadEditLine(box->GetHandle(), folder.text);
+    folder.fits = GetWindowTextLengthW(box->GetHandle()) < static_cast<int>(kTextCapacity);
+    if (folder.fits) {
+        Utf16Copy(settings.outputFolder, kTextCapacity, folder.text);
+    }
+    return folder;
+}
+
+// Owns a worker's handle, so it is closed before the next worker starts.
+class ThreadHandle {
+public:
+    explicit ThreadHandle(HANDLE handle) : handle(handle) {}
+    ~ThreadHandle() {
+        if (handle != nullptr) {
+            CloseHandle(handle);
+        }
+    }
+    ThreadHandle(const ThreadHandle&) = delete;
+    ThreadHandle& operator=(const ThreadHandle&) = delete;
+
+    HANDLE Get() const { return handle; }
+
+private:
+    HANDLE handle;
+};
+
+// The worker reads the list's own copy of the path; the list is locked until the worker has ended.
+HANDLE StartWorker(const wchar_t* path) {
+    const uintptr_t thread = _beginthreadex(nullptr, 0, FileThreadProc, const_cast<wchar_t*>(path), 0, nullptr);
+    return reinterpret_cast<HANDLE>(thread);
+}
+
+// Busy-polls so that painting, Stop and the value boxes stay live while the file is processed.
+void WaitWhilePumping(HANDLE thread) {
+    while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+        PumpMessage();
+    }
+}
+
+// Returns false when no worker could be started for the file.
+bool ProcessOnWorker(const wchar_t* path) {
+    ThreadHandle worker(StartWorker(path));
+    if (worker.Get() == nullptr) {
+        return false;
+    }
+    WaitWhilePumping(worker.Get());
+    return true;
+}
+
+// The file's own failure is read only after its worker has ended.
+void ProcessListedFile(ProcessingSettings& settings, const wchar_t* path, bool folderFits) {
+    AppendLog(FileNameOf(path));
+    const bool processed = folderFits && ProcessOnWorker(path);
+    if (!processed || settings.errorOccurred) {
+        AppendLog(kErrorLine);
+    }
+}
+
+// A closed window ends the run like Stop; its quit message may not have reached the pump yet.
+bool RunCancelled(const ProcessingSettings& settings, const ListboxInfo& list) {
+    return settings.cancelRequested || !IsWindow(list.GetHandle());
+}
+
+void ProcessListedFiles(ProcessingSettings& settings, bool folderFits) {
+    const ListboxInfo* list = ControlRegistry::Instance().Find<ListboxInfo>(kFileListId);
+    if (list == nullptr) {
+        return;
+    }
+    // Files added during the run wait for the next one.
+    const int32_t count = list->GetCount();
+    for (int32_t i = 0; i < count; ++i) {
+        ProcessListedFile(settings, list->GetItem(i), folderFits);
+        if (RunCancelled(settings, *list)) {
+            break;
+        }
+    }
+}
+
+void LogOutcome(const ProcessingSettings& settings, const FolderText& folder) {
+    AppendLog(settings.cancelRequested ? kInterruptedLine : kCompletedLine);
+    if (!folder.fits) {
+        AppendFolderLine(folder.text);
+        return;
+    }
+    wchar_t outputFolder[kTextCapacity] = {};
+    GetOutputFolder(settings, outputFolder);
+    AppendFolderLine(outputFolder);
+}
+
+void SetControlsLocked(bool locked) {
+    for (const int32_t controlId : kLockedIds) {
+        if (ControlItem* control = FindOpenControl<ControlItem>(controlId)) {
+            control->SetEnabled(!locked);
+            EnableWindow(control->GetHandle(), locked ? FALSE : TRUE);
+        }
+    }
+    if (ControlItem* stop = FindOpenControl<ControlItem>(kStopId)) {
+        ShowWindow(stop->GetHandle(), locked ? SW_SHOW : SW_HIDE);
+    }
+}
+
+// A Start click queued before Start was disabled must not begin a second run inside this one.
+bool RunInProgress() {
+    const ControlItem* start = ControlRegistry::Instance().FindByControlId(kStartId);
+    return start != nullptr && !start->IsEnabled();
+}
+
+}  // namespace
+
+void StartRun() {
+    if (RunInProgress()) {
+        return;
+    }
+    ProcessingSettings& settings = ProcessingSettings::Instance();
+    CaptureSettings();
+    const FolderText folder = CaptureOutputFolder(settings);
+    ReplaceLog(kStartLine);
+    LockControls();
+    ProcessListedFiles(settings, folder.fits);
+    UnlockControls();
+    LogOutcome(settings, folder);
+    settings.cancelRequested = false;
+}
+
+void StopRun() {
+    ProcessingSettings::Instance().cancelRequested = true;
+}
+
+void CaptureSettings() {
+    ProcessingSettings& settings = ProcessingSettings::Instance();
+    const TextVolumeInfo* volume = ControlRegistry::Instance().Find<TextVolumeInfo>(kVolumePercentId);
+    if (volume != nullptr && volume->IsEnabled()) {
+        settings.gain = static_cast<float>(volume->GetValue() / 100.0);
+    } else {
+        settings.gain = 1.0f;
+    }
+    CaptureTrim(kHeadThresholdId, kHeadMarginId, settings.headThresholdDb, settings.headMarginSec);
+    CaptureTrim(kTailThresholdId, kTailMarginId, settings.tailThresholdDb, settings.tailMarginSec);
+}
+
+void LockControls() {
+    SetControlsLocked(true);
+}
+
+void UnlockControls() {
+    SetControlsLocked(false);
+}
+
+void PumpMessage() {
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        return;
+    }
+    if (message.message == WM_QUIT) {
+        // The window was closed during a run: the message loop must still see the quit, and the run
+        // ends after the file in progress.
+        StopRun();
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+unsigned __stdcall FileThreadProc(void* path) {
+    ProcessingSettings& settings = ProcessingSettings::Instance();
+    try {
+        ProcessFile(settings, static_cast<const Utf16Char*>(path));
+    } catch (...) {
+        // Nothing may unwind out of a thread entry; the file is reported like any other failure.
+        settings.errorOccurred = true;
+    }
+    return 0;
+}
