@@ -1,0 +1,121 @@
+// The file services on POSIX systems; paths are converted from UTF-16 to UTF-8 here.
+#include "core/FileService.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+namespace {
+
+int AsDescriptor(std::intptr_t native) { return static_cast<int>(native); }
+
+FileHandle Wrap(int descriptor) {
+    return descriptor < 0 ? FileHandle() : FileHandle(static_cast<std::intptr_t>(descriptor));
+}
+
+// Some systems refuse single transfers of 2 GiB or more.
+constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
+
+}  // namespace
+
+FileHandle::~FileHandle() { Close(); }
+
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : native_(std::exchange(other.native_, kInvalid)) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        Close();
+        native_ = std::exchange(other.native_, kInvalid);
+    }
+    return *this;
+}
+
+bool FileHandle::Close() {
+    if (!IsOpen()) {
+        return true;
+    }
+    // Not retried on EINTR: the descriptor is released either way on Linux.
+    return close(AsDescriptor(std::exchange(native_, kInvalid))) == 0;
+}
+
+namespace fileservice {
+
+FileHandle OpenForReading(const Utf16Char* path) {
+    return Wrap(open(Utf8FromUtf16(path).c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+bool SizeOf(const FileHandle& file, std::uint64_t& size) {
+    struct stat status {};
+    if (fstat(AsDescriptor(file.Native()), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return false;
+    }
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
+    auto* next = static_cast<unsigned char*>(buffer);
+    while (count > 0) {
+        const ssize_t got = read(AsDescriptor(file.Native()), next, std::min(count, kLargestTransfer));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        next += got;
+        count -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+FileHandle CreateForWriting(const Utf16Char* path) {
+    return Wrap(open(Utf8FromUtf16(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+}
+
+bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
+    const auto* next = static_cast<const unsigned char*>(data);
+    while (count > 0) {
+        const ssize_t written =
+            write(AsDescriptor(file.Native()), next, std::min(count, kLargestTransfer));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        next += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool FlushToDisk(const FileHandle& file) { return fsync(AsDescriptor(file.Native())) == 0; }
+
+bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
+    return std::rename(Utf8FromUtf16(source).c_str(), Utf8FromUtf16(target).c_str()) == 0;
+}
+
+bool RemoveFileAt(const Utf16Char* path) { return unlink(Utf8FromUtf16(path).c_str()) == 0; }
+
+bool CurrentFolder(Utf16Char* out, std::size_t capacity) {
+    std::string folder(4096, '\0');
+    while (getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) {
+            out[0] = 0;
+            return false;
+        }
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(folder.find('\0'));
+    return Utf16Copy(out, capacity, Utf16FromUtf8(folder).c_str());
+}
+
+}  // namespace fileservice

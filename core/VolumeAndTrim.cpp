@@ -1,0 +1,333 @@
+// Volume change and silence trimming of the first "data" chunk, one sample coding at a time.
+#include "core/VolumeAndTrim.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Samples processed between two looks at the cancel flag: small enough for a prompt stop, large
+// enough that the gain loop runs vectorised in between.
+constexpr std::size_t kSamplesPerBlock = 4096;
+
+constexpr std::uint16_t kIntegerPcm = 1;
+constexpr std::uint16_t kIeeeFloat = 3;
+
+// The product truncated toward zero and clamped to the coding's range. The clamp comes first so
+// that the conversion is always defined; a NaN product (a NaN gain, or an infinite one times a
+// silent sample) stores silence.
+std::int32_t TruncateClamped(double product, double lowest, double highest) {
+    const double defined = product != product ? 0.0 : product;
+    return static_cast<std::int32_t>(std::min(std::max(defined, lowest), highest));
+}
+
+std::uint32_t LoadLe32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+void StoreLe32(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+    p[2] = static_cast<std::uint8_t>(value >> 16);
+    p[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+// Each coding knows its width, its silence byte, how to scale a run of samples in place and the
+// level of one stored sample.
+struct Unsigned8 {
+    static constexpr std::size_t kBytes = 1;
+    static constexpr std::uint8_t kSilence = 0x80;
+
+    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const double product = (p[i] - 128) * gain;
+            p[i] = static_cast<std::uint8_t>(TruncateClamped(product, -128.0, 127.0) + 128);
+        }
+    }
+    static float Level(const std::uint8_t* p, std::size_t i) {
+        return static_cast<float>(std::abs(p[i] - 128) * 0.0078125);
+    }
+};
+
+struct Signed16 {
+    static constexpr std::size_t kBytes = 2;
+    static constexpr std::uint8_t kSilence = 0;
+
+    static std::int16_t Load(const std::uint8_t* p, std::size_t i) {
+        return static_cast<std::int16_t>(p[2 * i] | p[2 * i + 1] << 8);
+    }
+    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const double product = Load(p, i) * gain;
+            const auto stored = static_cast<std::uint16_t>(TruncateClamped(product, -32768.0, 32767.0));
+            p[2 * i] = static_cast<std::uint8_t>(stored);
+            p[2 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
+        }
+    }
+    static float Level(const std::uint8_t* p, std::size_t i) {
+        return static_cast<float>(std::abs(Load(p, i)) * 0.000030517578125);
+    }
+};
+
+struct Signed24 {
+    static constexpr std::size_t kBytes = 3;
+    static constexpr std::uint8_t kSilence = 0;
+
+    static std::int32_t Load(const std::uint8_t* p, std::size_t i) {
+        const std::int32_t raw = p[3 * i] | p[3 * i + 1] << 8 | p[3 * i + 2] << 16;
+        return (raw ^ 0x800000) - 0x800000;
+    }
+    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const double product = Load(p, i) * gain;
+            const auto stored = static_cast<std::uint32_t>(TruncateClamped(product, -8388608.0, 8388607.0));
+            p[3 * i] = static_cast<std::uint8_t>(stored);
+            p[3 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
+            p[3 * i + 2] = static_cast<std::uint8_t>(stored >> 16);
+        }
+    }
+    static float Level(const std::uint8_t* p, std::size_t i) {
+        return static_cast<float>(std::abs(Load(p, i)) / 8388607.0);
+    }
+};
+
+struct Signed32 {
+    static constexpr std::size_t kBytes = 4;
+    static constexpr std::uint8_t kSilence = 0;
+
+    static std::int32_t Load(const std::uint8_t* p, std::size_t i) {
+        return static_cast<std::int32_t>(LoadLe32(p + 4 * i));
+    }
+    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const double product = Load(p, i) * gain;
+            StoreLe32(p + 4 * i, static_cast<std::uint32_t>(
+                                     TruncateClamped(product, -2147483648.0, 2147483647.0)));
+        }
+    }
+    static float Level(const std::uint8_t* p, std::size_t i) {
+        // In double: the magnitude of the lowest value does not fit in 32 bits.
+        return static_cast<float>(std::fabs(static_cast<double>(Load(p, i))) / 2147483647.0);
+    }
+};
+
+struct Float32 {
+    static constexpr std::size_t kBytes = 4;
+    static constexpr std::uint8_t kSilence = 0;
+
+    static float Load(const std::uint8_t* p, std::size_t i) {
+        const std::uint32_t bits = LoadLe32(p + 4 * i);
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto value = static_cast<float>(Load(p, i) * gain);
+            std::uint32_t bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            StoreLe32(p + 4 * i, bits);
+        }
+    }
+    static float Level(const std::uint8_t* p, std::size_t i) { return std::fabs(Load(p, i)); }
+};
+
+// The samples of the chunk: `count` whole samples, of which the first `framed` form whole frames.
+struct SampleSpan {
+    std::uint8_t* data;
+    std::size_t count;
+    std::size_t framed;
+    std::size_t channels;
+};
+
+// Index of the first sample louder than `threshold` among the framed ones, or `framed` if none.
+// A NaN level is never louder.
+template <class Coding>
+std::size_t FirstLoud(const SampleSpan& span, float threshold) {
+    std::size_t i = 0;
+    while (i < span.framed && !(Coding::Level(span.data, i) > threshold)) {
+        ++i;
+    }
+    return i;
+}
+
+// Index of the last sample louder than `threshold` among the framed ones, or `framed` if none.
+template <class Coding>
+std::size_t LastLoud(const SampleSpan& span, float threshold) {
+    for (std::size_t i = span.framed; i > 0; --i) {
+        if (Coding::Level(span.data, i - 1) > threshold) {
+            return i - 1;
+        }
+    }
+    return span.framed;
+}
+
+template <class Coding>
+bool ScaleAll(const SampleSpan& span, double gain, const std::atomic<bool>& cancelRequested) {
+    for (std::size_t first = 0; first < span.count; first += kSamplesPerBlock) {
+        if (cancelRequested.load(std::memory_order_relaxed)) {
+            return false;
+        }
+        Coding::Scale(span.data + first * Coding::kBytes,
+                      std::min(kSamplesPerBlock, span.count - first), gain);
+    }
+    return true;
+}
+
+// The kept whole frames, [first, end).
+struct FrameRange {
+    std::size_t first;
+    std::size_t end;
+};
+
+// A threshold of 1.0 or more keeps its end; so does one that no sample exceeds.
+template <class Coding>
+FrameRange KeptFrames(const SampleSpan& span, float headLinear, float tailLinear) {
+    const std::size_t frames = span.framed / span.channels;
+    FrameRange kept{0, frames};
+    if (headLinear < 1.0f) {
+        const std::size_t head = FirstLoud<Coding>(span, headLinear);
+        if (head < span.framed) {
+            kept.first = head / span.channels;
+        }
+    }
+    if (tailLinear < 1.0f) {
+        const std::size_t tail = LastLoud<Coding>(span, tailLinear);
+        if (tail < span.framed) {
+            kept.end = tail / span.channels + 1;
+        }
+    }
+    return kept;
+}
+
+// Whole frames of silence for a margin. Negative and NaN margins add none; false when the
+// margin alone could not fit in a chunk.
+bool MarginFrames(std::uint32_t byteRate, std::size_t frameBytes, float marginSec,
+                  std::uint64_t& frames) {
+    const double exact = static_cast<double>(static_cast<float>(byteRate)) * marginSec /
+                         static_cast<double>(static_cast<float>(frameBytes));
+    frames = 0;
+    if (!(exact > 0.0)) {
+        return true;
+    }
+    if (exact >= 4294967296.0) {
+        return false;
+    }
+    frames = static_cast<std::uint64_t>(exact);
+    return true;
+}
+
+// Replaces the chunk's contents with head silence, the kept bytes and tail silence. The old
+// array is reused when the result fits in it, so a plain cut costs one memmove.
+bool Rebuild(ChunkInfo& chunk, std::size_t keptOffset, std::uint64_t keptBytes,
+             std::uint64_t headBytes, std::uint64_t tailBytes, std::uint8_t silence) {
+    const std::uint64_t newSize = headBytes + keptBytes + tailBytes;
+    if (newSize > std::numeric_limits<std::uint32_t>::max() ||
+        newSize > std::numeric_limits<std::size_t>::max()) {
+        return false;
+    }
+    if (newSize <= chunk.data.Capacity()) {
+        std::uint8_t* data = chunk.data.Data();
+        std::memmove(data + headBytes, data + keptOffset, keptBytes);
+        std::memset(data, silence, headBytes);
+        std::memset(data + headBytes + keptBytes, silence, tailBytes);
+    } else {
+        ByteBuffer fresh;
+        if (!fresh.Allocate(static_cast<std::size_t>(newSize))) {
+            return false;
+        }
+        std::uint8_t* data = fresh.Data();
+        std::memset(data, silence, headBytes);
+        std::memcpy(data + headBytes, chunk.data.Data() + keptOffset, keptBytes);
+        std::memset(data + headBytes + keptBytes, silence, tailBytes);
+        chunk.data = std::move(fresh);
+    }
+    chunk.size = static_cast<std::uint32_t>(newSize);
+    return true;
+}
+
+struct TrimRequest {
+    double gain;
+    float headLinear;
+    float tailLinear;
+    float headMarginSec;
+    float tailMarginSec;
+};
+
+template <class Coding>
+TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimRequest& request,
+                    const std::atomic<bool>& cancelRequested) {
+    const std::size_t channels = format.channels;
+    const std::size_t samples = chunk.size / Coding::kBytes;
+    const SampleSpan span{chunk.data.Data(), samples, samples / channels * channels, channels};
+    if (!ScaleAll<Coding>(span, request.gain, cancelRequested)) {
+        return TrimOutcome::Cancelled;
+    }
+    const std::size_t frames = span.framed / channels;
+    const FrameRange kept = KeptFrames<Coding>(span, request.headLinear, request.tailLinear);
+    if (kept.first == 0 && kept.end == frames) {
+        // Nothing cut: a partial last frame stays, and no margins are added.
+        return TrimOutcome::Done;
+    }
+    const std::size_t frameBytes = Coding::kBytes * channels;
+    std::uint64_t headFrames = 0;
+    std::uint64_t tailFrames = 0;
+    if (!MarginFrames(format.byteRate, frameBytes, request.headMarginSec, headFrames) ||
+        !MarginFrames(format.byteRate, frameBytes, request.tailMarginSec, tailFrames)) {
+        return TrimOutcome::Failed;
+    }
+    const bool rebuilt = Rebuild(chunk, kept.first * frameBytes,
+                                 std::uint64_t{kept.end - kept.first} * frameBytes,
+                                 headFrames * frameBytes, tailFrames * frameBytes, Coding::kSilence);
+    return rebuilt ? TrimOutcome::Done : TrimOutcome::Failed;
+}
+
+std::shared_ptr<ChunkInfo> FirstDataChunk(const WaveFile& wave) {
+    for (const auto& chunk : wave.chunks) {
+        if (chunk->HasId("data")) {
+            return chunk;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+float LinearFromDb(float db) {
+    const auto exponent = static_cast<float>(db / 20.0);
+    return static_cast<float>(std::pow(10.0, static_cast<double>(exponent)));
+}
+
+TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, float tailLinear,
+                               float headMarginSec, float tailMarginSec,
+                               const std::atomic<bool>& cancelRequested) {
+    const std::shared_ptr<ChunkInfo> chunk = FirstDataChunk(wave);
+    const WaveFormat& format = wave.format;
+    if (!chunk || format.channels == 0) {
+        return TrimOutcome::Done;
+    }
+    const TrimRequest request{gain, headLinear, tailLinear, headMarginSec, tailMarginSec};
+    if (format.formatTag == kIeeeFloat) {
+        return format.bitsPerSample == 32
+                   ? Process<Float32>(*chunk, format, request, cancelRequested)
+                   : TrimOutcome::Done;
+    }
+    if (format.formatTag != kIntegerPcm) {
+        return TrimOutcome::Done;
+    }
+    switch (format.bitsPerSample) {
+        case 8:
+            return Process<Unsigned8>(*chunk, format, request, cancelRequested);
+        case 16:
+            return Process<Signed16>(*chunk, format, request, cancelRequested);
+        case 24:
+            return Process<Signed24>(*chunk, format, request, cancelRequested);
+        case 32:
+            return Process<Signed32>(*chunk, format, request, cancelRequested);
+        default:
+            return TrimOutcome::Done;
+    }
+}

@@ -1,0 +1,28 @@
+// The signal processing: volume change of the first "data" chunk and trimming of its silent
+// head and tail.
+#pragma once
+
+#include "core/WaveFile.h"
+
+#include <atomic>
+
+enum class TrimOutcome {
+    // Processed, or left as it was because there was nothing this routine can work on.
+    Done,
+    // Stopped part-way through: the samples are half processed and must not be written.
+    Cancelled,
+    // The rebuilt chunk would not fit in 32 bits, or memory ran short.
+    Failed,
+};
+
+// A threshold in dB as a linear amplitude, 10^(dB/20), with the roundings to float that decide
+// which levels count as silence.
+float LinearFromDb(float db);
+
+// Multiplies every sample by `gain`, then cuts the chunk to the whole frames from the first one
+// louder than `headLinear` to the last one louder than `tailLinear` (a threshold of 1.0 or more
+// keeps that end) and, when that shortened it, surrounds it with the margins of silence.
+// `cancelRequested` is polled between blocks of samples.
+TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, float tailLinear,
+                               float headMarginSec, float tailMarginSec,
+                               const std::atomic<bool>& cancelRequested);
