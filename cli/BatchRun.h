@@ -1,0 +1,12 @@
+// A batch run from the command line: every file through the per-file job on a worker thread, in the
+// given order, logged with the window's texts, with Ctrl+C acting as Stop.
+#pragma once
+
+#include "cli/CommandLine.h"
+#include "cli/RunReport.h"
+#include "core/Utf16.h"
+
+#include <vector>
+
+// Returns the exit status of the run.
+int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& files, RunReport& report);

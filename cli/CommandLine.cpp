@@ -1,0 +1,258 @@
+// Parses the options and file names of palvotrix-cli.
+#include "cli/CommandLine.h"
+
+#include "cli/ValueBox.h"
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <system_error>
+
+const char kUsageText[] =
+    "Usage: palvotrix-cli [options] FILE...\n"
+    "Processes WAV files in the given order and writes each, under its own name, into the output\n"
+    "folder. The run's log goes to standard output.\n"
+    "\n"
+    "  -o, --output DIR       output folder (default: the current directory)\n"
+    "      --volume PERCENT   change the volume, 10 to 1000 (default: unchanged)\n"
+    "      --volume-db DB     the same as a level in dB, -20 to 20\n"
+    "      --head-threshold DB  trim silence at the head below this level, -96 to -12\n"
+    "      --head-margin SEC  silence put before the kept audio, -20 to 20 (default 0;\n"
+    "                         only with --head-threshold)\n"
+    "      --tail-threshold DB  trim silence at the tail below this level, -96 to -12\n"
+    "      --tail-margin SEC  silence put after the kept audio, -20 to 20 (default 0;\n"
+    "                         only with --tail-threshold)\n"
+    "  -h, --help             show this text\n"
+    "      --version          show the version\n"
+    "\n"
+    "Values outside a range are clamped to it; all are rounded to two decimals. Of --volume and\n"
+    "--volume-db the last one given counts. Ctrl+C ends the run after the file in progress.\n"
+    "\n"
+    "Exit status: 0 every file processed, 1 a file failed, 2 a wrong argument, 130 interrupted.\n";
+
+namespace {
+
+enum class OptionId { Output, Volume, VolumeDb, HeadThreshold, HeadMargin, TailThreshold, TailMargin, Help, Version };
+
+struct OptionSpec {
+    OptionId id;
+    std::string_view longName;
+    std::string_view shortName;  // empty: none
+    bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {OptionId::Output, "--output", "-o", true},
+    {OptionId::Volume, "--volume", "", true},
+    {OptionId::VolumeDb, "--volume-db", "", true},
+    {OptionId::HeadThreshold, "--head-threshold", "", true},
+    {OptionId::HeadMargin, "--head-margin", "", true},
+    {OptionId::TailThreshold, "--tail-threshold", "", true},
+    {OptionId::TailMargin, "--tail-margin", "", true},
+    {OptionId::Help, "--help", "-h", false},
+    {OptionId::Version, "--version", "", false},
+};
+
+// The window's value boxes as the options have set them; an unset box belongs to an unticked group.
+struct Boxes {
+    std::optional<float> percent;
+    std::optional<float> headThresholdDb;
+    std::optional<float> headMarginSec;
+    std::optional<float> tailThresholdDb;
+    std::optional<float> tailMarginSec;
+};
+
+Utf16String Utf16FromPath(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    return path.wstring();
+#else
+    return path.u16string();
+#endif
+}
+
+class Parser {
+public:
+    explicit Parser(const std::vector<Utf16String>& arguments) : arguments_(arguments) {}
+
+    CommandLine Parse()
+    {
+        while (next_ < arguments_.size() && result_.action == CommandLine::Action::Run) {
+            const Utf16String& argument = arguments_[next_++];
+            const std::string text = Utf8FromUtf16(argument.c_str());
+            if (optionsEnded_ || text.size() < 2 || text[0] != '-') {
+                AddFile(argument, text);
+            } else if (text == "--") {
+                optionsEnded_ = true;
+            } else {
+                ParseOption(text);
+            }
+        }
+        if (result_.action == CommandLine::Action::Run) {
+            SettingsFromBoxes();
+        }
+        return std::move(result_);
+    }
+
+private:
+    void Reject(std::string error)
+    {
+        result_.action = CommandLine::Action::Reject;
+        result_.error = std::move(error);
+    }
+
+    void ParseOption(const std::string& text)
+    {
+        for (const OptionSpec& option : kOptions) {
+            std::optional<std::string> attached;
+            if (Matches(option, text, attached)) {
+                Apply(option, attached);
+                return;
+            }
+        }
+        Reject("unknown option '" + text + "'");
+    }
+
+    // Takes "--name", "--name=value", "-o" and "-ovalue"; `attached` receives a value given inline.
+    static bool Matches(const OptionSpec& option, const std::string& text, std::optional<std::string>& attached)
+    {
+        const std::string_view argument(text);
+        if (argument == option.longName || argument == option.shortName) {
+            return true;
+        }
+        const std::size_t longLength = option.longName.size();
+        if (argument.size() > longLength && argument.substr(0, longLength) == option.longName
+            && argument[longLength] == '=') {
+            attached = text.substr(longLength + 1);
+            return true;
+        }
+        if (option.takesValue && !option.shortName.empty()
+            && argument.substr(0, option.shortName.size()) == option.shortName) {
+            attached = text.substr(option.shortName.size());
+            return true;
+        }
+        return false;
+    }
+
+    void Apply(const OptionSpec& option, std::optional<std::string> attached)
+    {
+        const std::string name(option.longName);
+        if (!option.takesValue) {
+            if (attached) {
+                Reject("option '" + name + "' takes no value");
+            } else {
+                result_.action = option.id == OptionId::Help ? CommandLine::Action::ShowHelp
+                                                             : CommandLine::Action::ShowVersion;
+            }
+            return;
+        }
+        // The value of -o may begin with '-' and is taken as it stands, in UTF-16.
+        Utf16String value;
+        if (attached) {
+            value = Utf16FromUtf8(*attached);
+        } else if (next_ < arguments_.size()) {
+            value = arguments_[next_++];
+        } else {
+            Reject("option '" + name + "' needs a value");
+            return;
+        }
+        if (option.id == OptionId::Output) {
+            SetOutputFolder(value);
+        } else {
+            SetNumber(option, Utf8FromUtf16(value.c_str()));
+        }
+    }
+
+    void SetOutputFolder(const Utf16String& folder)
+    {
+        if (folder.size() >= kTextCapacity) {
+            Reject("output folder too long (" + std::to_string(kTextCapacity - 1) + " characters at most)");
+            return;
+        }
+        result_.settings.outputFolder = folder;
+    }
+
+    void SetNumber(const OptionSpec& option, const std::string& text)
+    {
+        const std::optional<float> number = ParseNumber(text);
+        if (!number) {
+            Reject("option '" + std::string(option.longName) + "': '" + text + "' is not a number");
+            return;
+        }
+        switch (option.id) {
+        case OptionId::Volume:
+            boxes_.percent = BoxValue(*number, kPercentRange);
+            break;
+        case OptionId::VolumeDb:
+            boxes_.percent = PercentFromVolumeDb(BoxValue(*number, kVolumeDbRange));
+            break;
+        case OptionId::HeadThreshold:
+            boxes_.headThresholdDb = BoxValue(*number, kThresholdDbRange);
+            break;
+        case OptionId::HeadMargin:
+            boxes_.headMarginSec = BoxValue(*number, kMarginSecRange);
+            break;
+        case OptionId::TailThreshold:
+            boxes_.tailThresholdDb = BoxValue(*number, kThresholdDbRange);
+            break;
+        case OptionId::TailMargin:
+            boxes_.tailMarginSec = BoxValue(*number, kMarginSecRange);
+            break;
+        case OptionId::Output:
+        case OptionId::Help:
+        case OptionId::Version:
+            break;
+        }
+    }
+
+    void AddFile(const Utf16String& argument, const std::string& text)
+    {
+        if (argument.empty()) {
+            Reject("an empty file name was given");
+            return;
+        }
+        // The file name logged and written is what follows the last separator, so every path gets one.
+        std::error_code error;
+        std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(argument), error);
+        if (error) {
+            Reject("cannot locate '" + text + "': " + error.message());
+            return;
+        }
+        Utf16String absolute = Utf16FromPath(path.make_preferred());
+        if (absolute.size() >= kTextCapacity) {
+            Reject("path too long (" + std::to_string(kTextCapacity - 1) + " characters at most): '" + text + "'");
+            return;
+        }
+        result_.files.push_back(std::move(absolute));
+    }
+
+    void SettingsFromBoxes()
+    {
+        RunSettings& settings = result_.settings;
+        if (boxes_.percent) {
+            settings.gain = GainFromPercent(*boxes_.percent);
+        }
+        // A margin without its threshold is a value in a disabled box: the run does not see it.
+        if (boxes_.headThresholdDb) {
+            settings.headThresholdDb = *boxes_.headThresholdDb;
+            settings.headMarginSec = boxes_.headMarginSec.value_or(0.0f);
+        }
+        if (boxes_.tailThresholdDb) {
+            settings.tailThresholdDb = *boxes_.tailThresholdDb;
+            settings.tailMarginSec = boxes_.tailMarginSec.value_or(0.0f);
+        }
+    }
+
+    const std::vector<Utf16String>& arguments_;
+    std::size_t next_ = 0;
+    bool optionsEnded_ = false;
+    Boxes boxes_;
+    CommandLine result_;
+};
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<Utf16String>& arguments)
+{
+    return Parser(arguments).Parse();
+}

@@ -1,0 +1,26 @@
+// What palvotrix-cli needs of the operating system beyond the core: the console's encoding, whether
+// standard error can show a progress line, and Ctrl+C. One implementation per platform.
+#pragma once
+
+// For as long as it lives, a console shows UTF-8 output (Windows) and standard error is known to
+// redraw a line in place, or not.
+class ConsoleSession {
+public:
+    ConsoleSession();
+    ~ConsoleSession();
+    ConsoleSession(const ConsoleSession&) = delete;
+    ConsoleSession& operator=(const ConsoleSession&) = delete;
+
+    bool CanShowProgress() const { return canShowProgress_; }
+
+private:
+    bool canShowProgress_ = false;
+#ifdef _WIN32
+    unsigned previousOutputCodePage_ = 0;
+    unsigned long previousErrorMode_ = 0;
+#endif
+};
+
+// From now on Ctrl+C only raises a flag, which the run polls; nothing else reacts to it.
+void CatchInterrupts();
+bool InterruptRequested();

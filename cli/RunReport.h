@@ -1,0 +1,23 @@
+// The run as the user sees it: the log on standard output, one line per entry, and, where standard
+// error is a terminal, a line there naming the file in progress.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class RunReport {
+public:
+    explicit RunReport(bool showProgress) : showProgress_(showProgress) {}
+    ~RunReport();
+    RunReport(const RunReport&) = delete;
+    RunReport& operator=(const RunReport&) = delete;
+
+    void Line(const std::string& text);
+    void Progress(std::size_t number, std::size_t count, const std::string& name);
+
+private:
+    void ClearProgress();
+
+    bool showProgress_;
+    bool progressVisible_ = false;
+};

@@ -1,0 +1,53 @@
+// Clamping, two-decimal rounding and the percent/dB link of the window's value boxes.
+#include "cli/ValueBox.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <system_error>
+
+std::optional<float> ParseNumber(std::string_view text)
+{
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-') {
+        text.remove_prefix(1);
+    }
+    // from_chars would take "inf", "nan" and hexadecimal digits; none of them is a number a box shows.
+    const bool decimal = !text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string_view::npos;
+    float value = 0.0f;
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, value, std::chars_format::general);
+    if (!decimal || error != std::errc() || rest != end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+float BoxValue(float value, ValueRange range)
+{
+    if (value < range.minimum) {
+        value = range.minimum;
+    }
+    if (value > range.maximum) {
+        value = range.maximum;
+    }
+    // The box's own formatting, so that a value halfway between two hundredths goes the same way.
+    char shown[32];
+    const int length = std::snprintf(shown, sizeof shown, "%.2f", static_cast<double>(value));
+    float readBack = 0.0f;
+    std::from_chars(shown, shown + length, readBack);
+    return readBack;
+}
+
+float PercentFromVolumeDb(float shownDb)
+{
+    // Each step is kept in single precision, as the box computes it.
+    const float exponent = shownDb / 20.0f;
+    const float factor = std::pow(10.0f, exponent);
+    const float percent = factor * 100.0f;
+    return BoxValue(percent, kPercentRange);
+}
+
+float GainFromPercent(float shownPercent)
+{
+    return static_cast<float>(shownPercent / 100.0);
+}
