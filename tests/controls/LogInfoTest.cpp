@@ -1,0 +1,84 @@
+// The run log: lines appended after the text already shown, bounded by the control's text limit.
+#include "controls/LogInfo.h"
+
+#include "ControlTestHelpers.h"
+#include "support/TestWindow.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class LogInfoTest : public ::testing::Test {
+protected:
+    LogInfoTest() { log->Create(108, 0, 0, 295, 160, L""); }
+
+    std::wstring Text() const { return WindowText(log->GetHandle()); }
+    void SetLimit(WPARAM limit) { SendMessageW(log->GetHandle(), EM_SETLIMITTEXT, limit, 0); }
+
+    TestWindow mainWindow;
+    std::shared_ptr<LogInfo> log = std::make_shared<LogInfo>();
+};
+
+TEST_F(LogInfoTest, AppendedTextStartsALineOfItsOwn) {
+    log->SetLogText(L"x", false);
+
+    log->AppendLine(L"a", false);
+    log->AppendLine(L"b", true);
+
+    EXPECT_EQ(Text(), L"x\r\na\r\nb");
+}
+
+TEST_F(LogInfoTest, AppendingToAnEmptyLogLeavesAnEmptyFirstLine) {
+    log->AppendLine(L"a", false);
+
+    EXPECT_EQ(Text(), L"\r\na");
+}
+
+TEST_F(LogInfoTest, ReplacedLogPlusOneFileNameHasTwoLines) {
+    log->AppendLine(L"old run", false);
+
+    log->SetLogText(L"started", true);
+    log->AppendLine(L"C:\\music\\take1.wav", true);
+
+    EXPECT_EQ(SendMessageW(log->GetHandle(), EM_GETLINECOUNT, 0, 0), 2);
+    EXPECT_EQ(Text(), L"started\r\nC:\\music\\take1.wav");
+}
+
+TEST_F(LogInfoTest, TheOldestTextIsDroppedAtTheLimit) {
+    struct Row {
+        const char* name;
+        WPARAM limit;
+        const wchar_t* before;
+        const wchar_t* appended;
+        const wchar_t* after;
+    };
+    const Row rows[] = {
+        {"everything fits exactly", 16, L"0123456789", L"abc", L"0123456789\r\nabc"},
+        {"oldest characters go first", 20, L"0123456789", L"abcdefghij", L"3456789\r\nabcdefghij"},
+        {"a text longer than the limit keeps its end", 8, L"0123", L"abcdefghijkl", L"fghijkl"},
+        {"a text exactly one unit too long", 8, L"", L"abcdefgh", L"bcdefgh"},
+        {"a cut never splits a surrogate pair", 4, L"", L"a\U0001F600bc", L"bc"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetLimit(row.limit);
+        log->SetLogText(row.before, false);
+
+        log->AppendLine(row.appended, false);
+
+        EXPECT_EQ(Text(), row.after);
+    }
+}
+
+TEST_F(LogInfoTest, ALogFilledToItsLimitKeepsTakingLines) {
+    SetLimit(64);
+    for (int i = 0; i < 40; ++i) {
+        log->AppendLine(L"file.wav", false);
+    }
+
+    const std::wstring text = Text();
+    EXPECT_EQ(text.size(), 63u);
+    EXPECT_EQ(text.substr(text.size() - 18), L"file.wav\r\nfile.wav");
+}
+
+}  // namespace
