@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64
-  xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
+  xvfb xauth x11-utils imagemagick fonts-ipafont-gothic fonts-wine
   sox
   locales
 )

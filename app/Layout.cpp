@@ -1,0 +1,198 @@
+// The main window's 34 controls: constructed, created, configured and registered in table order.
+// Each control's childId is 100 + its row index, so nothing else may construct a control first.
+#include "app/Layout.h"
+
+#include "controls/ButtonInfo.h"
+#include "controls/CheckboxInfo.h"
+#include "controls/ControlRegistry.h"
+#include "controls/GroupInfo.h"
+#include "controls/LabelInfo.h"
+#include "controls/ListboxInfo.h"
+#include "controls/LogInfo.h"
+#include "controls/TextVolumeInfo.h"
+#include "controls/TextboxInfo.h"
+#include "controls/VScrollInfo.h"
+
+#include <initializer_list>
+#include <memory>
+
+namespace {
+
+constexpr int32_t kMainWindow = 0;
+constexpr int32_t kStopId = 133;
+
+struct Row {
+    ControlKind kind;
+    int32_t controlId;
+    int32_t parentGroupId;  // kMainWindow, or the controlId of the group box that holds the control
+    const wchar_t* caption;  // null: created untitled
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+};
+
+// clang-format off
+const Row kRows[] = {
+    {ControlKind::Group,      1,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260},
+    {ControlKind::Listbox,    100, 1,           nullptr,      5,   20,  320, 200},
+    {ControlKind::Button,     104, 1,           L"追加",      5,   225, 60,  24},
+    {ControlKind::Button,     102, 1,           L"削除",      85,  225, 60,  24},
+    {ControlKind::Button,     103, 1,           L"全削除",    265, 225, 60,  24},
+    {ControlKind::Group,      101, kMainWindow, L"出力フォルダ", 5, 275, 330, 50},
+    {ControlKind::Textbox,    106, 101,         L"",          5,   20,  290, 24},
+    {ControlKind::Button,     105, 101,         L"...",       295, 20,  30,  24},
+    {ControlKind::Button,     132, kMainWindow, L"開始",      265, 330, 60,  40},
+    {ControlKind::Button,     133, kMainWindow, L"停止",      265, 330, 60,  40},
+    {ControlKind::Group,      109, kMainWindow, L"音量調整",  340, 5,   295, 70},
+    {ControlKind::Checkbox,   110, 109,         L"音量変更",  10,  35,  80,  24},
+    {ControlKind::Label,      111, 109,         L"音量(%)",   100, 20,  60,  24},
+    {ControlKind::TextVolume, 112, 109,         L"100.00",    100, 35,  60,  24},
+    {ControlKind::VScroll,    113, 109,         nullptr,      160, 35,  20,  24},
+    {ControlKind::Label,      114, 109,         L"音量(dB)",  190, 20,  60,  24},
+    {ControlKind::TextVolume, 115, 109,         L"0.00",      190, 35,  60,  24},
+    {ControlKind::VScroll,    116, 109,         nullptr,      250, 35,  20,  24},
+    {ControlKind::Group,      117, kMainWindow, L"両端無音削除", 340, 90, 295, 115},
+    {ControlKind::Checkbox,   118, 117,         L"先頭",      10,  35,  80,  24},
+    {ControlKind::Label,      119, 117,         L"閾値(dB)",  100, 20,  60,  24},
+    {ControlKind::TextVolume, 120, 117,         L"-96.00",    100, 35,  60,  24},
+    {ControlKind::VScroll,    121, 117,         nullptr,      160, 35,  20,  24},
+    {ControlKind::Label,      122, 117,         L"遊び(秒)",  190, 20,  60,  24},
+    {ControlKind::TextVolume, 123, 117,         L"0.00",      190, 35,  60,  24},
+    {ControlKind::VScroll,    124, 117,         nullptr,      250, 35,  20,  24},
+    {ControlKind::Checkbox,   125, 117,         L"終端",      10,  80,  80,  24},
+    {ControlKind::Label,      126, 117,         L"閾値(dB)",  100, 65,  60,  24},
+    {ControlKind::TextVolume, 127, 117,         L"-96.00",    100, 80,  60,  24},
+    {ControlKind::VScroll,    128, 117,         nullptr,      160, 80,  20,  24},
+    {ControlKind::Label,      129, 117,         L"遊び(秒)",  190, 65,  60,  24},
+    {ControlKind::TextVolume, 130, 117,         L"0.00",      190, 80,  60,  24},
+    {ControlKind::VScroll,    131, 117,         nullptr,      250, 80,  20,  24},
+    {ControlKind::Log,        108, kMainWindow, L"",          340, 215, 295, 160},
+};
+// clang-format on
+
+struct ValueRange {
+    int32_t boxId;
+    float minimum;
+    float maximum;
+};
+
+const ValueRange kRanges[] = {
+    {112, 10.0f, 1000.0f}, {115, -20.0f, 20.0f}, {120, -96.0f, -12.0f},
+    {123, -20.0f, 20.0f},  {127, -96.0f, -12.0f}, {130, -20.0f, 20.0f},
+};
+
+// Each scroll bar steps the value box in the row before it.
+struct ArrowStep {
+    int32_t arrowsId;
+    float step;
+};
+
+const ArrowStep kSteps[] = {
+    {113, 5.0f}, {116, 0.5f}, {121, 4.0f}, {124, 0.5f}, {128, 4.0f}, {131, 0.5f},
+};
+
+struct Dependents {
+    int32_t checkboxId;
+    std::initializer_list<int32_t> controlIds;
+};
+
+const Dependents kDependents[] = {
+    {110, {112, 113, 115, 116}},
+    {118, {120, 121, 123, 124}},
+    {125, {127, 128, 130, 131}},
+};
+
+std::shared_ptr<ControlItem> Construct(ControlKind kind, HWND parent) {
+    switch (kind) {
+    case ControlKind::Listbox:
+        return std::make_shared<ListboxInfo>(parent);
+    case ControlKind::Button:
+        return parent != nullptr ? std::make_shared<ButtonInfo>(parent) : std::make_shared<ButtonInfo>();
+    case ControlKind::Checkbox:
+        return std::make_shared<CheckboxInfo>(parent);
+    case ControlKind::Textbox:
+        return std::make_shared<TextboxInfo>(parent);
+    case ControlKind::Log:
+        return std::make_shared<LogInfo>();
+    case ControlKind::TextVolume:
+        return std::make_shared<TextVolumeInfo>(parent);
+    case ControlKind::Label:
+        return std::make_shared<LabelInfo>(parent);
+    case ControlKind::VScroll:
+        return std::make_shared<VScrollInfo>(parent);
+    case ControlKind::Group:
+        return std::make_shared<GroupInfo>();
+    }
+    return nullptr;
+}
+
+HWND ParentWindow(const ControlRegistry& registry, const Row& row) {
+    if (row.parentGroupId == kMainWindow) {
+        return nullptr;
+    }
+    return registry.FindByControlId(row.parentGroupId)->GetHandle();
+}
+
+void CreateWindowOf(ControlItem& control, const Row& row) {
+    if (row.caption == nullptr) {
+        control.CreateUntitled(row.controlId, row.x, row.y, row.width, row.height);
+    } else {
+        control.Create(row.controlId, row.x, row.y, row.width, row.height, row.caption);
+    }
+}
+
+void ConfigureValueBox(TextVolumeInfo& box) {
+    for (const ValueRange& range : kRanges) {
+        if (range.boxId == box.controlId) {
+            box.SetRange(range.minimum, range.maximum);
+        }
+    }
+}
+
+void ConfigureArrows(VScrollInfo& arrows, const ControlItem& box) {
+    for (const ArrowStep& entry : kSteps) {
+        if (entry.arrowsId == arrows.controlId) {
+            arrows.SetBuddy(box.GetHandle());
+            arrows.SetStep(entry.step);
+        }
+    }
+}
+
+// Stop shares Start's rectangle and appears only while a run is in progress.
+void Configure(ControlItem& control, const ControlItem* previous) {
+    if (control.controlId == kStopId) {
+        ShowWindow(control.GetHandle(), SW_HIDE);
+    }
+    if (auto* box = dynamic_cast<TextVolumeInfo*>(&control)) {
+        ConfigureValueBox(*box);
+    }
+    if (auto* arrows = dynamic_cast<VScrollInfo*>(&control); arrows != nullptr && previous != nullptr) {
+        ConfigureArrows(*arrows, *previous);
+    }
+}
+
+void AddToCheckbox(const ControlRegistry& registry, const std::shared_ptr<ControlItem>& control) {
+    for (const Dependents& entry : kDependents) {
+        for (int32_t dependentId : entry.controlIds) {
+            if (dependentId == control->controlId) {
+                registry.Find<CheckboxInfo>(entry.checkboxId)->AddDependent(control);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void CreateControls() {
+    ControlRegistry& registry = ControlRegistry::Instance();
+    std::shared_ptr<ControlItem> previous;
+    for (const Row& row : kRows) {
+        std::shared_ptr<ControlItem> control = Construct(row.kind, ParentWindow(registry, row));
+        CreateWindowOf(*control, row);
+        Configure(*control, previous.get());
+        registry.Register(control);
+        AddToCheckbox(registry, control);
+        previous = control;
+    }
+}

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Saves a picture of the running program's main window as docs/screenshot.png: starts the x86_64
+# program under Wine on a virtual display, waits for its window, grabs it and closes the program.
+#
+#   scripts/screenshot.sh [PROGRAM.exe] [OUTPUT.png]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+program="${1:-build/win64/app/palvotrix.exe}"
+output="${2:-docs/screenshot.png}"
+
+if [ "${PALVOTRIX_SCREENSHOT_INSIDE:-}" != 1 ]; then
+  [ -f "$program" ] || { echo "$program not found: build the win64 preset first" >&2; exit 1; }
+  # A fresh virtual display every time, so the picture does not depend on the user's desktop.
+  # Its own Wine prefix, too: there Wine draws the window frame itself, title bar included, as
+  # the virtual display has no window manager to draw one.
+  exec env -u DISPLAY PALVOTRIX_SCREENSHOT_INSIDE=1 WINEPREFIX="$PWD/build/wine-prefix-screenshot" \
+    scripts/with-wine.sh "$0" "$program" "$output"
+fi
+
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+
+find_window() {
+  xwininfo -root -tree 2>/dev/null | awk '/"Palvotrix"/ { print $1; exit }'
+}
+
+timeout 120 wine "$program" &
+program_pid=$!
+
+window=""
+for _ in $(seq 200); do
+  window="$(find_window)"
+  [ -n "$window" ] && break
+  sleep 0.2
+done
+[ -n "$window" ] || { echo "the main window did not appear" >&2; kill "$program_pid" || true; exit 1; }
+
+# Let the controls finish painting before the grab.
+sleep 2
+mkdir -p "$(dirname "$output")"
+import -window "$window" "$output"
+echo "saved $output"
+
+kill "$program_pid" 2>/dev/null || true
+wait "$program_pid" 2>/dev/null || true
