@@ -1,0 +1,196 @@
+// The options of palvotrix-cli: what a wrong one does, and what the right ones make of a file,
+// compared byte for byte with the core's own job run with the settings the window would capture.
+#include "CliProcess.h"
+#include "TestFiles.h"
+
+#include "core/ProcessingSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+struct Settings {
+    float gain = 1.0f;
+    float headThresholdDb = 0.0f;
+    float headMarginSec = 0.0f;
+    float tailThresholdDb = 0.0f;
+    float tailMarginSec = 0.0f;
+};
+
+// The gain a run takes from the percent box as shown.
+float GainShown(float percent)
+{
+    return static_cast<float>(percent / 100.0);
+}
+
+// 24 bits, so that thresholds down to -96 dB and below still fall on different samples. The level
+// climbs from -120 dB to full scale, holds, and falls back: every threshold cuts at its own sample,
+// and every gain changes the loud part.
+std::string LevelSweepWave()
+{
+    constexpr int kRamp = 3000;
+    constexpr int kHold = 2000;
+    std::vector<std::int32_t> samples;
+    for (int i = 0; i < 2 * kRamp + kHold; ++i) {
+        const int fromEdge = i < kRamp + kHold ? i : 2 * kRamp + kHold - 1 - i;
+        const double db = fromEdge < kRamp ? -120.0 + 120.0 * fromEdge / kRamp : 0.0;
+        const auto magnitude = static_cast<std::int32_t>(8388607.0 * std::pow(10.0, db / 20.0));
+        samples.push_back(i % 2 == 0 ? magnitude : -magnitude);
+    }
+    return MakeWave(24, samples);
+}
+
+std::string ProcessedByCore(const std::filesystem::path& input, const std::filesystem::path& out,
+                            const Settings& expected)
+{
+    ProcessingSettings& settings = ProcessingSettings::Instance();
+    EXPECT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, Utf16Path(out).c_str()));
+    settings.gain = expected.gain;
+    settings.headThresholdDb = expected.headThresholdDb;
+    settings.headMarginSec = expected.headMarginSec;
+    settings.tailThresholdDb = expected.tailThresholdDb;
+    settings.tailMarginSec = expected.tailMarginSec;
+    ProcessFile(settings, Utf16Path(input).c_str());
+    EXPECT_FALSE(settings.errorOccurred);
+    return ReadBytes(out / input.filename());
+}
+
+TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
+{
+    struct Case {
+        Args options;
+        Settings expected;
+        // What a plausible slip would give instead; the fixture must tell the two apart.
+        std::optional<Settings> notThis;
+    };
+    const Case cases[] = {
+        {{}, {}, std::nullopt},
+        {{"--volume", "150"}, {1.5f}, std::nullopt},
+        {{"--volume=+120"}, {GainShown(120.0f)}, std::nullopt},
+        {{"--volume", "2000"}, {10.0f}, Settings{20.0f}},
+        {{"--volume", "5"}, {0.1f}, Settings{0.05f}},
+        {{"--volume", "50.004"}, {0.5f}, Settings{0.50004f}},
+        {{"--volume", "50.006"}, {GainShown(50.01f)}, Settings{0.5f}},
+        // -6 dB is 50.1187 %, shown as 50.12; the run takes the gain from what is shown.
+        {{"--volume-db", "-6"}, {GainShown(50.12f)}, Settings{0.501187f}},
+        {{"--volume-db", "30"}, {10.0f}, std::nullopt},
+        {{"--volume-db", "-25"}, {0.1f}, std::nullopt},
+        {{"--volume-db", "-6", "--volume", "80"}, {GainShown(80.0f)}, std::nullopt},
+        {{"--volume", "80", "--volume-db", "-6"}, {GainShown(50.12f)}, Settings{0.8f}},
+        {{"--head-threshold", "-40"}, {1.0f, -40.0f, 0.0f}, std::nullopt},
+        {{"--head-threshold", "-30", "--head-margin", "0.25"}, {1.0f, -30.0f, 0.25f}, std::nullopt},
+        {{"--head-threshold", "-5"}, {1.0f, -12.0f}, Settings{1.0f, -5.0f}},
+        {{"--head-threshold", "-200"}, {1.0f, -96.0f}, Settings{1.0f, -200.0f}},
+        {{"--tail-threshold=-20.004", "--tail-margin", "50"}, {1.0f, 0.0f, 0.0f, -20.0f, 20.0f},
+         Settings{1.0f, 0.0f, 0.0f, -20.0f, 50.0f}},
+        {{"--tail-margin", "-0.5", "--tail-threshold", "-30"}, {1.0f, 0.0f, 0.0f, -30.0f, -0.5f}, std::nullopt},
+        // A margin without its threshold is a value in a box whose check box is off.
+        {{"--head-margin", "1"}, {}, std::nullopt},
+        {{"--volume", "200", "--head-threshold", "-60", "--head-margin", "0.1", "--tail-threshold", "-50",
+          "--tail-margin", "0.2"},
+         {2.0f, -60.0f, 0.1f, -50.0f, 0.2f}, std::nullopt},
+    };
+    TestFolder folder;
+    const auto input = folder / "sweep.wav";
+    WriteBytes(input, LevelSweepWave());
+    for (const Case& c : cases) {
+        std::string name;
+        for (const std::string& option : c.options) {
+            name += option + " ";
+        }
+        SCOPED_TRACE(name);
+        const auto cliOut = folder.MakeFolder("cli");
+        const auto coreOut = folder.MakeFolder("core");
+        Args arguments = c.options;
+        arguments.insert(arguments.end(), {"-o", Utf8Path(cliOut), Utf8Path(input)});
+
+        const CliResult result = RunCli(arguments, folder.Path());
+        ASSERT_EQ(result.exitStatus, 0) << result.errors;
+        const std::string produced = ReadBytes(cliOut / "sweep.wav");
+        EXPECT_EQ(produced, ProcessedByCore(input, coreOut, c.expected));
+        if (c.notThis) {
+            EXPECT_NE(produced, ProcessedByCore(input, coreOut, *c.notThis));
+        }
+        std::filesystem::remove_all(cliOut);
+        std::filesystem::remove_all(coreOut);
+    }
+}
+
+TEST(CliOptions, OutputFolderIsTakenInEverySpelling)
+{
+    TestFolder folder;
+    WriteBytes(folder / "a.wav", MakeWave(8, {0, 40, -40, 0}));
+    const auto out = Utf8Path(folder / "out");
+    const Args spellings[] = {{"-o", out}, {"-o" + out}, {"--output", out}, {"--output=" + out}};
+    for (const Args& spelling : spellings) {
+        SCOPED_TRACE(spelling.front());
+        folder.MakeFolder("out");
+        Args arguments = spelling;
+        arguments.push_back("a.wav");
+        const CliResult result = RunCli(arguments, folder.Path());
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_TRUE(std::filesystem::exists(folder / "out" / "a.wav"));
+        std::filesystem::remove_all(folder / "out");
+    }
+}
+
+TEST(CliOptions, WrongArgumentIsRefusedBeforeAnyFileIsTouched)
+{
+    struct Case {
+        Args arguments;
+        const char* quoted;  // what the message must name
+    };
+    const Case cases[] = {
+        {{"--volume", "abc"}, "'abc'"},
+        {{"--volume", ""}, "''"},
+        {{"--volume="}, "''"},
+        {{"--volume", "12x"}, "'12x'"},
+        {{"--volume", "1,5"}, "'1,5'"},
+        {{"--volume-db", "+-5"}, "'+-5'"},
+        {{"--volume-db", "nan"}, "'nan'"},
+        {{"--head-threshold", "-inf"}, "'-inf'"},
+        {{"--head-margin", "0x10"}, "'0x10'"},
+        {{"--tail-margin", "1e999"}, "'1e999'"},
+        {{"--tail-threshold"}, "'--tail-threshold'"},
+        {{"-o"}, "'--output'"},
+        {{"--bogus"}, "'--bogus'"},
+        {{"-x"}, "'-x'"},
+        {{"--help=yes"}, "'--help'"},
+        {{""}, "empty file name"},
+    };
+    TestFolder folder;
+    const auto out = folder.MakeFolder("out");
+    WriteBytes(folder / "a.wav", MakeWave(16, {0, 100, -100, 0}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.quoted);
+        // The file comes first: a parser that starts work early would already have written it.
+        Args arguments{"-o", Utf8Path(out), "a.wav"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const CliResult result = RunCli(arguments, folder.Path());
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_TRUE(result.lines.empty());
+        EXPECT_NE(result.errors.find(c.quoted), std::string::npos) << result.errors;
+        EXPECT_TRUE(std::filesystem::is_empty(out));
+    }
+}
+
+TEST(CliOptions, OverlongPathsAreRefused)
+{
+    TestFolder folder;
+    const std::string longName(600, 'x');
+    const Args cases[] = {{"-o", longName}, {longName + ".wav"}};
+    for (const Args& arguments : cases) {
+        const CliResult result = RunCli(arguments, folder.Path());
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_NE(result.errors.find("too long"), std::string::npos) << result.errors;
+    }
+}
+
+}  // namespace
