@@ -9,6 +9,7 @@
 namespace {
 
 constexpr std::size_t kRiffHeaderBytes = 12;
+constexpr std::size_t kIdBytes = 4;
 constexpr std::size_t kChunkHeaderBytes = 8;
 constexpr std::size_t kFormatFieldBytes = 16;
 constexpr std::uint16_t kIntegerPcm = 1;
@@ -52,23 +53,23 @@ enum class HeaderResult { Read, EndOfChunks, Failed };
 
 // Reads the next chunk header. After a chunk of odd size a zero byte is the RIFF pad byte and is
 // skipped; a chunk identifier never starts with a zero byte, so files written without pads still
-// read. Fewer than 8 bytes left cannot hold a header: they end the chunk list and are dropped.
+// read. Fewer bytes than an identifier are stray bytes that end the chunk list and are dropped;
+// an identifier whose size field is cut off marks a truncated file.
 HeaderResult ReadChunkHeader(FileCursor& cursor, bool afterOddChunk,
                              std::uint8_t (&header)[kChunkHeaderBytes]) {
-    if (cursor.Left() < kChunkHeaderBytes) {
-        return HeaderResult::EndOfChunks;
-    }
-    if (!cursor.Read(header, kChunkHeaderBytes)) {
-        return HeaderResult::Failed;
-    }
-    if (afterOddChunk && header[0] == 0) {
-        if (cursor.Left() == 0) {
-            return HeaderResult::EndOfChunks;
-        }
-        std::memmove(header, header + 1, kChunkHeaderBytes - 1);
-        if (!cursor.Read(header + kChunkHeaderBytes - 1, 1)) {
+    std::size_t have = 0;
+    if (afterOddChunk && cursor.Left() > 0) {
+        if (!cursor.Read(header, 1)) {
             return HeaderResult::Failed;
         }
+        have = header[0] == 0 ? 0 : 1;
+    }
+    const std::uint64_t available = have + cursor.Left();
+    if (available < kIdBytes) {
+        return HeaderResult::EndOfChunks;
+    }
+    if (available < kChunkHeaderBytes || !cursor.Read(header + have, kChunkHeaderBytes - have)) {
+        return HeaderResult::Failed;
     }
     return HeaderResult::Read;
 }
@@ -115,7 +116,7 @@ bool WaveFile::Read(const Utf16Char* path) {
             return result == HeaderResult::EndOfChunks;
         }
         auto chunk = std::make_shared<ChunkInfo>();
-        std::memcpy(chunk->id, header, 4);
+        std::memcpy(chunk->id, header, kIdBytes);
         chunk->size = ReadLe32(header + 4);
         if (chunk->size > cursor.Left() || !chunk->data.Allocate(chunk->size) ||
             !cursor.Read(chunk->data.Data(), chunk->size)) {

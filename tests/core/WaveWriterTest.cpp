@@ -1,0 +1,184 @@
+// The writer: output naming, the RIFF layout with pad bytes, and replacing the target safely.
+#include "core/WaveWriter.h"
+
+#include "WavBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+Utf16String Text(const std::string& utf8) { return Utf16FromUtf8(utf8); }
+
+void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& folder) {
+    ASSERT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str()));
+}
+
+WaveFile ReadBack(const std::filesystem::path& path) {
+    WaveFile wave;
+    EXPECT_TRUE(wave.Read(PathText(path).c_str()));
+    return wave;
+}
+
+const Utf16Char kSeparator =
+#ifdef _WIN32
+    Utf16Char('\\');
+#else
+    Utf16Char('/');
+#endif
+
+TEST(WaveWriterTest, OutputPathIsFolderPlusInputFileName) {
+    ProcessingSettings settings;
+    SetOutputFolder(settings, "out");
+    Utf16Char path[kTextCapacity];
+    const Utf16String input = Text("in") + kSeparator + Text("sub") + kSeparator + Text("Take 1.WAV");
+    ASSERT_TRUE(BuildOutputPath(settings, input.c_str(), path));
+    EXPECT_EQ(Utf16String(path), Text("out") + kSeparator + Text("Take 1.WAV"));
+    // A bare file name is the whole name.
+    ASSERT_TRUE(BuildOutputPath(settings, Text("bare.wav").c_str(), path));
+    EXPECT_EQ(Utf16String(path), Text("out") + kSeparator + Text("bare.wav"));
+}
+
+TEST(WaveWriterTest, OutputPathMustFitIn512Units) {
+    ProcessingSettings settings;
+    settings.outputFolder[0] = 0;
+    const Utf16String folder(500, Utf16Char('f'));
+    ASSERT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, folder.c_str()));
+    Utf16Char path[kTextCapacity];
+    // 500 + separator + 10 units and the terminator fill the buffer exactly.
+    EXPECT_TRUE(BuildOutputPath(settings, (kSeparator + Text("123456.wav")).c_str(), path));
+    EXPECT_FALSE(BuildOutputPath(settings, (kSeparator + Text("1234567.wav")).c_str(), path));
+    EXPECT_EQ(path[0], 0);
+    // An output folder that fills all 512 units without a terminator names nothing.
+    std::fill(std::begin(settings.outputFolder), std::end(settings.outputFolder), Utf16Char('g'));
+    EXPECT_FALSE(BuildOutputPath(settings, Text("a.wav").c_str(), path));
+}
+
+TEST(WaveWriterTest, EmptyChunkListGivesTheTwelveByteFile) {
+    ScratchFolder folder;
+    ProcessingSettings settings;
+    SetOutputFolder(settings, folder.Path());
+    ASSERT_TRUE(WriteWaveFile(settings, PathText(folder / "empty.wav").c_str(), WaveFile{}));
+    EXPECT_EQ(ReadBytes(folder / "empty.wav"), Riff({}));
+    EXPECT_EQ(Riff({}).size(), 12u);
+}
+
+TEST(WaveWriterTest, ReadAndWrittenFileIsByteIdenticalWithPadBytes) {
+    ScratchFolder in;
+    ScratchFolder out;
+    // Odd chunks carry a pad byte that only the RIFF size counts.
+    const Bytes file = Riff({Chunk("LIST", {'I', 'N', 'F', 'O', 'a'}), Fmt(1, 1, 8000, 8),
+                             Chunk("data", {1, 2, 3}), Chunk("junk", {9, 9})});
+    WriteBytes(in / "odd.wav", file);
+    WaveFile wave = ReadBack(in / "odd.wav");
+    ProcessingSettings settings;
+    SetOutputFolder(settings, out.Path());
+    ASSERT_TRUE(WriteWaveFile(settings, PathText(in / "odd.wav").c_str(), wave));
+    EXPECT_EQ(ReadBytes(out / "odd.wav"), file);
+}
+
+TEST(WaveWriterTest, SizesDescribeAShortenedDataChunk) {
+    ScratchFolder folder;
+    WaveFile wave = MakeWave(1, 1, 16, 16000, Samples(2, {1, 2, 3, 4}));
+    wave.chunks[0]->size = 3;
+    ProcessingSettings settings;
+    SetOutputFolder(settings, folder.Path());
+    ASSERT_TRUE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), wave));
+    EXPECT_EQ(ReadBytes(folder / "x.wav"), Riff({Chunk("data", {1, 0, 2})}));
+}
+
+TEST(WaveWriterTest, ExistingFileIsReplacedAndNoTemporaryFileRemains) {
+    ScratchFolder folder;
+    WriteBytes(folder / "x.wav", Bytes(1000, 0xAA));
+    ProcessingSettings settings;
+    SetOutputFolder(settings, folder.Path());
+    ASSERT_TRUE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), WaveFile{}));
+    EXPECT_EQ(ReadBytes(folder / "x.wav"), Riff({}));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
+}
+
+TEST(WaveWriterTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder / "x.wav");
+    WriteBytes(folder / "x.wav" / "kept", {1});
+    ProcessingSettings settings;
+    SetOutputFolder(settings, folder.Path());
+    EXPECT_FALSE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), WaveFile{}));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
+    EXPECT_EQ(ReadBytes(folder / "x.wav" / "kept"), Bytes{1});
+}
+
+TEST(WaveWriterTest, MissingOutputFolderFails) {
+    ScratchFolder folder;
+    ProcessingSettings settings;
+    SetOutputFolder(settings, folder / "absent");
+    EXPECT_FALSE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), WaveFile{}));
+    EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
+}
+
+TEST(WaveWriterTest, RiffSizeBeyond32BitsFailsBeforeAnythingIsWritten) {
+    ScratchFolder folder;
+    WaveFile wave;
+    for (int i = 0; i < 2; ++i) {
+        // Claimed sizes only: the writer must refuse before it reads any data.
+        auto chunk = std::make_shared<ChunkInfo>();
+        std::memcpy(chunk->id, "junk", 4);
+        chunk->size = 0x80000000u;
+        wave.chunks.push_back(chunk);
+    }
+    ProcessingSettings settings;
+    SetOutputFolder(settings, folder.Path());
+    EXPECT_FALSE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), wave));
+    EXPECT_TRUE(folder.Names().empty());
+}
+
+#ifdef _WIN32
+TEST(WaveWriterTest, TargetLockedByAnotherProgramFails) {
+    ScratchFolder folder;
+    WriteBytes(folder / "x.wav", {5, 5});
+    const HANDLE lock = CreateFileW((folder / "x.wav").wstring().c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    ProcessingSettings settings;
+    SetOutputFolder(settings, folder.Path());
+    const bool written = WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), WaveFile{});
+    CloseHandle(lock);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadBytes(folder / "x.wav"), (Bytes{5, 5}));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
+}
+#else
+TEST(WaveWriterTest, WrittenFileReadsInSox) {
+    if (std::system("command -v soxi >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "sox is not installed";
+    }
+    ScratchFolder folder;
+    // Stereo 24-bit with an odd LIST chunk before the data and an odd chunk after it.
+    Bytes samples;
+    for (int i = 0; i < 2 * 1000; ++i) {
+        PutLe(samples, static_cast<std::uint64_t>((i * 7919) % 200000 - 100000), 3);
+    }
+    WaveFile wave;
+    const Bytes file = Riff({Fmt(1, 2, 44100, 24), Chunk("LIST", {'I', 'N', 'F', 'O', 'z'}),
+                             Chunk("data", samples), Chunk("junk", {1, 2, 3})});
+    WriteBytes(folder / "in.wav", file);
+    ProcessingSettings settings;
+    SetOutputFolder(settings, folder / "out");
+    std::filesystem::create_directory(folder / "out");
+    wave = ReadBack(folder / "in.wav");
+    ASSERT_TRUE(WriteWaveFile(settings, PathText(folder / "in.wav").c_str(), wave));
+    const std::string command = "soxi -s '" + (folder / "out" / "in.wav").string() + "' > '" +
+                                (folder / "samples.txt").string() + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Bytes reported = ReadBytes(folder / "samples.txt");
+    EXPECT_EQ(std::string(reported.begin(), reported.end()), "1000\n");
+}
+#endif
+
+}  // namespace
