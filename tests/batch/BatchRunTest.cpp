@@ -1,0 +1,306 @@
+// Start and Stop end to end: real WAV files in a temporary folder, the program's window driven by
+// messages, the log and the output files checked.
+#include "batch/BatchRun.h"
+
+#include "RunFixture.h"
+#include "controls/ControlRegistry.h"
+#include "controls/ListboxInfo.h"
+#include "controls/TextVolumeInfo.h"
+#include "core/ProcessingSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+const std::wstring kStartLine = L"処理を開始します";
+const std::wstring kErrorLine = L"処理中にエラーが発生しました";
+// The outcome lines end in a line feed of their own, so an empty line follows each.
+const std::wstring kCompletedLine = L"処理が完了しました";
+const std::wstring kInterruptedLine = L"処理が中断されました";
+const std::wstring kFolderPrefix = L"出力先: ";
+
+constexpr int32_t kLockedIds[] = {100, 102, 103, 104, 105, 106, 132};
+// The check boxes and value boxes, which stay live during a run.
+constexpr int32_t kLiveIds[] = {110, 112, 115, 118, 120, 123, 125, 127, 130};
+
+constexpr int16_t kAmplitude = 1000;
+constexpr uint32_t kSmallFile = 4000;
+// Large enough that reading it takes longer than a few dispatched messages.
+constexpr uint32_t kLargeFile = 4000000;
+
+class BatchRun : public testing::Test {
+protected:
+    BatchRun() = default;
+    explicit BatchRun(const std::wstring& folderName) : folder(folderName) {}
+
+    void SetUp() override {
+        TheMainWindow();
+        input = folder.Subfolder(L"in");
+        output = folder.Subfolder(L"out");
+        SetBoxText(106, output);
+        SetBoxText(112, L"100.00");
+    }
+
+    std::wstring Input(const std::wstring& name, uint32_t samples = kSmallFile) {
+        const std::wstring path = input + L"\\" + name;
+        WriteBytes(path, MakeWave(kAmplitude, samples));
+        return path;
+    }
+
+    std::string Output(const std::wstring& name) const { return ReadBytes(output + L"\\" + name); }
+
+    TempFolder folder;
+    std::wstring input;
+    std::wstring output;
+};
+
+bool WindowEnabled(int32_t controlId) {
+    return IsWindowEnabled(ControlById(controlId).GetHandle()) != FALSE;
+}
+
+bool StopShown() {
+    return (GetWindowLongW(ControlById(133).GetHandle(), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+TEST_F(BatchRun, EmptyListLogsTheStartTheCompletionAndTheFolder) {
+    ListFiles({});
+    Click(132);
+    EXPECT_EQ(LogLines(), (Lines{kStartLine, kCompletedLine, L"", kFolderPrefix + output}));
+}
+
+TEST_F(BatchRun, UnreadableFileGetsTheErrorLineAndTheRunGoesOn) {
+    const std::wstring broken = input + L"\\二.wav";
+    WriteBytes(broken, "this is not a RIFF file");
+    ListFiles({Input(L"一.wav"), broken, Input(L"三.wav")});
+
+    Click(132);
+
+    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"一.wav", L"二.wav", kErrorLine, L"三.wav",
+                                                     kCompletedLine, L"", kFolderPrefix + output}));
+    EXPECT_EQ(Output(L"一.wav"), MakeWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"三.wav"), MakeWave(kAmplitude, kSmallFile));
+    EXPECT_FALSE(FileExists(output + L"\\二.wav"));
+}
+
+TEST_F(BatchRun, StopEndsTheRunWithTheFileInProgress) {
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+    PostClick(133);
+
+    Click(132);
+
+    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"a.wav", kInterruptedLine, L"", kFolderPrefix + output}));
+    EXPECT_TRUE(ListFolder(output).empty());
+    EXPECT_FALSE(StopShown());
+    EXPECT_FALSE(ProcessingSettings::Instance().cancelRequested);
+
+    Click(132);
+
+    EXPECT_EQ(LogLines(),
+              (Lines{kStartLine, L"a.wav", L"b.wav", L"c.wav", kCompletedLine, L"", kFolderPrefix + output}));
+    EXPECT_EQ(Output(L"c.wav"), MakeWave(kAmplitude, kSmallFile));
+}
+
+TEST_F(BatchRun, EmptyFolderBoxWritesIntoTheCurrentDirectory) {
+    CurrentDirectoryScope currentDirectory(output);
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetBoxText(106, L"");
+    ListFiles({Input(L"a.wav")});
+
+    Click(132);
+
+    EXPECT_EQ(LogLines().back(), kFolderPrefix + current);
+    EXPECT_EQ(Output(L"a.wav"), MakeWave(kAmplitude, kSmallFile));
+}
+
+TEST_F(BatchRun, EntryWithoutBackslashIsLoggedWhole) {
+    CurrentDirectoryScope currentDirectory(input);
+    Input(L"plain.wav");
+    ListFiles({L"plain.wav"});
+
+    Click(132);
+
+    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"plain.wav", kCompletedLine, L"", kFolderPrefix + output}));
+    EXPECT_EQ(Output(L"plain.wav"), MakeWave(kAmplitude, kSmallFile));
+}
+
+TEST_F(BatchRun, EachStartReplacesTheLog) {
+    ListFiles({Input(L"a.wav")});
+    Click(132);
+    const std::vector<std::wstring> first = LogLines();
+
+    Click(132);
+
+    EXPECT_EQ(LogLines(), first);
+    EXPECT_EQ(first.front(), kStartLine);
+}
+
+TEST_F(BatchRun, LocksTheListAndFolderControlsOnlyWhileRunning) {
+    ListFiles({Input(L"a.wav", kLargeFile)});
+    DuringRun check([] {
+        for (const int32_t id : kLockedIds) {
+            EXPECT_FALSE(WindowEnabled(id)) << id;
+            EXPECT_FALSE(ControlById(id).IsEnabled()) << id;
+        }
+        for (const int32_t id : kLiveIds) {
+            EXPECT_TRUE(WindowEnabled(id)) << id;
+        }
+        EXPECT_TRUE(StopShown());
+    });
+
+    Click(132);
+
+    ASSERT_TRUE(check.Ran());
+    for (const int32_t id : kLockedIds) {
+        EXPECT_TRUE(WindowEnabled(id)) << id;
+        EXPECT_TRUE(ControlById(id).IsEnabled()) << id;
+    }
+    EXPECT_FALSE(StopShown());
+}
+
+TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+    DuringRun raiseVolume([] {
+        // Typing 200 into the percent box and leaving it, as the user would.
+        SetBoxText(112, L"200");
+        const ControlItem& box = ControlById(112);
+        SendMessageW(GetParent(box.GetHandle()), WM_COMMAND, MAKEWPARAM(box.childId, EN_KILLFOCUS),
+                     reinterpret_cast<LPARAM>(box.GetHandle()));
+    });
+
+    Click(132);
+
+    ASSERT_TRUE(raiseVolume.Ran());
+    EXPECT_EQ(Output(L"b.wav"), MakeWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"c.wav"), MakeWave(2 * kAmplitude, kSmallFile));
+}
+
+TEST_F(BatchRun, FolderTextTooLongForThePathBufferWritesNothing) {
+    const std::wstring tooLong = output + L"\\" + std::wstring(600, L'x');
+    SetBoxText(106, tooLong);
+    TempFolder current;
+    CurrentDirectoryScope currentDirectory(current.Path());
+    ListFiles({Input(L"a.wav"), Input(L"b.wav")});
+
+    Click(132);
+
+    const std::vector<std::wstring> lines = LogLines();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 7),
+              (Lines{kStartLine, L"a.wav", kErrorLine, L"b.wav", kErrorLine, kCompletedLine, L""}));
+    EXPECT_EQ(lines[7].substr(0, kFolderPrefix.size() + output.size()), kFolderPrefix + output);
+    EXPECT_TRUE(ListFolder(output).empty());
+    EXPECT_TRUE(ListFolder(current.Path()).empty());
+}
+
+struct CaptureCase {
+    const char* what;
+    bool volumeOn;
+    bool headOn;
+    bool tailOn;
+    float gain;
+    float headDb;
+    float headSec;
+    float tailDb;
+    float tailSec;
+};
+
+class CaptureSettingsTest : public testing::TestWithParam<CaptureCase> {};
+
+void SetChecked(int32_t checkboxId, bool checked) {
+    SendMessageW(ControlById(checkboxId).GetHandle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    Click(checkboxId);
+}
+
+TEST_P(CaptureSettingsTest, ReadsEachPairOnlyWhenItsCheckBoxEnablesIt) {
+    const CaptureCase& c = GetParam();
+    SetBoxText(112, L"250");
+    SetBoxText(120, L"-48");
+    SetBoxText(123, L"1.5");
+    SetBoxText(127, L"-60");
+    SetBoxText(130, L"0.25");
+    SetChecked(110, c.volumeOn);
+    SetChecked(118, c.headOn);
+    SetChecked(125, c.tailOn);
+    // Only the logical flag counts, not the window's own state.
+    EnableWindow(ControlById(120).GetHandle(), FALSE);
+
+    CaptureSettings();
+
+    const ProcessingSettings& settings = ProcessingSettings::Instance();
+    EXPECT_EQ(settings.gain.load(), c.gain) << c.what;
+    EXPECT_EQ(settings.headThresholdDb.load(), c.headDb) << c.what;
+    EXPECT_EQ(settings.headMarginSec.load(), c.headSec) << c.what;
+    EXPECT_EQ(settings.tailThresholdDb.load(), c.tailDb) << c.what;
+    EXPECT_EQ(settings.tailMarginSec.load(), c.tailSec) << c.what;
+
+    SetChecked(110, true);
+    SetChecked(118, true);
+    SetChecked(125, true);
+    SetBoxText(112, L"100.00");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CheckBoxes, CaptureSettingsTest,
+    testing::Values(
+        CaptureCase{"all on", true, true, true, 2.5f, -48.0f, 1.5f, -60.0f, 0.25f},
+        CaptureCase{"volume off", false, true, true, 1.0f, -48.0f, 1.5f, -60.0f, 0.25f},
+        CaptureCase{"head off", true, false, true, 2.5f, 0.0f, 0.0f, -60.0f, 0.25f},
+        CaptureCase{"tail off", true, true, false, 2.5f, -48.0f, 1.5f, 0.0f, 0.0f}));
+
+TEST(PumpMessage, PutsBackAQuitMessageAndCancelsTheRun) {
+    TheMainWindow();
+    PostQuitMessage(7);
+
+    PumpMessage();
+
+    MSG quit;
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 7u);
+    EXPECT_TRUE(ProcessingSettings::Instance().cancelRequested);
+    ProcessingSettings::Instance().cancelRequested = false;
+}
+
+DWORD WINAPI EndHungProcess(void*) {
+    Sleep(60000);
+    ExitProcess(3);
+}
+
+// The rest of the program's life, as its entry runs it: the message loop, shut-down and exit code 0.
+// A watchdog ends a hung process with another code.
+[[noreturn]] void RunProgramToItsEnd() {
+    CloseHandle(CreateThread(nullptr, 0, EndHungProcess, nullptr, 0, nullptr));
+    RunMessageLoop(TheMainWindow());
+    ShutDown(TheProgram());
+    std::exit(0);
+}
+
+// The run goes on in a child process that repeats the test up to the statement, so the folder has a
+// name that both processes know.
+class CloseDuringRun : public BatchRun {
+protected:
+    CloseDuringRun() : BatchRun(L"close-during-run") {}
+};
+
+TEST_F(CloseDuringRun, EndsTheProgramWithoutAPartialFile) {
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+
+    EXPECT_EXIT(
+        {
+            PostClick(132);
+            PostMessageW(TheMainWindow(), WM_CLOSE, 0, 0);
+            RunProgramToItsEnd();
+        },
+        testing::ExitedWithCode(0), "");
+
+    const std::string first = Output(L"a.wav");
+    EXPECT_TRUE(first.empty() || first == MakeWave(kAmplitude, kLargeFile));
+    EXPECT_FALSE(FileExists(output + L"\\b.wav"));
+    EXPECT_FALSE(FileExists(output + L"\\c.wav"));
+}
+
+}  // namespace

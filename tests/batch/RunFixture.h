@@ -1,0 +1,96 @@
+// Test support for the batch commands: the program's main window with all its controls, temporary
+// folders, small WAV files, and clicks and log reads through the real windows.
+#pragma once
+
+#include "app/Startup.h"
+#include "controls/ControlItem.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The program's own start-up, run once per test program: the main window with all its controls.
+Shell& TheProgram();
+HWND TheMainWindow();
+
+// A fresh folder under the temporary folder, removed with everything in it afterwards.
+class TempFolder {
+public:
+    TempFolder();
+    // A folder of a fixed name, emptied first: a child process of a death test finds the same one.
+    explicit TempFolder(const std::wstring& name);
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return path; }
+    // Creates a subfolder and returns its full path.
+    std::wstring Subfolder(const wchar_t* name) const;
+
+private:
+    std::wstring path;
+};
+
+// Makes dir the current directory for the guard's lifetime.
+class CurrentDirectoryScope {
+public:
+    explicit CurrentDirectoryScope(const std::wstring& dir);
+    ~CurrentDirectoryScope();
+    CurrentDirectoryScope(const CurrentDirectoryScope&) = delete;
+    CurrentDirectoryScope& operator=(const CurrentDirectoryScope&) = delete;
+
+private:
+    std::wstring previous;
+};
+
+// A 16-bit mono PCM file whose samples alternate between +amplitude and -amplitude.
+std::string MakeWave(int16_t amplitude, uint32_t sampleCount);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+// The file's bytes; empty when the file cannot be read.
+std::string ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// The names of the files in a folder.
+std::vector<std::wstring> ListFolder(const std::wstring& folder);
+
+template <class T>
+T& Control(int32_t controlId);
+ControlItem& ControlById(int32_t controlId);
+
+// A click as the button's window reports it to its parent, routed like the user's own.
+void Click(int32_t controlId);
+// The same click, posted: it waits in the queue for the next message pump.
+void PostClick(int32_t controlId);
+
+void SetBoxText(int32_t controlId, const std::wstring& text);
+std::wstring BoxText(int32_t controlId);
+// The log's text split at its line breaks: CR LF, or a lone LF, which some edit controls keep as it
+// is and others show as a break.
+std::vector<std::wstring> LogLines();
+
+// Empties the list and fills it with the given paths.
+void ListFiles(const std::vector<std::wstring>& paths);
+
+// Runs an action when the next message pump reaches a message posted now; a message posted before
+// Start is dispatched by the run's own pump while the first file is processed.
+class DuringRun {
+public:
+    explicit DuringRun(std::function<void()> action);
+    ~DuringRun();
+    DuringRun(const DuringRun&) = delete;
+    DuringRun& operator=(const DuringRun&) = delete;
+
+    bool Ran() const { return ran; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    std::function<void()> action;
+    HWND window = nullptr;
+    bool ran = false;
+};
+
+template <class T>
+T& Control(int32_t controlId) {
+    return dynamic_cast<T&>(ControlById(controlId));
+}
