@@ -1,0 +1,238 @@
+// The complete main window as the program builds it: each of the 34 controls with its class,
+// style, parent, identifiers, rectangle and text, the configuration of the value boxes, arrows and
+// check boxes, and the look-ups whose two numberings overlap.
+#include "app/Layout.h"
+
+#include "StartedShell.h"
+#include "controls/CheckboxInfo.h"
+#include "controls/ControlRegistry.h"
+#include "controls/TextVolumeInfo.h"
+#include "controls/VScrollInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kMainWindow = 0;
+
+struct ExpectedControl {
+    const wchar_t* windowClass;
+    ControlKind kind;
+    int32_t controlId;
+    int32_t parentGroupId;
+    const wchar_t* text;
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+    LONG_PTR style;
+};
+
+// clang-format off
+const ExpectedControl kControls[] = {
+    {L"Button",    ControlKind::Group,      1,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260, 0x50010007},
+    {L"ListBox",   ControlKind::Listbox,    100, 1,   L"",             5,   20,  320, 200, 0x50A10801},
+    {L"Button",    ControlKind::Button,     104, 1,   L"追加",         5,   225, 60,  24,  0x50010000},
+    {L"Button",    ControlKind::Button,     102, 1,   L"削除",         85,  225, 60,  24,  0x50010000},
+    {L"Button",    ControlKind::Button,     103, 1,   L"全削除",       265, 225, 60,  24,  0x50010000},
+    {L"Button",    ControlKind::Group,      101, kMainWindow, L"出力フォルダ", 5, 275, 330, 50, 0x50010007},
+    {L"Edit",      ControlKind::Textbox,    106, 101, L"",             5,   20,  290, 24,  0x50810080},
+    {L"Button",    ControlKind::Button,     105, 101, L"...",          295, 20,  30,  24,  0x50010000},
+    {L"Button",    ControlKind::Button,     132, kMainWindow, L"開始", 265, 330, 60,  40,  0x50010000},
+    {L"Button",    ControlKind::Button,     133, kMainWindow, L"停止", 265, 330, 60,  40,  0x40010000},
+    {L"Button",    ControlKind::Group,      109, kMainWindow, L"音量調整", 340, 5, 295, 70, 0x50010007},
+    {L"Button",    ControlKind::Checkbox,   110, 109, L"音量変更",     10,  35,  80,  24,  0x50010003},
+    {L"Static",    ControlKind::Label,      111, 109, L"音量(%)",      100, 20,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, 112, 109, L"100.00",       100, 35,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    113, 109, L"",             160, 35,  20,  24,  0x50000001},
+    {L"Static",    ControlKind::Label,      114, 109, L"音量(dB)",     190, 20,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, 115, 109, L"0.00",         190, 35,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    116, 109, L"",             250, 35,  20,  24,  0x50000001},
+    {L"Button",    ControlKind::Group,      117, kMainWindow, L"両端無音削除", 340, 90, 295, 115, 0x50010007},
+    {L"Button",    ControlKind::Checkbox,   118, 117, L"先頭",         10,  35,  80,  24,  0x50010003},
+    {L"Static",    ControlKind::Label,      119, 117, L"閾値(dB)",     100, 20,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, 120, 117, L"-96.00",       100, 35,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    121, 117, L"",             160, 35,  20,  24,  0x50000001},
+    {L"Static",    ControlKind::Label,      122, 117, L"遊び(秒)",     190, 20,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, 123, 117, L"0.00",         190, 35,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    124, 117, L"",             250, 35,  20,  24,  0x50000001},
+    {L"Button",    ControlKind::Checkbox,   125, 117, L"終端",         10,  80,  80,  24,  0x50010003},
+    {L"Static",    ControlKind::Label,      126, 117, L"閾値(dB)",     100, 65,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, 127, 117, L"-96.00",       100, 80,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    128, 117, L"",             160, 80,  20,  24,  0x50000001},
+    {L"Static",    ControlKind::Label,      129, 117, L"遊び(秒)",     190, 65,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, 130, 117, L"0.00",         190, 80,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    131, 117, L"",             250, 80,  20,  24,  0x50000001},
+    {L"Edit",      ControlKind::Log,        108, kMainWindow, L"",     340, 215, 295, 160, 0x50B008C4},
+};
+// clang-format on
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[128] = {};
+    GetWindowTextW(window, text, 128);
+    return text;
+}
+
+RECT RectInParent(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Styles that the controls adjust themselves after creation, put back to what was asked for: a
+// list box drops its scroll bar while every entry fits, an edit control takes over its border.
+LONG_PTR RequestedStyle(HWND window, ControlKind kind) {
+    LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    if (kind == ControlKind::Listbox) {
+        style |= WS_VSCROLL;
+    }
+    if (kind == ControlKind::Textbox || kind == ControlKind::TextVolume || kind == ControlKind::Log) {
+        style |= WS_BORDER;
+    }
+    return style;
+}
+
+class LayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(nullptr, MainWindowHandle()); }
+
+    static ControlRegistry& Registry() { return ControlRegistry::Instance(); }
+};
+
+TEST_F(LayoutTest, RegistersTheControlsInTableOrder) {
+    const auto& controls = Registry().controls;
+    ASSERT_EQ(std::size(kControls), controls.size());
+    for (size_t row = 0; row < controls.size(); ++row) {
+        EXPECT_EQ(kControls[row].controlId, controls[row]->controlId) << "row " << row + 1;
+        EXPECT_EQ(static_cast<int32_t>(100 + row), controls[row]->childId) << "row " << row + 1;
+    }
+}
+
+TEST_F(LayoutTest, EachControlHasItsClassStyleParentIdRectangleAndText) {
+    for (size_t row = 0; row < std::size(kControls); ++row) {
+        const ExpectedControl& expected = kControls[row];
+        SCOPED_TRACE("controlId " + std::to_string(expected.controlId));
+        ControlItem* control = Registry().FindByChildId(static_cast<int32_t>(100 + row));
+        ASSERT_NE(nullptr, control);
+        HWND window = control->GetHandle();
+        ASSERT_NE(nullptr, window);
+
+        EXPECT_EQ(expected.kind, control->kind);
+        EXPECT_EQ(0, lstrcmpiW(expected.windowClass, ClassOf(window).c_str())) << ClassOf(window).size();
+        EXPECT_EQ(expected.style, RequestedStyle(window, expected.kind));
+        HWND parent = expected.parentGroupId == kMainWindow
+                          ? MainWindowHandle()
+                          : Registry().FindByControlId(expected.parentGroupId)->GetHandle();
+        EXPECT_EQ(parent, GetParent(window));
+        EXPECT_EQ(control->childId, GetDlgCtrlID(window));
+        EXPECT_EQ(expected.text, TextOf(window));
+
+        const RECT rect = RectInParent(window);
+        EXPECT_EQ(expected.x, rect.left);
+        EXPECT_EQ(expected.y, rect.top);
+        EXPECT_EQ(expected.width, rect.right - rect.left);
+        EXPECT_EQ(expected.height, rect.bottom - rect.top);
+    }
+}
+
+TEST_F(LayoutTest, EveryControlLiesInsideTheClientArea) {
+    for (const auto& control : Registry().controls) {
+        RECT rect = {};
+        GetWindowRect(control->GetHandle(), &rect);
+        MapWindowPoints(nullptr, MainWindowHandle(), reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_GE(rect.left, 0) << control->controlId;
+        EXPECT_GE(rect.top, 0) << control->controlId;
+        EXPECT_LE(rect.right, 640) << control->controlId;
+        EXPECT_LE(rect.bottom, 380) << control->controlId;
+    }
+}
+
+TEST_F(LayoutTest, OverlappingNumbersNameDifferentControlsUnderEachKey) {
+    EXPECT_EQ(ControlKind::Log, Registry().FindByControlId(108)->kind);
+    EXPECT_EQ(132, Registry().FindByChildId(108)->controlId);
+    EXPECT_EQ(ControlKind::Log, Registry().FindByChildId(133)->kind);
+    EXPECT_EQ(133, Registry().FindByControlId(133)->controlId);
+    EXPECT_EQ(ControlKind::Button, Registry().FindByControlId(133)->kind);
+    EXPECT_EQ(ControlKind::Group, Registry().FindByChildId(100)->kind);
+    EXPECT_EQ(ControlKind::Listbox, Registry().FindByControlId(100)->kind);
+    EXPECT_EQ(nullptr, Registry().FindByControlId(107));
+}
+
+TEST_F(LayoutTest, StopIsHiddenOnStartsRectangle) {
+    HWND start = Registry().FindByControlId(132)->GetHandle();
+    HWND stop = Registry().FindByControlId(133)->GetHandle();
+    EXPECT_TRUE(GetWindowLongPtrW(start, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_FALSE(GetWindowLongPtrW(stop, GWL_STYLE) & WS_VISIBLE);
+}
+
+TEST_F(LayoutTest, ValueBoxesHaveTheirRangesAndArrowsStepTheBoxBeside) {
+    struct Expected {
+        int32_t boxId;
+        float minimum;
+        float maximum;
+        int32_t arrowsId;
+        float step;
+    };
+    const Expected rows[] = {
+        {112, 10.0f, 1000.0f, 113, 5.0f}, {115, -20.0f, 20.0f, 116, 0.5f}, {120, -96.0f, -12.0f, 121, 4.0f},
+        {123, -20.0f, 20.0f, 124, 0.5f},  {127, -96.0f, -12.0f, 128, 4.0f}, {130, -20.0f, 20.0f, 131, 0.5f},
+    };
+    for (const Expected& row : rows) {
+        SCOPED_TRACE("box " + std::to_string(row.boxId));
+        auto* box = Registry().Find<TextVolumeInfo>(row.boxId);
+        auto* arrows = Registry().Find<VScrollInfo>(row.arrowsId);
+        ASSERT_NE(nullptr, box);
+        ASSERT_NE(nullptr, arrows);
+        EXPECT_EQ(row.minimum, box->minimum);
+        EXPECT_EQ(row.maximum, box->maximum);
+        EXPECT_EQ(box->GetHandle(), arrows->buddy);
+        EXPECT_EQ(row.step, arrows->step);
+    }
+}
+
+TEST_F(LayoutTest, CheckBoxesStartCheckedWithTheirDependentsInOrder) {
+    const std::pair<int32_t, std::vector<int32_t>> rows[] = {
+        {110, {112, 113, 115, 116}},
+        {118, {120, 121, 123, 124}},
+        {125, {127, 128, 130, 131}},
+    };
+    for (const auto& [checkboxId, dependentIds] : rows) {
+        auto* checkbox = Registry().Find<CheckboxInfo>(checkboxId);
+        ASSERT_NE(nullptr, checkbox);
+        EXPECT_EQ(BST_CHECKED, SendMessageW(checkbox->GetHandle(), BM_GETCHECK, 0, 0));
+        std::vector<int32_t> actual;
+        for (const auto& dependent : checkbox->dependents) {
+            actual.push_back(dependent->controlId);
+        }
+        EXPECT_EQ(dependentIds, actual) << checkboxId;
+    }
+}
+
+TEST_F(LayoutTest, EveryControlIsEnabledAndAllButTheArrowsHaveTheirOwnFont) {
+    for (const auto& control : Registry().controls) {
+        SCOPED_TRACE("controlId " + std::to_string(control->controlId));
+        EXPECT_TRUE(control->IsEnabled());
+        EXPECT_TRUE(IsWindowEnabled(control->GetHandle()));
+        if (control->kind == ControlKind::VScroll) {
+            EXPECT_EQ(nullptr, control->font);
+            continue;
+        }
+        ASSERT_NE(nullptr, control->font);
+        EXPECT_EQ(reinterpret_cast<LRESULT>(control->font), SendMessageW(control->GetHandle(), WM_GETFONT, 0, 0));
+        for (const auto& other : Registry().controls) {
+            EXPECT_TRUE(other == control || other->font != control->font);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// The main window: its class, title, style and size, its answers to messages, and the program's
+// exit code when its window is closed.
+#include "app/MainWindow.h"
+
+#include "StartedShell.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(MainWindow, IsAFixedSizeWindowOfClassWindowsTitledPalvotrix) {
+    HWND window = MainWindowHandle();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(currentMainWindow, StartedShell().record.get());
+
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    EXPECT_STREQ(L"Windows", className);
+    wchar_t title[32] = {};
+    GetWindowTextW(window, title, 32);
+    EXPECT_STREQ(L"Palvotrix", title);
+
+    // The system adds WS_CLIPSIBLINGS to every top-level window.
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_CLIPSIBLINGS);
+    EXPECT_EQ(0xCA0000, style);
+    EXPECT_EQ(0, GetWindowLongPtrW(window, GWL_EXSTYLE) & ~static_cast<LONG_PTR>(WS_EX_WINDOWEDGE));
+}
+
+TEST(MainWindow, OuterSizeIsTheClientAreaPlusDialogFramesAndCaption) {
+    RECT outer = {};
+    GetWindowRect(MainWindowHandle(), &outer);
+    EXPECT_EQ(640 + 2 * GetSystemMetrics(SM_CXDLGFRAME), outer.right - outer.left);
+    EXPECT_EQ(380 + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME), outer.bottom - outer.top);
+
+    RECT client = {};
+    GetClientRect(MainWindowHandle(), &client);
+    EXPECT_EQ(640, client.right);
+    EXPECT_EQ(380, client.bottom);
+}
+
+TEST(MainWindow, KeepsItsFontAndDeviceContext) {
+    const MainWindow& record = *StartedShell().record;
+    EXPECT_EQ(640, record.clientWidth);
+    EXPECT_EQ(380, record.clientHeight);
+    EXPECT_EQ(GetModuleHandleW(nullptr), record.instance);
+    ASSERT_NE(nullptr, record.dc);
+    ASSERT_NE(nullptr, defaultFont);
+    EXPECT_EQ(defaultFont, GetCurrentObject(record.dc, OBJ_FONT));
+}
+
+TEST(MainWindow, AnswersInitDialogDropsAndUnknownCommandsItself) {
+    HWND window = MainWindowHandle();
+    EXPECT_EQ(1, SendMessageW(window, WM_INITDIALOG, 0, 0));
+    EXPECT_EQ(0, SendMessageW(window, WM_DROPFILES, 0, 0));
+    EXPECT_EQ(0, SendMessageW(window, WM_COMMAND, MAKEWPARAM(999, BN_CLICKED), 0));
+    EXPECT_EQ(0, SendMessageW(window, WM_CREATE, 0, 0));
+}
+
+// The test program's folder and the relative path from it to palvotrix.exe.
+std::wstring ProgramPath() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path.erase(path.find_last_of(L"\\/") + 1);
+    return path + PALVOTRIX_PROGRAM_FROM_TESTS;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (owner == search->processId && std::wstring(className) == L"Windows") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+HWND WaitForMainWindow(DWORD processId) {
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        WindowSearch search = {processId, nullptr};
+        EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            return search.found;
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process))
+        << "cannot start " << std::string(commandLine.begin(), commandLine.end());
+
+    HWND window = WaitForMainWindow(process.dwProcessId);
+    ASSERT_NE(nullptr, window);
+    wchar_t title[32] = {};
+    GetWindowTextW(window, title, 32);
+    EXPECT_STREQ(L"Palvotrix", title);
+    // All 34 controls are there once the program waits for input in its message loop.
+    EXPECT_EQ(0u, WaitForInputIdle(process.hProcess, 30000));
+    int children = 0;
+    EnumChildWindows(window, CountWindow, reinterpret_cast<LPARAM>(&children));
+    EXPECT_EQ(34, children);
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 30000));
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(0u, exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+}  // namespace
