@@ -91,13 +91,13 @@ TEST(CliRun, MissingOutputFolderFailsEveryFile)
 TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8)
 {
     TestFolder folder;
-    const auto out = folder.MakeFolder("出力");
-    folder.MakeFolder("サブ");
-    WriteBytes(folder / "サブ" / "テスト.wav", ShortWave());
+    const auto out = folder.MakeFolder(std::filesystem::u8path("出力"));
+    const auto input = folder.MakeFolder(std::filesystem::u8path("サブ")) / std::filesystem::u8path("テスト.wav");
+    WriteBytes(input, ShortWave());
     const CliResult result = RunCli({"-o", Utf8Path(out), "サブ/テスト.wav"}, folder.Path());
     EXPECT_EQ(result.lines, (Lines{kStart, "テスト.wav", kCompleted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(ReadBytes(out / "テスト.wav"), ShortWave());
+    EXPECT_EQ(ReadBytes(out / std::filesystem::u8path("テスト.wav")), ShortWave());
 }
 
 TEST(CliRun, DoubleDashEndsTheOptions)
