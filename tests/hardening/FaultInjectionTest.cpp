@@ -1,0 +1,203 @@
+// Faults at the file layer and Stop at every step of a job: the target keeps its old bytes unless
+// a complete file replaces it, no temporary file is left, and the job reports an error or a
+// silent cancel, nothing else.
+#include "MemoryFileService.h"
+#include "WavBuilder.h"
+
+#include "core/ProcessingSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using memoryfs::Step;
+
+const Bytes kFmt16 = Fmt(1, 1, 8000, 16);
+// An odd chunk, so that the writer also writes a pad byte.
+const Bytes kInputBytes =
+    Riff({kFmt16, Chunk("LIST", {1, 2, 3}), Chunk("data", Samples(2, {0, 10, 500, 600, 5, 0}))});
+const Bytes kOutputBytes = Riff({kFmt16, Chunk("LIST", {1, 2, 3}), Chunk("data", Samples(2, {1000, 1200}))});
+const Bytes kOldBytes = {'o', 'l', 'd'};
+
+const Utf16String kInput = Utf16FromUtf8("/music/take.wav");
+const Utf16String kTarget = Utf16FromUtf8("/out/take.wav");
+
+// Where the output goes: another folder that already holds a file of that name, or the input's
+// own folder, so that the output replaces the input.
+struct Placement {
+    const char* what;
+    Utf16String folder;
+    Utf16String target;
+};
+
+const Placement kPlacements[] = {
+    {"into another folder", Utf16FromUtf8("/out"), kTarget},
+    {"in place of the input", Utf16FromUtf8("/music"), kInput},
+};
+
+class Job {
+public:
+    explicit Job(const Placement& placement) : placement_(placement) {
+        memoryfs::Reset();
+        memoryfs::Put(kInput, kInputBytes);
+        if (placement.target != kInput) {
+            memoryfs::Put(placement.target, kOldBytes);
+        }
+        Utf16Copy(settings_.outputFolder, kTextCapacity, placement.folder.c_str());
+        settings_.gain = 2.0f;
+        settings_.headThresholdDb = -40.0f;
+        settings_.tailThresholdDb = -40.0f;
+    }
+    ~Job() { memoryfs::Reset(); }
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
+
+    ProcessingSettings& Settings() { return settings_; }
+    void Run() { ProcessFile(settings_, kInput.c_str()); }
+
+    Bytes OldTargetBytes() const { return placement_.target == kInput ? kInputBytes : kOldBytes; }
+    Bytes TargetBytes() const { return memoryfs::Get(placement_.target); }
+
+    // The input, and the target when it is another file: never a temporary file.
+    bool OnlyTheOriginalFilesExist() const {
+        const std::size_t expected = placement_.target == kInput ? 1 : 2;
+        return memoryfs::Files().size() == expected && memoryfs::Exists(kInput) &&
+               memoryfs::Exists(placement_.target);
+    }
+
+private:
+    const Placement& placement_;
+    ProcessingSettings settings_;
+};
+
+TEST(FaultInjectionTest, CleanRunReplacesTheTarget) {
+    for (const Placement& placement : kPlacements) {
+        SCOPED_TRACE(placement.what);
+        Job job(placement);
+        job.Run();
+        EXPECT_FALSE(job.Settings().errorOccurred);
+        EXPECT_EQ(job.TargetBytes(), kOutputBytes);
+        EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
+    }
+}
+
+TEST(FaultInjectionTest, EveryFileLayerFaultIsAnErrorAndLeavesTheTarget) {
+    struct Fault {
+        const char* what;
+        void (*arm)(memoryfs::Faults&);
+    };
+    const Fault faults[] = {
+        {"create fails", [](memoryfs::Faults& f) { f.failCreate = true; }},
+        {"flush fails", [](memoryfs::Faults& f) { f.failFlush = true; }},
+        {"close fails", [](memoryfs::Faults& f) { f.failCloseAfterWriting = true; }},
+        {"replacing the target fails", [](memoryfs::Faults& f) { f.failMove = true; }},
+    };
+    for (const Placement& placement : kPlacements) {
+        for (const Fault& fault : faults) {
+            SCOPED_TRACE(std::string(placement.what) + ", " + fault.what);
+            Job job(placement);
+            fault.arm(memoryfs::ArmedFaults());
+            job.Run();
+            EXPECT_TRUE(job.Settings().errorOccurred);
+            EXPECT_EQ(job.TargetBytes(), job.OldTargetBytes());
+            EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
+        }
+    }
+}
+
+TEST(FaultInjectionTest, WriteFailingAtAnyByteIsAnErrorAndLeavesTheTarget) {
+    for (const Placement& placement : kPlacements) {
+        for (std::uint64_t byte = 0; byte <= kOutputBytes.size(); ++byte) {
+            SCOPED_TRACE(std::string(placement.what) + ", disk full after byte " + std::to_string(byte));
+            Job job(placement);
+            memoryfs::ArmedFaults().failWritePastByte = byte;
+            job.Run();
+            const bool fits = byte == kOutputBytes.size();
+            EXPECT_EQ(job.Settings().errorOccurred, !fits);
+            EXPECT_EQ(job.TargetBytes(), fits ? kOutputBytes : job.OldTargetBytes());
+            EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
+        }
+    }
+}
+
+// The steps of a clean run, in order.
+std::vector<Step> StepsOfACleanRun() {
+    Job job(kPlacements[0]);
+    std::vector<Step> steps;
+    memoryfs::ObserveSteps([&steps](Step step) { steps.push_back(step); });
+    job.Run();
+    return steps;
+}
+
+TEST(FaultInjectionTest, StopAtEveryStepIsSilentAndWritesAllOrNothing) {
+    const std::vector<Step> steps = StepsOfACleanRun();
+    ASSERT_GT(steps.size(), 6u);
+    for (const Placement& placement : kPlacements) {
+        for (std::size_t stop = 0; stop < steps.size(); ++stop) {
+            SCOPED_TRACE(std::string(placement.what) + ", Stop at step " + std::to_string(stop));
+            Job job(placement);
+            std::size_t seen = 0;
+            std::atomic<bool>& cancel = job.Settings().cancelRequested;
+            memoryfs::ObserveSteps([&](Step) {
+                if (seen++ == stop) {
+                    cancel = true;
+                }
+            });
+            job.Run();
+            EXPECT_FALSE(job.Settings().errorOccurred);
+            // Once writing has begun the file is finished; before, nothing is written.
+            const bool whileReading = steps[stop] == Step::Open || steps[stop] == Step::Read;
+            EXPECT_EQ(job.TargetBytes(), whileReading ? job.OldTargetBytes() : kOutputBytes);
+            EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
+        }
+    }
+}
+
+// A file long enough that Stop from another thread often lands in the sample pass.
+Bytes LongInput(std::size_t samples) {
+    Bytes data;
+    data.reserve(2 * samples);
+    for (std::size_t i = 0; i < samples; ++i) {
+        PutLe(data, i % 7 == 0 ? 0 : 1000 + i % 3000, 2);
+    }
+    return Riff({kFmt16, Chunk("data", data)});
+}
+
+TEST(FaultInjectionTest, StopFromAnotherThreadWritesAllOrNothing) {
+    const Bytes input = LongInput(1 << 21);
+    memoryfs::Reset();
+    memoryfs::Put(kInput, input);
+    ProcessingSettings reference;
+    Utf16Copy(reference.outputFolder, kTextCapacity, Utf16FromUtf8("/out").c_str());
+    reference.gain = 1.5f;
+    ProcessFile(reference, kInput.c_str());
+    ASSERT_FALSE(reference.errorOccurred);
+    const Bytes complete = memoryfs::Get(kTarget);
+
+    for (int delayMicroseconds = 0; delayMicroseconds < 4000; delayMicroseconds += 250) {
+        SCOPED_TRACE("Stop after " + std::to_string(delayMicroseconds) + " us");
+        memoryfs::Reset();
+        memoryfs::Put(kInput, input);
+        memoryfs::Put(kTarget, kOldBytes);
+        ProcessingSettings settings;
+        Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromUtf8("/out").c_str());
+        settings.gain = 1.5f;
+        std::thread stopper([&settings, delayMicroseconds] {
+            std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds));
+            settings.cancelRequested = true;
+        });
+        ProcessFile(settings, kInput.c_str());
+        stopper.join();
+        EXPECT_FALSE(settings.errorOccurred);
+        const Bytes target = memoryfs::Get(kTarget);
+        EXPECT_TRUE(target == kOldBytes || target == complete);
+        EXPECT_EQ(memoryfs::Files().size(), 2u);
+    }
+    memoryfs::Reset();
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+// The in-memory file services: every function of core/FileService.h, over a map of paths to bytes.
+#include "MemoryFileService.h"
+
+#include "core/FileService.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace memoryfs {
+namespace {
+
+struct OpenFile {
+    Utf16String path;
+    std::uint64_t readPosition = 0;
+    bool writing = false;
+};
+
+struct State {
+    std::map<Utf16String, Bytes> files;
+    // Indexed by a handle's native value; a closed slot is empty and never reused.
+    std::vector<OpenFile> open;
+    std::vector<bool> closed;
+    Faults faults;
+    std::function<void(Step)> observer;
+};
+
+State& TheState() {
+    static State state;
+    return state;
+}
+
+void Announce(Step step) {
+    if (TheState().observer) {
+        TheState().observer(step);
+    }
+}
+
+OpenFile* Lookup(const FileHandle& file) {
+    State& state = TheState();
+    const auto slot = static_cast<std::size_t>(file.Native());
+    if (!file.IsOpen() || slot >= state.open.size() || state.closed[slot]) {
+        return nullptr;
+    }
+    return &state.open[slot];
+}
+
+FileHandle Track(OpenFile file) {
+    State& state = TheState();
+    state.open.push_back(std::move(file));
+    state.closed.push_back(false);
+    return FileHandle(static_cast<std::intptr_t>(state.open.size() - 1));
+}
+
+}  // namespace
+
+void Reset() { TheState() = State{}; }
+Faults& ArmedFaults() { return TheState().faults; }
+void ObserveSteps(std::function<void(Step)> observer) { TheState().observer = std::move(observer); }
+
+void Put(const Utf16String& path, const Bytes& bytes) { TheState().files[path] = bytes; }
+bool Exists(const Utf16String& path) { return TheState().files.count(path) != 0; }
+
+Bytes Get(const Utf16String& path) {
+    const auto found = TheState().files.find(path);
+    return found == TheState().files.end() ? Bytes{} : found->second;
+}
+
+const std::map<Utf16String, Bytes>& Files() { return TheState().files; }
+Utf16String CurrentFolderPath() { return Utf16FromUtf8("/current"); }
+
+}  // namespace memoryfs
+
+using memoryfs::Step;
+
+bool FileHandle::Close() {
+    const memoryfs::OpenFile* file = memoryfs::Lookup(*this);
+    if (file == nullptr) {
+        native_ = kInvalid;
+        return true;
+    }
+    const bool wasWriting = file->writing;
+    memoryfs::TheState().closed[static_cast<std::size_t>(std::exchange(native_, kInvalid))] = true;
+    if (wasWriting) {
+        memoryfs::Announce(Step::Close);
+        return !memoryfs::TheState().faults.failCloseAfterWriting;
+    }
+    return true;
+}
+
+namespace fileservice {
+
+FileHandle OpenForReading(const Utf16Char* path) {
+    memoryfs::Announce(Step::Open);
+    if (!memoryfs::Exists(path)) {
+        return FileHandle();
+    }
+    return memoryfs::Track({path, 0, false});
+}
+
+bool SizeOf(const FileHandle& file, std::uint64_t& size) {
+    const memoryfs::OpenFile* open = memoryfs::Lookup(file);
+    if (open == nullptr) {
+        return false;
+    }
+    size = memoryfs::TheState().files[open->path].size();
+    return true;
+}
+
+bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
+    memoryfs::Announce(Step::Read);
+    memoryfs::OpenFile* open = memoryfs::Lookup(file);
+    if (open == nullptr || open->writing) {
+        return false;
+    }
+    const memoryfs::Bytes& bytes = memoryfs::TheState().files[open->path];
+    if (count > bytes.size() - open->readPosition) {
+        return false;
+    }
+    if (count > 0) {
+        std::memcpy(buffer, bytes.data() + open->readPosition, count);
+    }
+    open->readPosition += count;
+    return true;
+}
+
+FileHandle CreateForWriting(const Utf16Char* path) {
+    memoryfs::Announce(Step::Create);
+    if (memoryfs::TheState().faults.failCreate) {
+        return FileHandle();
+    }
+    memoryfs::TheState().files[path].clear();
+    return memoryfs::Track({path, 0, true});
+}
+
+bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
+    memoryfs::Announce(Step::Write);
+    const memoryfs::OpenFile* open = memoryfs::Lookup(file);
+    if (open == nullptr || !open->writing) {
+        return false;
+    }
+    memoryfs::Bytes& bytes = memoryfs::TheState().files[open->path];
+    const std::uint64_t limit = memoryfs::TheState().faults.failWritePastByte;
+    const std::uint64_t room = limit > bytes.size() ? limit - bytes.size() : 0;
+    const auto* first = static_cast<const std::uint8_t*>(data);
+    const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
+    bytes.insert(bytes.end(), first, first + taken);
+    return taken == count;
+}
+
+bool FlushToDisk(const FileHandle& file) {
+    memoryfs::Announce(Step::Flush);
+    return memoryfs::Lookup(file) != nullptr && !memoryfs::TheState().faults.failFlush;
+}
+
+bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
+    memoryfs::Announce(Step::Move);
+    auto& files = memoryfs::TheState().files;
+    const auto found = files.find(source);
+    if (memoryfs::TheState().faults.failMove || found == files.end()) {
+        return false;
+    }
+    memoryfs::Bytes bytes = std::move(found->second);
+    files.erase(found);
+    files[target] = std::move(bytes);
+    return true;
+}
+
+bool RemoveFileAt(const Utf16Char* path) {
+    memoryfs::Announce(Step::Remove);
+    return memoryfs::TheState().files.erase(path) != 0;
+}
+
+bool CurrentFolder(Utf16Char* out, std::size_t capacity) {
+    return Utf16Copy(out, capacity, memoryfs::CurrentFolderPath().c_str());
+}
+
+}  // namespace fileservice
