@@ -55,7 +55,7 @@ void RunJob(ProcessingSettings& settings, const Utf16String& path) noexcept
     try {
         ProcessFile(settings, path.c_str());
     } catch (...) {
-        // A file too large for memory fails on its own; the files after it still run.
+        // Nothing may escape the worker thread: a job that throws is a failed file, and the run goes on.
         settings.errorOccurred = true;
     }
 }

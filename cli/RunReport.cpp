@@ -23,8 +23,7 @@ void RunReport::Line(const std::string& text)
 {
     // On a terminal both streams share the screen: the log line must not land inside the progress line.
     ClearProgress();
-    std::fputs(text.c_str(), stdout);
-    std::fputc('\n', stdout);
+    std::fputs((text + '\n').c_str(), stdout);
     // Each line shows while the run goes on, also through a pipe.
     std::fflush(stdout);
 }
