@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 // An open file, closed when it goes out of scope.
 class FileHandle {
@@ -14,9 +15,15 @@ public:
 
     FileHandle() = default;
     explicit FileHandle(std::intptr_t native) : native_(native) {}
-    ~FileHandle();
-    FileHandle(FileHandle&& other) noexcept;
-    FileHandle& operator=(FileHandle&& other) noexcept;
+    ~FileHandle() { Close(); }
+    FileHandle(FileHandle&& other) noexcept : native_(std::exchange(other.native_, kInvalid)) {}
+    FileHandle& operator=(FileHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            native_ = std::exchange(other.native_, kInvalid);
+        }
+        return *this;
+    }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 

@@ -24,19 +24,6 @@ constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
 
 }  // namespace
 
-FileHandle::~FileHandle() { Close(); }
-
-FileHandle::FileHandle(FileHandle&& other) noexcept
-    : native_(std::exchange(other.native_, kInvalid)) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        Close();
-        native_ = std::exchange(other.native_, kInvalid);
-    }
-    return *this;
-}
-
 bool FileHandle::Close() {
     if (!IsOpen()) {
         return true;
