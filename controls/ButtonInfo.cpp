@@ -23,7 +23,7 @@ void ButtonInfo::Create(int32_t id, int32_t x, int32_t y, int32_t width, int32_t
     SetFont(12, 400);
 }
 
-// The commands look up the controls they act on, so a button that was never registered does nothing.
+// Only a registered button acts: its commands find the controls they change in that registry.
 int ButtonInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
     if (code != BN_CLICKED || registry == nullptr) {
         return 0;
