@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 const Bytes kWorkedExample =
@@ -117,5 +121,22 @@ TEST(FileJobTest, UnprocessableFilesAreCopiedAndOversizedResultsAreErrors) {
     EXPECT_TRUE(settings.errorOccurred);
     EXPECT_EQ(out.Names(), std::vector<std::string>{"12bit.wav"});
 }
+
+#ifdef _WIN32
+TEST(FileJobTest, InputLockedForReadingByAnotherProgramIsAnError) {
+    ScratchFolder in;
+    ScratchFolder out;
+    WriteBytes(in / "a.wav", kWorkedExample);
+    const HANDLE lock = CreateFileW((in / "a.wav").wstring().c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
+    ProcessFile(settings, PathText(in / "a.wav").c_str());
+    CloseHandle(lock);
+    EXPECT_TRUE(settings.errorOccurred);
+    EXPECT_TRUE(out.Names().empty());
+}
+#endif
 
 }  // namespace
