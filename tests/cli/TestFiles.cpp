@@ -8,12 +8,20 @@
 
 #ifdef _WIN32
 #include <process.h>
-#define getpid _getpid
 #else
 #include <unistd.h>
 #endif
 
 namespace {
+
+int ProcessId()
+{
+#ifdef _WIN32
+    return _getpid();
+#else
+    return static_cast<int>(getpid());
+#endif
+}
 
 void PutLe(std::string& out, std::uint32_t value, int bytes)
 {
@@ -95,7 +103,7 @@ TestFolder::TestFolder()
 {
     static std::atomic<int> counter{0};
     path_ = std::filesystem::temp_directory_path()
-            / ("palvotrix-cli-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+            / ("palvotrix-cli-test-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
     // The program reports the folder as the system names it (symbolic links resolved).
