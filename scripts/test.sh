@@ -12,3 +12,6 @@ done
 
 ctest --test-dir build/native-san --output-on-failure
 scripts/with-wine.sh ctest --test-dir build/win64 --output-on-failure
+
+# The reader, the processing and the writer under libFuzzer for about a minute.
+scripts/fuzz.sh 60

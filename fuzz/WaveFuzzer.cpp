@@ -1,0 +1,86 @@
+// libFuzzer target: arbitrary bytes as a WAV file through the reader, the volume and trim pass with
+// values taken from the input, and the writer; whatever is written must read back as the same
+// chunks.
+#include "FuzzInput.h"
+#include "MemoryFileService.h"
+
+#include "core/VolumeAndTrim.h"
+#include "core/WaveWriter.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const Utf16String kInput = Utf16FromUtf8("/in/fuzz.wav");
+const Utf16String kOutput = Utf16FromUtf8("/out/fuzz.wav");
+
+std::uint32_t Le32(const memoryfs::Bytes& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+bool SameChunks(const WaveFile& a, const WaveFile& b) {
+    if (a.chunks.size() != b.chunks.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.chunks.size(); ++i) {
+        const ChunkInfo& x = *a.chunks[i];
+        const ChunkInfo& y = *b.chunks[i];
+        if (!x.HasId(y.id) || x.size != y.size ||
+            (x.size > 0 && std::memcmp(x.data.Data(), y.data.Data(), x.size) != 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Aborts, so that libFuzzer records the input, when a written file is not what was in memory.
+void Require(bool holds) {
+    if (!holds) {
+        std::abort();
+    }
+}
+
+void CheckWrittenFile(const WaveFile& wave) {
+    const memoryfs::Bytes written = memoryfs::Get(kOutput);
+    Require(written.size() >= 12 && Le32(written, 4) == written.size() - 8);
+    WaveFile readBack;
+    Require(readBack.Read(kOutput.c_str()));
+    Require(SameChunks(wave, readBack));
+    Require(memoryfs::Files().size() == 2);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput input;
+    if (!SplitFuzzInput(data, size, input)) {
+        return 0;
+    }
+    memoryfs::Reset();
+    memoryfs::Put(kInput, input.file);
+    WaveFile wave;
+    if (!wave.Read(kInput.c_str())) {
+        return 0;
+    }
+    const std::atomic<bool> notCancelled{false};
+    const TrimOutcome outcome =
+        ApplyVolumeAndTrim(wave, input.gain, input.headLinear, input.tailLinear,
+                           input.headMarginSec, input.tailMarginSec, notCancelled);
+    for (const auto& chunk : wave.chunks) {
+        Require(chunk->size <= chunk->data.Capacity());
+    }
+    if (outcome != TrimOutcome::Done) {
+        return 0;
+    }
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromUtf8("/out").c_str());
+    if (WriteWaveFile(settings, kInput.c_str(), wave)) {
+        CheckWrittenFile(wave);
+    } else {
+        Require(memoryfs::Files().size() == 1);
+    }
+    return 0;
+}
