@@ -22,6 +22,17 @@ FileHandle Wrap(int descriptor) {
 // Some systems refuse single transfers of 2 GiB or more.
 constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
 
+// Makes a rename durable, as MOVEFILE_WRITE_THROUGH does on Windows. Best effort: the file is in
+// place whether or not the folder's entry has reached the disk yet.
+void SyncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const FileHandle handle = Wrap(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.IsOpen()) {
+        fsync(AsDescriptor(handle.Native()));
+    }
+}
+
 }  // namespace
 
 bool FileHandle::Close() {
@@ -87,7 +98,12 @@ bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
 bool FlushToDisk(const FileHandle& file) { return fsync(AsDescriptor(file.Native())) == 0; }
 
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
-    return std::rename(Utf8FromUtf16(source).c_str(), Utf8FromUtf16(target).c_str()) == 0;
+    const std::string targetPath = Utf8FromUtf16(target);
+    if (std::rename(Utf8FromUtf16(source).c_str(), targetPath.c_str()) != 0) {
+        return false;
+    }
+    SyncFolderOf(targetPath);
+    return true;
 }
 
 bool RemoveFileAt(const Utf16Char* path) { return unlink(Utf8FromUtf16(path).c_str()) == 0; }
