@@ -19,6 +19,10 @@ if [ "${PALVOTRIX_SCREENSHOT_INSIDE:-}" != 1 ]; then
 fi
 
 timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+# The frame's buttons are drawn with Marlett; Debian's Wine does not look where fonts-wine puts it.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 
 find_window() {
   xwininfo -root -tree 2>/dev/null | awk '/"Palvotrix"/ { print $1; exit }'
