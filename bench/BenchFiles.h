@@ -1,0 +1,20 @@
+// The benchmark's input files: long stereo WAV files of noise with digital silence at both ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct BenchFile {
+    std::string label;
+    std::uint16_t formatTag;
+    std::uint16_t bitsPerSample;
+    std::uint64_t dataBytes;
+    std::string path;
+};
+
+// Seconds of silence at the head and at the tail of every file.
+constexpr int kSilenceSec = 5;
+
+// Writes the file unless one of the right size is already there; false when it cannot be written.
+bool MakeBenchFile(const BenchFile& file);
+std::uint64_t FileBytes(const BenchFile& file);
