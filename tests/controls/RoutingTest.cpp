@@ -84,13 +84,6 @@ TEST_F(RoutingTest, CommandGoesToTheControlWhoseChildIdMatchesNotItsControlId) {
     EXPECT_TRUE(second->calls.empty());
 }
 
-TEST_F(RoutingTest, CommandCarriesTheNotificationCodeFromTheHighWord) {
-    auto recorder = MakeRecorder(nullptr, 1);
-    SendMessageW(mainWindow.Handle(), WM_COMMAND, MAKEWPARAM(recorder->childId, EN_KILLFOCUS), 0);
-    ASSERT_EQ(1u, recorder->calls.size());
-    EXPECT_EQ(EN_KILLFOCUS, recorder->calls[0].code);
-}
-
 TEST_F(RoutingTest, CommandWithNoMatchingControlIsSwallowed) {
     auto recorder = MakeRecorder(nullptr, 1);
     const int32_t unused = childIdCounter + 100 + 50;
@@ -192,14 +185,6 @@ TEST_F(RoutingTest, ColorAnswersGiveTheNullBrushOnlyToLabelsAndCheckBoxes) {
     ReleaseDC(group->GetHandle(), dc);
 }
 
-TEST_F(RoutingTest, ColorAnswerForAnUnknownWindowIsZero) {
-    auto group = MakeGroup(1);
-    HDC dc = GetDC(group->GetHandle());
-    EXPECT_EQ(0, SendMessageW(group->GetHandle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                              reinterpret_cast<LPARAM>(mainWindow.Handle())));
-    ReleaseDC(group->GetHandle(), dc);
-}
-
 // A DROPFILES block as the shell hands it over: the header, then the names, each terminated, and
 // an empty name at the end.
 HGLOBAL MakeDrop(const std::vector<std::wstring>& names) {
@@ -274,13 +259,6 @@ TEST_F(FileDropTest, DropWithoutARegisteredFileListAddsNothing) {
     list->controlId = 99;
     Drop({L"C:\\in\\a.wav"});
     EXPECT_EQ(0, list->GetCount());
-}
-
-TEST_F(FileDropTest, MainWindowIgnoresDrops) {
-    HGLOBAL drop = MakeDrop({L"C:\\in\\a.wav"});
-    EXPECT_EQ(0, SendMessageW(mainWindow.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0));
-    EXPECT_EQ(0, list->GetCount());
-    GlobalFree(drop);
 }
 
 TEST(WaveFileName, LooksOnlyAtTheThreeUnitsAfterTheLastDot) {
