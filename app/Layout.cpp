@@ -32,7 +32,6 @@ struct Row {
     int32_t height;
 };
 
-// clang-format off
 const Row kRows[] = {
     {ControlKind::Group,      1,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260},
     {ControlKind::Listbox,    100, 1,           nullptr,      5,   20,  320, 200},
@@ -69,7 +68,6 @@ const Row kRows[] = {
     {ControlKind::VScroll,    131, 117,         nullptr,      250, 80,  20,  24},
     {ControlKind::Log,        108, kMainWindow, L"",          340, 215, 295, 160},
 };
-// clang-format on
 
 struct ValueRange {
     int32_t boxId;

@@ -115,6 +115,7 @@ bool IsWaveFileName(const wchar_t* name) {
     if (lastDot == nullptr) {
         return false;
     }
-    const auto is = [](wchar_t unit, wchar_t lower) { return unit == lower || unit == lower - (L'a' - L'A'); };
-    return is(lastDot[1], L'w') && is(lastDot[2], L'a') && is(lastDot[3], L'v');
+    const auto sameLetter = [](wchar_t unit, wchar_t lower) { return unit == lower || unit == lower - (L'a' - L'A'); };
+    // A terminator stops the comparison before anything past the name is read.
+    return sameLetter(lastDot[1], L'w') && sameLetter(lastDot[2], L'a') && sameLetter(lastDot[3], L'v');
 }

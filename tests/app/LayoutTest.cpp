@@ -31,7 +31,6 @@ struct ExpectedControl {
     LONG_PTR style;
 };
 
-// clang-format off
 const ExpectedControl kControls[] = {
     {L"Button",    ControlKind::Group,      1,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260, 0x50010007},
     {L"ListBox",   ControlKind::Listbox,    100, 1,   L"",             5,   20,  320, 200, 0x50A10801},
@@ -68,7 +67,6 @@ const ExpectedControl kControls[] = {
     {L"ScrollBar", ControlKind::VScroll,    131, 117, L"",             250, 80,  20,  24,  0x50000001},
     {L"Edit",      ControlKind::Log,        108, kMainWindow, L"",     340, 215, 295, 160, 0x50B008C4},
 };
-// clang-format on
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};
