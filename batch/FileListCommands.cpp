@@ -38,15 +38,12 @@ ListboxInfo* FindFileList() {
 }
 
 // Paths longer than the program's path buffers are refused, never cut: a cut path names another file.
-void AddIfFits(std::vector<std::wstring>& paths, const wchar_t* folder, const wchar_t* name) {
+void AddJoinedIfFits(std::vector<std::wstring>& paths, const wchar_t* folder, const wchar_t* name) {
     wchar_t joined[kTextCapacity] = {};
-    if (!Utf16Copy(joined, kTextCapacity, folder)) {
-        return;
+    if (Utf16Copy(joined, kTextCapacity, folder) && Utf16Append(joined, kTextCapacity, L"\\") &&
+        Utf16Append(joined, kTextCapacity, name)) {
+        paths.emplace_back(joined);
     }
-    if (name != nullptr && !(Utf16Append(joined, kTextCapacity, L"\\") && Utf16Append(joined, kTextCapacity, name))) {
-        return;
-    }
-    paths.emplace_back(joined);
 }
 
 // Frees an item list of the folder dialog through the shell's own allocator.
@@ -112,7 +109,9 @@ std::vector<std::wstring> ParseOpenDialogResult(const wchar_t* buffer, size_t ca
     const wchar_t* first = buffer;
     size_t next = firstLength + 1;
     if (buffer[next] == L'\0') {
-        AddIfFits(paths, first, nullptr);
+        if (firstLength < kTextCapacity) {
+            paths.emplace_back(first, firstLength);
+        }
         return paths;
     }
     // A folder followed by names; the join ignores how the folder ends, as the dialog gives it.
@@ -122,7 +121,7 @@ std::vector<std::wstring> ParseOpenDialogResult(const wchar_t* buffer, size_t ca
         if (next + nameLength >= capacity) {
             break;
         }
-        AddIfFits(paths, first, name);
+        AddJoinedIfFits(paths, first, name);
         next += nameLength + 1;
     }
     return paths;

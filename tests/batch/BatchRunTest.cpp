@@ -141,7 +141,7 @@ TEST_F(BatchRun, EachStartReplacesTheLog) {
 
 TEST_F(BatchRun, LocksTheListAndFolderControlsOnlyWhileRunning) {
     ListFiles({Input(L"a.wav", kLargeFile)});
-    DuringRun check([] {
+    WhenPumped check([] {
         for (const int32_t id : kLockedIds) {
             EXPECT_FALSE(WindowEnabled(id)) << id;
             EXPECT_FALSE(ControlById(id).IsEnabled()) << id;
@@ -150,11 +150,12 @@ TEST_F(BatchRun, LocksTheListAndFolderControlsOnlyWhileRunning) {
             EXPECT_TRUE(WindowEnabled(id)) << id;
         }
         EXPECT_TRUE(StopShown());
+        return true;
     });
 
     Click(132);
 
-    ASSERT_TRUE(check.Ran());
+    ASSERT_TRUE(check.Done());
     for (const int32_t id : kLockedIds) {
         EXPECT_TRUE(WindowEnabled(id)) << id;
         EXPECT_TRUE(ControlById(id).IsEnabled()) << id;
@@ -164,17 +165,18 @@ TEST_F(BatchRun, LocksTheListAndFolderControlsOnlyWhileRunning) {
 
 TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
     ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
-    DuringRun raiseVolume([] {
+    WhenPumped raiseVolume([] {
         // Typing 200 into the percent box and leaving it, as the user would.
         SetBoxText(112, L"200");
         const ControlItem& box = ControlById(112);
         SendMessageW(GetParent(box.GetHandle()), WM_COMMAND, MAKEWPARAM(box.childId, EN_KILLFOCUS),
                      reinterpret_cast<LPARAM>(box.GetHandle()));
+        return true;
     });
 
     Click(132);
 
-    ASSERT_TRUE(raiseVolume.Ran());
+    ASSERT_TRUE(raiseVolume.Done());
     EXPECT_EQ(Output(L"b.wav"), MakeWave(2 * kAmplitude, kSmallFile));
     EXPECT_EQ(Output(L"c.wav"), MakeWave(2 * kAmplitude, kSmallFile));
 }

@@ -1,15 +1,72 @@
-// The delete and delete-all buttons, clicked through the program's window.
+// The list and folder buttons, clicked through the program's window; the open and folder dialogs
+// are answered from inside their own message loops.
 #include "batch/FileListCommands.h"
 
 #include "RunFixture.h"
 #include "controls/ListboxInfo.h"
+#include "core/ProcessingSettings.h"
 
 #include <gtest/gtest.h>
 
+#include <dlgs.h>
+#include <shlobj.h>
+
 namespace {
+
+constexpr wchar_t kOpenDialogTitle[] = L"音声ファイルの選択";
 
 int32_t ShownEntries() {
     return static_cast<int32_t>(SendMessageW(ControlById(100).GetHandle(), LB_GETCOUNT, 0, 0));
+}
+
+std::vector<std::wstring> ListedPaths() {
+    const auto& list = Control<ListboxInfo>(100);
+    std::vector<std::wstring> paths;
+    for (int32_t i = 0; i < list.GetCount(); ++i) {
+        paths.emplace_back(list.GetItem(i));
+    }
+    return paths;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[kTextCapacity] = {};
+    GetWindowTextW(window, text, static_cast<int>(kTextCapacity));
+    return text;
+}
+
+BOOL CALLBACK TakeFileNameEdit(HWND child, LPARAM result) {
+    wchar_t className[8] = {};
+    GetClassNameW(child, className, 8);
+    if (GetDlgCtrlID(child) == cmb13 && std::wstring(className) == L"Edit") {
+        *reinterpret_cast<HWND*>(result) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The edit box inside the open dialog's file-name combo box.
+HWND FileNameEdit(HWND dialog) {
+    HWND edit = nullptr;
+    EnumChildWindows(dialog, TakeFileNameEdit, reinterpret_cast<LPARAM>(&edit));
+    return edit;
+}
+
+// Answers the next dialog: types names into the open dialog (when given) and presses a button.
+WhenPumped AnswerDialog(int button, std::wstring names = L"", std::wstring* title = nullptr) {
+    return WhenPumped([=] {
+        const HWND dialog = FindOpenDialog();
+        if (dialog == nullptr) {
+            return false;
+        }
+        if (title != nullptr) {
+            *title = WindowText(dialog);
+        }
+        if (!names.empty()) {
+            SetWindowTextW(FileNameEdit(dialog), names.c_str());
+        }
+        PostMessageW(dialog, WM_COMMAND, button, 0);
+        return true;
+    });
 }
 
 TEST(FileListCommands, DeleteAndDeleteAllLeaveAnEmptyListEmpty) {
@@ -31,6 +88,117 @@ TEST(FileListCommands, DeleteAllEmptiesTheListAndItsWindow) {
 
     EXPECT_EQ(Control<ListboxInfo>(100).GetCount(), 0);
     EXPECT_EQ(ShownEntries(), 0);
+}
+
+class OpenDialog : public testing::Test {
+protected:
+    void SetUp() override {
+        ListFiles({});
+        for (const wchar_t* name : {L"a.wav", L"b.wav", L"c.wav"}) {
+            WriteBytes(folder.Path() + L"\\" + name, MakeWave(1, 2));
+        }
+    }
+
+    TempFolder folder;
+    // The dialog opens in the current directory.
+    CurrentDirectoryScope currentDirectory{folder.Path()};
+};
+
+TEST_F(OpenDialog, OneChosenFileIsAddedWithItsFullPath) {
+    std::wstring title;
+    const WhenPumped answer = AnswerDialog(IDOK, L"b.wav", &title);
+
+    Click(104);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(title, kOpenDialogTitle);
+    EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{folder.Path() + L"\\b.wav"});
+}
+
+TEST_F(OpenDialog, SeveralChosenFilesAreAddedInTheDialogsOrder) {
+    const WhenPumped answer = AnswerDialog(IDOK, L"\"c.wav\" \"a.wav\"");
+
+    Click(104);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{folder.Path() + L"\\c.wav", folder.Path() + L"\\a.wav"}));
+}
+
+TEST_F(OpenDialog, CancelAddsNothing) {
+    const WhenPumped answer = AnswerDialog(IDCANCEL, L"a.wav");
+
+    Click(104);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_TRUE(ListedPaths().empty());
+}
+
+class FolderDialog : public testing::Test {
+protected:
+    // Runs a Start with an empty list, so outputFolder takes the box's text as it would in a run.
+    static void StartWithFolder(const std::wstring& text) {
+        ListFiles({});
+        SetBoxText(106, text);
+        Click(132);
+    }
+
+    TempFolder chosen;
+    TempFolder other;
+};
+
+TEST_F(FolderDialog, OpensAtTheLastStartsFolderAndPutsTheChoiceInTheBox) {
+    StartWithFolder(chosen.Path());
+    SetBoxText(106, other.Path());
+    const WhenPumped answer = AnswerDialog(IDOK);
+
+    Click(105);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(BoxText(106), chosen.Path());
+}
+
+TEST_F(FolderDialog, OpensAtTheCurrentDirectoryWhenNoFolderWasGiven) {
+    StartWithFolder(L"");
+    const CurrentDirectoryScope currentDirectory(chosen.Path());
+    const WhenPumped answer = AnswerDialog(IDOK);
+
+    Click(105);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(BoxText(106), chosen.Path());
+}
+
+TEST_F(FolderDialog, CancelKeepsTheBoxText) {
+    StartWithFolder(chosen.Path());
+    SetBoxText(106, L"typed");
+    const WhenPumped answer = AnswerDialog(IDCANCEL);
+
+    Click(105);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(BoxText(106), L"typed");
+}
+
+TEST_F(FolderDialog, FolderWithoutAFileSystemPathCountsAsCancel) {
+    StartWithFolder(chosen.Path());
+    SetBoxText(106, L"typed");
+    const WhenPumped answer([] {
+        const HWND dialog = FindOpenDialog();
+        if (dialog == nullptr) {
+            return false;
+        }
+        PIDLIST_ABSOLUTE computer = nullptr;
+        SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer);
+        SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer));
+        CoTaskMemFree(computer);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+
+    Click(105);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(BoxText(106), L"typed");
 }
 
 }  // namespace

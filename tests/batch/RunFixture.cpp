@@ -48,7 +48,7 @@ void SendOrPostClick(int32_t controlId, bool post) {
     }
 }
 
-constexpr wchar_t kDuringRunClass[] = L"PalvotrixBatchTestDuringRun";
+constexpr wchar_t kWhenPumpedClass[] = L"PalvotrixBatchTestWhenPumped";
 
 int folderCounter = 0;
 
@@ -224,31 +224,56 @@ void ListFiles(const std::vector<std::wstring>& paths) {
     }
 }
 
-DuringRun::DuringRun(std::function<void()> action) : action(std::move(action)) {
+WhenPumped::WhenPumped(std::function<bool()> action) : action(std::move(action)) {
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kDuringRunClass;
+    windowClass.lpszClassName = kWhenPumpedClass;
     // A second registration fails harmlessly: the class from the first one is used.
     RegisterClassW(&windowClass);
-    window = CreateWindowExW(0, kDuringRunClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+    window = CreateWindowExW(0, kWhenPumpedClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                              windowClass.hInstance, nullptr);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     PostMessageW(window, WM_APP, 0, 0);
 }
 
-DuringRun::~DuringRun() {
+WhenPumped::~WhenPumped() {
     DestroyWindow(window);
 }
 
-LRESULT CALLBACK DuringRun::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_APP) {
-        auto* self = reinterpret_cast<DuringRun*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self != nullptr && !self->ran) {
-            self->ran = true;
-            self->action();
-        }
-        return 0;
+LRESULT CALLBACK WhenPumped::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_APP && message != WM_TIMER) {
+        return DefWindowProcW(window, message, wParam, lParam);
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    KillTimer(window, 1);
+    auto* self = reinterpret_cast<WhenPumped*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self != nullptr && !self->done) {
+        self->done = self->action();
+        // A timer, unlike a posted message, lets the queue run empty, which a dialog waits for
+        // before it shows itself.
+        if (!self->done) {
+            SetTimer(window, 1, 20, nullptr);
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM result) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindOpenDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
 }

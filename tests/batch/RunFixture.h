@@ -71,24 +71,28 @@ std::vector<std::wstring> LogLines();
 // Empties the list and fills it with the given paths.
 void ListFiles(const std::vector<std::wstring>& paths);
 
-// Runs an action when the next message pump reaches a message posted now; a message posted before
-// Start is dispatched by the run's own pump while the first file is processed.
-class DuringRun {
+// Runs an action when a message pump reaches a message posted now: a message posted before Start is
+// dispatched by the run's own pump while the first file is processed, one posted before a dialog
+// opens by the dialog's own loop. An action that returns false is tried again at the next message.
+class WhenPumped {
 public:
-    explicit DuringRun(std::function<void()> action);
-    ~DuringRun();
-    DuringRun(const DuringRun&) = delete;
-    DuringRun& operator=(const DuringRun&) = delete;
+    explicit WhenPumped(std::function<bool()> action);
+    ~WhenPumped();
+    WhenPumped(const WhenPumped&) = delete;
+    WhenPumped& operator=(const WhenPumped&) = delete;
 
-    bool Ran() const { return ran; }
+    bool Done() const { return done; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    std::function<void()> action;
+    std::function<bool()> action;
     HWND window = nullptr;
-    bool ran = false;
+    bool done = false;
 };
+
+// The visible dialog box of this thread, or null while none is open.
+HWND FindOpenDialog();
 
 template <class T>
 T& Control(int32_t controlId) {
