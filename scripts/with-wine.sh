@@ -47,6 +47,9 @@ create_prefix() {
 }
 
 stop_all() {
+  # Waiting first lets Wine's own background processes end by themselves; killing them mid-way
+  # makes them print socket errors into the output.
+  timeout 30 wineserver -w >/dev/null 2>&1 || true
   timeout 30 wineserver -k >/dev/null 2>&1 || true
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
