@@ -102,6 +102,32 @@ HWND WaitForMainWindow(DWORD processId) {
     return nullptr;
 }
 
+std::string ResourceText(HMODULE module, HRSRC resource) {
+    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+    return std::string(bytes, SizeofResource(module, resource));
+}
+
+TEST(Program, CarriesItsIconAndAnAsInvokerManifestWithoutCommonControls) {
+    HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);
+
+    HRSRC iconGroup = FindResourceW(program, L"IDI_ICON", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(nullptr, iconGroup);
+    const std::string group = ResourceText(program, iconGroup);
+    ASSERT_EQ(20u, group.size());  // the header and one entry
+    EXPECT_EQ(32, static_cast<unsigned char>(group[6]));   // width
+    EXPECT_EQ(32, static_cast<unsigned char>(group[7]));   // height
+    EXPECT_EQ(32, static_cast<unsigned char>(group[12]));  // bits per pixel
+
+    HRSRC manifestResource = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(nullptr, manifestResource);
+    const std::string manifest = ResourceText(program, manifestResource);
+    EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\""));
+    EXPECT_NE(std::string::npos, manifest.find("uiAccess=\"false\""));
+    EXPECT_EQ(std::string::npos, manifest.find("Common-Controls"));
+    FreeLibrary(program);
+}
+
 TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
     STARTUPINFOW startup = {};
