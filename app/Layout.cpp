@@ -13,7 +13,7 @@
 #include "controls/TextboxInfo.h"
 #include "controls/VScrollInfo.h"
 
-#include <initializer_list>
+#include <array>
 #include <memory>
 
 namespace {
@@ -92,7 +92,7 @@ const ArrowStep kSteps[] = {
 
 struct Dependents {
     int32_t checkboxId;
-    std::initializer_list<int32_t> controlIds;
+    std::array<int32_t, 4> controlIds;
 };
 
 const Dependents kDependents[] = {

@@ -30,7 +30,7 @@ void RouteScroll(WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Labels draw on the group box's own background; check boxes and push buttons keep theirs.
+// Labels and check boxes sit on the group box's face, so they get no brush of their own.
 LRESULT AnswerControlColor(WPARAM wParam, LPARAM lParam, ControlKind transparentKind) {
     ControlItem* control = ControlRegistry::Instance().FindByWindow(reinterpret_cast<HWND>(lParam));
     if (control == nullptr || control->kind != transparentKind) {
