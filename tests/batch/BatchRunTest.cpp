@@ -182,7 +182,12 @@ TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
 }
 
 TEST_F(BatchRun, FolderTextTooLongForThePathBufferWritesNothing) {
-    const std::wstring tooLong = output + L"\\" + std::wstring(600, L'x');
+    // Cut at 511 units, the text would name the output folder itself.
+    std::wstring tooLong = output;
+    for (int i = 0; i < 300; ++i) {
+        tooLong += L"\\.";
+    }
+    tooLong += L"\\missing";
     SetBoxText(106, tooLong);
     TempFolder current;
     CurrentDirectoryScope currentDirectory(current.Path());

@@ -81,15 +81,6 @@ TEST(FileListCommands, DeleteAndDeleteAllLeaveAnEmptyListEmpty) {
     EXPECT_EQ(BoxText(108), log);
 }
 
-TEST(FileListCommands, DeleteAllEmptiesTheListAndItsWindow) {
-    ListFiles({L"C:\\in\\a.wav", L"C:\\in\\b.wav"});
-
-    Click(103);
-
-    EXPECT_EQ(Control<ListboxInfo>(100).GetCount(), 0);
-    EXPECT_EQ(ShownEntries(), 0);
-}
-
 class OpenDialog : public testing::Test {
 protected:
     void SetUp() override {

@@ -73,7 +73,7 @@ void ListFiles(const std::vector<std::wstring>& paths);
 
 // Runs an action when a message pump reaches a message posted now: a message posted before Start is
 // dispatched by the run's own pump while the first file is processed, one posted before a dialog
-// opens by the dialog's own loop. An action that returns false is tried again at the next message.
+// opens by the dialog's own loop. An action that returns false is tried again a little later.
 class WhenPumped {
 public:
     explicit WhenPumped(std::function<bool()> action);
