@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/sendfile.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,7 +61,7 @@ bool PlainCopy(const fs::path& in, const fs::path& out) {
     const int to = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     bool copied = from >= 0 && to >= 0;
     while (copied) {
-        const ssize_t moved = copy_file_range(from, nullptr, to, nullptr, std::size_t{1} << 30, 0);
+        const ssize_t moved = sendfile(to, from, nullptr, std::size_t{1} << 30);
         copied = moved >= 0;
         if (moved == 0) {
             break;
@@ -156,6 +157,8 @@ bool SameContents(const fs::path& a, const fs::path& b) {
 
 struct Options {
     fs::path work;
+    // The outputs go into a folder "out" in here; one on tmpfs takes the disk out of the comparison.
+    fs::path outputs;
     bool quick = false;
     bool keep = false;
     bool sox = true;
@@ -165,7 +168,7 @@ struct Options {
 // sox, which is slow, runs once on large files. False when a case failed or the job's output
 // differs from the minimal program's.
 bool RunRounds(const BenchFile& file, const Options& options, int rounds, Summary (&summary)[4]) {
-    const fs::path outRoot = options.work / "out";
+    const fs::path outRoot = options.outputs / "out";
     std::vector<double> seconds[4];
     for (int round = 0; round < rounds; ++round) {
         for (const Case c : kCases) {
@@ -250,23 +253,31 @@ std::vector<BenchFile> Files(const Options& options) {
     };
 }
 
-bool EnoughRoom(const Options& options, const std::vector<BenchFile>& files) {
-    std::uint64_t needed = std::uint64_t{1} << 30;
-    std::uint64_t largest = 0;
-    for (const BenchFile& file : files) {
-        needed += FileBytes(file);
-        largest = std::max(largest, FileBytes(file));
-    }
-    // Two outputs stay side by side for the comparison, and sox writes a third.
-    needed += 3 * largest;
+bool EnoughRoom(const fs::path& folder, std::uint64_t needed) {
     struct statvfs disk {};
-    if (statvfs(options.work.c_str(), &disk) != 0) {
+    if (statvfs(folder.c_str(), &disk) != 0) {
         return false;
     }
     const std::uint64_t free = static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
-    std::printf("free in %s: %.1f GiB, needed: %.1f GiB\n", options.work.c_str(),
+    std::printf("free in %s: %.1f GiB, needed: %.1f GiB\n", folder.c_str(),
                 static_cast<double>(free) / (1 << 30), static_cast<double>(needed) / (1 << 30));
     return free >= needed;
+}
+
+// Room for the inputs, and for the outputs: two stay side by side for the comparison, and sox
+// writes a third.
+bool EnoughRoom(const Options& options, const std::vector<BenchFile>& files) {
+    const std::uint64_t slack = std::uint64_t{1} << 30;
+    std::uint64_t inputs = 0;
+    std::uint64_t largest = 0;
+    for (const BenchFile& file : files) {
+        inputs += FileBytes(file);
+        largest = std::max(largest, FileBytes(file));
+    }
+    if (fs::equivalent(options.work, options.outputs)) {
+        return EnoughRoom(options.work, slack + inputs + 3 * largest);
+    }
+    return EnoughRoom(options.work, slack + inputs) && EnoughRoom(options.outputs, slack + 3 * largest);
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -276,11 +287,16 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.quick = true;
         } else if (arg == "--keep") {
             options.keep = true;
+        } else if (arg.rfind("--outputs=", 0) == 0) {
+            options.outputs = arg.substr(std::strlen("--outputs="));
         } else if (arg.rfind("--", 0) == 0 || !options.work.empty()) {
             return false;
         } else {
             options.work = arg;
         }
+    }
+    if (options.outputs.empty()) {
+        options.outputs = options.work;
     }
     return !options.work.empty();
 }
@@ -290,10 +306,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--quick] [--keep] WORK-FOLDER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--quick] [--keep] [--outputs=FOLDER] WORK-FOLDER\n", argv[0]);
         return 2;
     }
     fs::create_directories(options.work);
+    fs::create_directories(options.outputs);
     const std::vector<BenchFile> files = Files(options);
     if (!EnoughRoom(options, files)) {
         std::fprintf(stderr, "not enough free disk space for the benchmark's files\n");
@@ -321,7 +338,7 @@ int main(int argc, char** argv) {
             fs::remove(file.path);
         }
     }
-    fs::remove_all(options.work / "out");
+    fs::remove_all(options.outputs / "out");
     if (!options.keep) {
         for (const BenchFile& file : files) {
             fs::remove(file.path);
