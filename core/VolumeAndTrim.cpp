@@ -16,11 +16,20 @@ constexpr std::uint16_t kIntegerPcm = 1;
 constexpr std::uint16_t kIeeeFloat = 3;
 
 // The product truncated toward zero and clamped to the coding's range. The clamp comes first so
-// that the conversion is always defined; a NaN product (a NaN gain, or an infinite one times a
-// silent sample) stores silence.
+// that the conversion is always defined; the product is never NaN (see IntegerGain).
 std::int32_t TruncateClamped(double product, double lowest, double highest) {
-    const double defined = product != product ? 0.0 : product;
-    return static_cast<std::int32_t>(std::min(std::max(defined, lowest), highest));
+    return static_cast<std::int32_t>(std::min(std::max(product, lowest), highest));
+}
+
+// The gain for the integer codings, with the same results for every sample but no NaN product, so
+// that the sample loop needs no test for one: a NaN gain stores silence as 0 does, and an infinite
+// one clamps every sample but silence as the largest finite gain does.
+double IntegerGain(double gain) {
+    if (gain != gain) {
+        return 0.0;
+    }
+    return std::max(std::min(gain, std::numeric_limits<double>::max()),
+                    -std::numeric_limits<double>::max());
 }
 
 // Little-endian 32-bit sample i. Indexed from the block start, which the vectoriser handles;
@@ -42,6 +51,7 @@ void Store32(std::uint8_t* p, std::size_t i, std::uint32_t value) {
 // level of one stored sample.
 struct Unsigned8 {
     static constexpr std::size_t kBytes = 1;
+    static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0x80;
 
     static void Scale(std::uint8_t* p, std::size_t count, double gain) {
@@ -57,6 +67,7 @@ struct Unsigned8 {
 
 struct Signed16 {
     static constexpr std::size_t kBytes = 2;
+    static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0;
 
     static std::int16_t Load(const std::uint8_t* p, std::size_t i) {
@@ -77,6 +88,7 @@ struct Signed16 {
 
 struct Signed24 {
     static constexpr std::size_t kBytes = 3;
+    static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0;
 
     static std::int32_t Load(const std::uint8_t* p, std::size_t i) {
@@ -99,6 +111,7 @@ struct Signed24 {
 
 struct Signed32 {
     static constexpr std::size_t kBytes = 4;
+    static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0;
 
     static std::int32_t Load(const std::uint8_t* p, std::size_t i) {
@@ -119,6 +132,7 @@ struct Signed32 {
 
 struct Float32 {
     static constexpr std::size_t kBytes = 4;
+    static constexpr bool kInteger = false;
     static constexpr std::uint8_t kSilence = 0;
 
     static float Load(const std::uint8_t* p, std::size_t i) {
@@ -266,7 +280,8 @@ TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimReques
     const std::size_t channels = format.channels;
     const std::size_t samples = chunk.size / Coding::kBytes;
     const SampleSpan span{chunk.data.Data(), samples, samples / channels * channels, channels};
-    if (!ScaleAll<Coding>(span, request.gain, cancelRequested)) {
+    const double gain = Coding::kInteger ? IntegerGain(request.gain) : request.gain;
+    if (!ScaleAll<Coding>(span, gain, cancelRequested)) {
         return TrimOutcome::Cancelled;
     }
     const std::size_t frames = span.framed / channels;
