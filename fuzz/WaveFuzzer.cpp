@@ -1,6 +1,6 @@
 // libFuzzer target: arbitrary bytes as a WAV file through the reader, the volume and trim pass with
-// values taken from the input, and the writer; whatever is written must read back as the same
-// chunks.
+// values taken from the input, and the writer, then through the whole per-file job; whatever is
+// written must read back, as the same chunks where they are known.
 #include "FuzzInput.h"
 #include "MemoryFileService.h"
 
@@ -52,18 +52,13 @@ void CheckWrittenFile(const WaveFile& wave) {
     Require(memoryfs::Files().size() == 2);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzInput input;
-    if (!SplitFuzzInput(data, size, input)) {
-        return 0;
-    }
+// The reader, the pass and the writer called one by one, with the thresholds as raw amplitudes.
+void CheckSteps(const FuzzInput& input) {
     memoryfs::Reset();
     memoryfs::Put(kInput, input.file);
     WaveFile wave;
     if (!wave.Read(kInput.c_str())) {
-        return 0;
+        return;
     }
     const std::atomic<bool> notCancelled{false};
     const TrimOutcome outcome =
@@ -73,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(chunk->size <= chunk->data.Capacity());
     }
     if (outcome != TrimOutcome::Done) {
-        return 0;
+        return;
     }
     ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromUtf8("/out").c_str());
@@ -81,6 +76,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckWrittenFile(wave);
     } else {
         Require(memoryfs::Files().size() == 1);
+    }
+}
+
+// The whole job, with the same floats taken as thresholds in dB: an error leaves no output, and
+// anything else leaves one that reads back.
+void CheckJob(const FuzzInput& input) {
+    memoryfs::Reset();
+    memoryfs::Put(kInput, input.file);
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromUtf8("/out").c_str());
+    settings.gain = input.gain;
+    settings.headThresholdDb = input.headLinear;
+    settings.tailThresholdDb = input.tailLinear;
+    settings.headMarginSec = input.headMarginSec;
+    settings.tailMarginSec = input.tailMarginSec;
+    ProcessFile(settings, kInput.c_str());
+    if (settings.errorOccurred) {
+        Require(memoryfs::Files().size() == 1);
+        return;
+    }
+    WaveFile readBack;
+    Require(readBack.Read(kOutput.c_str()) && memoryfs::Files().size() == 2);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput input;
+    if (SplitFuzzInput(data, size, input)) {
+        CheckSteps(input);
+        CheckJob(input);
     }
     return 0;
 }
