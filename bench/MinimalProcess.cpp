@@ -171,7 +171,15 @@ bool WriteReplacing(const char* outPath, const std::uint8_t* bytes, std::size_t 
         return false;
     }
     out.fd = -1;
-    return std::rename(temporary.c_str(), outPath) == 0;
+    if (std::rename(temporary.c_str(), outPath) != 0) {
+        return false;
+    }
+    // The rename itself is made durable too, as the job does.
+    const std::string path(outPath);
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    Descriptor directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return directory.fd >= 0 && fsync(directory.fd) == 0;
 }
 
 }  // namespace

@@ -3,6 +3,6 @@
 
 // One read into a fresh buffer, one pass that applies the gain, a search from each end for the
 // first sample louder than the threshold, one block move of the kept frames and one write
-// through a flushed temporary file that then replaces `outPath`. Knows only the 44-byte header
-// of the benchmark's own files. False on any failure.
+// through a flushed temporary file that then replaces `outPath`, the replacement flushed too.
+// Knows only the 44-byte header of the benchmark's own files. False on any failure.
 bool MinimalProcess(const char* inPath, const char* outPath, float gain, float threshold);
