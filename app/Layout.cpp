@@ -4,6 +4,7 @@
 
 #include "controls/ButtonInfo.h"
 #include "controls/CheckboxInfo.h"
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/GroupInfo.h"
 #include "controls/LabelInfo.h"
@@ -19,7 +20,6 @@
 namespace {
 
 constexpr int32_t kMainWindow = 0;
-constexpr int32_t kStopId = 133;
 
 struct Row {
     ControlKind kind;
@@ -159,7 +159,7 @@ void ConfigureArrows(VScrollInfo& arrows, const ControlItem& box) {
 
 // Stop shares Start's rectangle and appears only while a run is in progress.
 void Configure(ControlItem& control, const ControlItem* previous) {
-    if (control.controlId == kStopId) {
+    if (control.controlId == ControlId::Stop) {
         ShowWindow(control.GetHandle(), SW_HIDE);
     }
     if (auto* box = dynamic_cast<TextVolumeInfo*>(&control)) {

@@ -2,6 +2,7 @@
 // user-interface thread keeps dispatching messages.
 #include "batch/BatchRun.h"
 
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
 #include "controls/LogInfo.h"
@@ -15,19 +16,10 @@
 
 namespace {
 
-constexpr int32_t kFileListId = 100;
-constexpr int32_t kOutputFolderId = 106;
-constexpr int32_t kLogId = 108;
-constexpr int32_t kVolumePercentId = 112;
-constexpr int32_t kHeadThresholdId = 120;
-constexpr int32_t kHeadMarginId = 123;
-constexpr int32_t kTailThresholdId = 127;
-constexpr int32_t kTailMarginId = 130;
-constexpr int32_t kStartId = 132;
-constexpr int32_t kStopId = 133;
-
 // The controls that could change the file list or the output folder while a worker reads them.
-constexpr int32_t kLockedIds[] = {kFileListId, 102, 103, 104, 105, kOutputFolderId, kStartId};
+constexpr int32_t kLockedIds[] = {ControlId::FileList, ControlId::DeleteButton, ControlId::DeleteAllButton,
+                                  ControlId::AddButton, ControlId::BrowseButton, ControlId::OutputFolder,
+                                  ControlId::Start};
 
 constexpr wchar_t kStartLine[] = L"処理を開始します";
 constexpr wchar_t kErrorLine[] = L"処理中にエラーが発生しました";
@@ -47,13 +39,13 @@ T* FindOpenControl(int32_t controlId) {
 }
 
 void ReplaceLog(const wchar_t* text) {
-    if (LogInfo* log = FindOpenControl<LogInfo>(kLogId)) {
+    if (LogInfo* log = FindOpenControl<LogInfo>(ControlId::Log)) {
         log->SetLogText(text, true);
     }
 }
 
 void AppendLog(const wchar_t* text) {
-    if (LogInfo* log = FindOpenControl<LogInfo>(kLogId)) {
+    if (LogInfo* log = FindOpenControl<LogInfo>(ControlId::Log)) {
         log->AppendLine(text, true);
     }
 }
@@ -95,7 +87,7 @@ struct FolderText {
 // A text that does not fit whole is refused rather than cut: a cut path names another folder.
 FolderText CaptureOutputFolder(ProcessingSettings& settings) {
     FolderText folder;
-    const TextboxInfo* box = ControlRegistry::Instance().Find<TextboxInfo>(kOutputFolderId);
+    const TextboxInfo* box = ControlRegistry::Instance().Find<TextboxInfo>(ControlId::OutputFolder);
     if (box == nullptr) {
         return folder;
     }
@@ -163,7 +155,7 @@ bool RunCancelled(const ProcessingSettings& settings, const ListboxInfo& list) {
 }
 
 void ProcessListedFiles(ProcessingSettings& settings, bool folderFits) {
-    const ListboxInfo* list = ControlRegistry::Instance().Find<ListboxInfo>(kFileListId);
+    const ListboxInfo* list = ControlRegistry::Instance().Find<ListboxInfo>(ControlId::FileList);
     if (list == nullptr) {
         return;
     }
@@ -195,14 +187,14 @@ void SetControlsLocked(bool locked) {
             EnableWindow(control->GetHandle(), locked ? FALSE : TRUE);
         }
     }
-    if (ControlItem* stop = FindOpenControl<ControlItem>(kStopId)) {
+    if (ControlItem* stop = FindOpenControl<ControlItem>(ControlId::Stop)) {
         ShowWindow(stop->GetHandle(), locked ? SW_SHOW : SW_HIDE);
     }
 }
 
 // A Start click queued before Start was disabled must not begin a second run inside this one.
 bool RunInProgress() {
-    const ControlItem* start = ControlRegistry::Instance().FindByControlId(kStartId);
+    const ControlItem* start = ControlRegistry::Instance().FindByControlId(ControlId::Start);
     return start != nullptr && !start->IsEnabled();
 }
 
@@ -229,14 +221,14 @@ void StopRun() {
 
 void CaptureSettings() {
     ProcessingSettings& settings = ProcessingSettings::Instance();
-    const TextVolumeInfo* volume = ControlRegistry::Instance().Find<TextVolumeInfo>(kVolumePercentId);
+    const TextVolumeInfo* volume = ControlRegistry::Instance().Find<TextVolumeInfo>(ControlId::VolumePercent);
     if (volume != nullptr && volume->IsEnabled()) {
         settings.gain = static_cast<float>(volume->GetValue() / 100.0);
     } else {
         settings.gain = 1.0f;
     }
-    CaptureTrim(kHeadThresholdId, kHeadMarginId, settings.headThresholdDb, settings.headMarginSec);
-    CaptureTrim(kTailThresholdId, kTailMarginId, settings.tailThresholdDb, settings.tailMarginSec);
+    CaptureTrim(ControlId::HeadThreshold, ControlId::HeadMargin, settings.headThresholdDb, settings.headMarginSec);
+    CaptureTrim(ControlId::TailThreshold, ControlId::TailMargin, settings.tailThresholdDb, settings.tailMarginSec);
 }
 
 void LockControls() {

@@ -2,6 +2,7 @@
 // add with the open dialog, and choose the folder with the folder dialog.
 #include "batch/FileListCommands.h"
 
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
 #include "controls/TextboxInfo.h"
@@ -14,9 +15,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int32_t kFileListId = 100;
-constexpr int32_t kOutputFolderId = 106;
 
 // Room for a few hundred chosen names; a selection that does not fit makes the dialog fail.
 constexpr DWORD kOpenDialogCapacity = 32768;
@@ -34,7 +32,7 @@ static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88,
 constexpr wchar_t kFolderDialogTitle[] = L"出力先の選択";
 
 ListboxInfo* FindFileList() {
-    return ControlRegistry::Instance().Find<ListboxInfo>(kFileListId);
+    return ControlRegistry::Instance().Find<ListboxInfo>(ControlId::FileList);
 }
 
 // Paths longer than the program's path buffers are refused, never cut: a cut path names another file.
@@ -134,7 +132,7 @@ void ChooseOutputFolder(HWND owner) {
     if (!BrowseForFolder(owner, initialFolder, chosenFolder)) {
         return;
     }
-    if (TextboxInfo* box = ControlRegistry::Instance().Find<TextboxInfo>(kOutputFolderId)) {
+    if (TextboxInfo* box = ControlRegistry::Instance().Find<TextboxInfo>(ControlId::OutputFolder)) {
         box->SetText(chosenFolder);
     }
 }

@@ -3,6 +3,7 @@
 
 #include "batch/BatchRun.h"
 #include "batch/FileListCommands.h"
+#include "controls/ControlIds.h"
 
 namespace {
 
@@ -29,22 +30,22 @@ int ButtonInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
         return 0;
     }
     switch (controlId) {
-    case 102:
+    case ControlId::DeleteButton:
         DeleteSelectedFiles();
         break;
-    case 103:
+    case ControlId::DeleteAllButton:
         DeleteAllFiles();
         break;
-    case 104:
+    case ControlId::AddButton:
         AddFiles(GetHandle());
         break;
-    case 105:
+    case ControlId::BrowseButton:
         ChooseOutputFolder(GetHandle());
         break;
-    case 132:
+    case ControlId::Start:
         StartRun();
         break;
-    case 133:
+    case ControlId::Stop:
         StopRun();
         break;
     default:

@@ -2,6 +2,7 @@
 // of processing settings back to their neutral values.
 #include "controls/CheckboxInfo.h"
 
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "core/ProcessingSettings.h"
 
@@ -14,14 +15,14 @@ static_assert(kCheckboxStyle == 0x50010003, "check box style");
 void WriteNeutralSettings(int32_t checkboxId) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     switch (checkboxId) {
-    case 110:
+    case ControlId::VolumeCheck:
         settings.gain = 1.0f;
         break;
-    case 118:
+    case ControlId::HeadCheck:
         settings.headThresholdDb = 0.0f;
         settings.headMarginSec = 0.0f;
         break;
-    case 125:
+    case ControlId::TailCheck:
         settings.tailThresholdDb = 0.0f;
         settings.tailMarginSec = 0.0f;
         break;

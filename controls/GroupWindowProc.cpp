@@ -3,6 +3,7 @@
 #include "controls/GroupWindowProc.h"
 
 #include "app/MainWindow.h"
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
 
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr int32_t kFileListId = 100;
 constexpr UINT kNameCapacity = 512;
 
 WNDPROC ReplacedProcedure(HWND group) {
@@ -56,7 +56,7 @@ void AddDroppedNames(HDROP drop, ListboxInfo& list) {
 }
 
 LRESULT HandleDrop(HWND group, WPARAM wParam, LPARAM lParam) {
-    ControlItem* control = ControlRegistry::Instance().FindByControlId(kFileListId);
+    ControlItem* control = ControlRegistry::Instance().FindByControlId(ControlId::FileList);
     if (control == nullptr || control->kind != ControlKind::Listbox) {
         return CallReplaced(group, WM_DROPFILES, wParam, lParam);
     }
