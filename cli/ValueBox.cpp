@@ -1,6 +1,8 @@
 // Clamping, two-decimal rounding and the percent/dB link of the window's value boxes.
 #include "cli/ValueBox.h"
 
+#include "core/VolumeUnits.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -24,12 +26,7 @@ std::optional<float> ParseNumber(std::string_view text)
 
 float BoxValue(float value, ValueRange range)
 {
-    if (value < range.minimum) {
-        value = range.minimum;
-    }
-    if (value > range.maximum) {
-        value = range.maximum;
-    }
+    value = ClampToRange(value, range.minimum, range.maximum);
     // The box's own formatting, so that a value halfway between two hundredths goes the same way.
     char shown[32];
     const int length = std::snprintf(shown, sizeof shown, "%.2f", static_cast<double>(value));
@@ -40,11 +37,7 @@ float BoxValue(float value, ValueRange range)
 
 float PercentFromVolumeDb(float shownDb)
 {
-    // Each step is kept in single precision, as the box computes it.
-    const float exponent = shownDb / 20.0f;
-    const float factor = std::pow(10.0f, exponent);
-    const float percent = factor * 100.0f;
-    return BoxValue(percent, kPercentRange);
+    return BoxValue(DecibelsToPercent(shownDb), kPercentRange);
 }
 
 float GainFromPercent(float shownPercent)

@@ -2,9 +2,11 @@
 // decimals; the percent box also writes the gain, and the percent and dB boxes follow each other.
 #include "controls/TextVolumeInfo.h"
 
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "core/ProcessingSettings.h"
 #include "core/Utf16.h"
+#include "core/VolumeUnits.h"
 
 #include <cmath>
 #include <cwchar>
@@ -13,22 +15,6 @@ namespace {
 
 constexpr DWORD kValueStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_RIGHT;
 static_assert(kValueStyle == 0x50810002, "value box style");
-
-constexpr int32_t kPercentBoxId = 112;
-constexpr int32_t kDecibelBoxId = 115;
-
-// Each step is rounded to a float, so both boxes show the same digits on every build.
-float PercentToDecibels(float percent) {
-    const float ratio = percent * 0.01f;
-    const float exponent = std::log10(ratio);
-    return exponent * 20.0f;
-}
-
-float DecibelsToPercent(float decibels) {
-    const float exponent = decibels / 20.0f;
-    const float ratio = std::pow(10.0f, exponent);
-    return ratio * 100.0f;
-}
 
 }  // namespace
 
@@ -50,13 +36,8 @@ int TextVolumeInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
 }
 
 void TextVolumeInfo::SetValue(float value) {
-    if (value < minimum) {
-        value = minimum;
-    }
-    if (value > maximum) {
-        value = maximum;
-    }
-    if (controlId == kPercentBoxId) {
+    value = ClampToRange(value, minimum, maximum);
+    if (controlId == ControlId::VolumePercent) {
         ProcessingSettings::Instance().gain = value * 0.01f;
     }
     wchar_t text[kTextCapacity];
@@ -84,12 +65,12 @@ void TextVolumeInfo::SetRange(float min, float max) {
 void TextVolumeInfo::SyncPartner() {
     const ControlRegistry& controls = ControlRegistry::Instance();
     const float value = GetValue();
-    if (controlId == kPercentBoxId) {
-        if (TextVolumeInfo* decibels = controls.Find<TextVolumeInfo>(kDecibelBoxId)) {
+    if (controlId == ControlId::VolumePercent) {
+        if (TextVolumeInfo* decibels = controls.Find<TextVolumeInfo>(ControlId::VolumeDb)) {
             decibels->SetValue(PercentToDecibels(value));
         }
-    } else if (controlId == kDecibelBoxId) {
-        if (TextVolumeInfo* percent = controls.Find<TextVolumeInfo>(kPercentBoxId)) {
+    } else if (controlId == ControlId::VolumeDb) {
+        if (TextVolumeInfo* percent = controls.Find<TextVolumeInfo>(ControlId::VolumePercent)) {
             percent->SetValue(DecibelsToPercent(value));
         }
     }
