@@ -205,6 +205,8 @@ void StartRun() {
         return;
     }
     ProcessingSettings& settings = ProcessingSettings::Instance();
+    // A Stop click still queued when the previous run ended must not cancel this one.
+    settings.cancelRequested = false;
     CaptureSettings();
     const FolderText folder = CaptureOutputFolder(settings);
     ReplaceLog(kStartLine);
