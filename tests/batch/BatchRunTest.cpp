@@ -14,15 +14,6 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
-
-const std::wstring kStartLine = L"処理を開始します";
-const std::wstring kErrorLine = L"処理中にエラーが発生しました";
-// The outcome lines end in a line feed of their own, so an empty line follows each.
-const std::wstring kCompletedLine = L"処理が完了しました";
-const std::wstring kInterruptedLine = L"処理が中断されました";
-const std::wstring kFolderPrefix = L"出力先: ";
-
 constexpr int32_t kLockedIds[] = {100, 102, 103, 104, 105, 106, 132};
 // The check boxes and value boxes, which stay live during a run.
 constexpr int32_t kLiveIds[] = {110, 112, 115, 118, 120, 123, 125, 127, 130};

@@ -64,6 +64,16 @@ void PostClick(int32_t controlId);
 
 void SetBoxText(int32_t controlId, const std::wstring& text);
 std::wstring BoxText(int32_t controlId);
+using Lines = std::vector<std::wstring>;
+
+// The run's log texts.
+const std::wstring kStartLine = L"処理を開始します";
+const std::wstring kErrorLine = L"処理中にエラーが発生しました";
+// The outcome lines end in a line feed of their own, so an empty line follows each.
+const std::wstring kCompletedLine = L"処理が完了しました";
+const std::wstring kInterruptedLine = L"処理が中断されました";
+const std::wstring kFolderPrefix = L"出力先: ";
+
 // The log's text split at its line breaks: CR LF, or a lone LF, which some edit controls keep as it
 // is and others show as a break.
 std::vector<std::wstring> LogLines();

@@ -12,13 +12,6 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
-
-const std::wstring kStartLine = L"処理を開始します";
-const std::wstring kCompletedLine = L"処理が完了しました";
-const std::wstring kInterruptedLine = L"処理が中断されました";
-const std::wstring kFolderPrefix = L"出力先: ";
-
 constexpr int16_t kAmplitude = 1000;
 constexpr uint32_t kSmallSamples = 400;
 constexpr uint32_t kLargeSamples = 2000000;
