@@ -157,8 +157,10 @@ void ConfigureArrows(VScrollInfo& arrows, const ControlItem& box) {
     }
 }
 
-// Stop shares Start's rectangle and appears only while a run is in progress.
+// The set-up a row needs between its creation and its registration; the arrows' buddy is the value
+// box of the row before.
 void Configure(ControlItem& control, const ControlItem* previous) {
+    // Stop shares Start's rectangle and appears only while a run is in progress.
     if (control.controlId == ControlId::Stop) {
         ShowWindow(control.GetHandle(), SW_HIDE);
     }
