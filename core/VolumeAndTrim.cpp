@@ -276,7 +276,7 @@ struct TrimRequest {
 
 template <class Coding>
 TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimRequest& request,
-                    const std::atomic<bool>& cancelRequested) {
+                    const std::atomic<bool>& cancelRequested, TrimReport* report) {
     const std::size_t channels = format.channels;
     const std::size_t samples = chunk.size / Coding::kBytes;
     const SampleSpan span{chunk.data.Data(), samples, samples / channels * channels, channels};
@@ -300,6 +300,13 @@ TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimReques
     const bool rebuilt = Rebuild(chunk, kept.first * frameBytes,
                                  std::uint64_t{kept.end - kept.first} * frameBytes,
                                  headFrames * frameBytes, tailFrames * frameBytes, Coding::kSilence);
+    if (rebuilt && report != nullptr) {
+        // Every count fits in 32 bits: the rebuilt chunk, whole frames of at least a byte, does.
+        report->trimmed = true;
+        report->headFramesCut = static_cast<std::uint32_t>(kept.first);
+        report->headMarginFrames = static_cast<std::uint32_t>(headFrames);
+        report->newFrames = static_cast<std::uint32_t>(chunk.size / frameBytes);
+    }
     return rebuilt ? TrimOutcome::Done : TrimOutcome::Failed;
 }
 
@@ -321,7 +328,7 @@ float LinearFromDb(float db) {
 
 TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, float tailLinear,
                                float headMarginSec, float tailMarginSec,
-                               const std::atomic<bool>& cancelRequested) {
+                               const std::atomic<bool>& cancelRequested, TrimReport* report) {
     const std::shared_ptr<ChunkInfo> chunk = FirstDataChunk(wave);
     const WaveFormat& format = wave.format;
     if (!chunk || format.channels == 0) {
@@ -330,7 +337,7 @@ TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, flo
     const TrimRequest request{gain, headLinear, tailLinear, headMarginSec, tailMarginSec};
     if (format.formatTag == kIeeeFloat) {
         return format.bitsPerSample == 32
-                   ? Process<Float32>(*chunk, format, request, cancelRequested)
+                   ? Process<Float32>(*chunk, format, request, cancelRequested, report)
                    : TrimOutcome::Done;
     }
     if (format.formatTag != kIntegerPcm) {
@@ -338,13 +345,13 @@ TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, flo
     }
     switch (format.bitsPerSample) {
         case 8:
-            return Process<Unsigned8>(*chunk, format, request, cancelRequested);
+            return Process<Unsigned8>(*chunk, format, request, cancelRequested, report);
         case 16:
-            return Process<Signed16>(*chunk, format, request, cancelRequested);
+            return Process<Signed16>(*chunk, format, request, cancelRequested, report);
         case 24:
-            return Process<Signed24>(*chunk, format, request, cancelRequested);
+            return Process<Signed24>(*chunk, format, request, cancelRequested, report);
         case 32:
-            return Process<Signed32>(*chunk, format, request, cancelRequested);
+            return Process<Signed32>(*chunk, format, request, cancelRequested, report);
         default:
             return TrimOutcome::Done;
     }

@@ -5,6 +5,7 @@
 #include "core/WaveFile.h"
 
 #include <atomic>
+#include <cstdint>
 
 enum class TrimOutcome {
     // Processed, or left as it was because there was nothing this routine can work on.
@@ -15,6 +16,14 @@ enum class TrimOutcome {
     Failed,
 };
 
+// What a trim did to the first "data" chunk, for the chunks that hold positions in it.
+struct TrimReport {
+    bool trimmed = false;
+    std::uint32_t headFramesCut = 0;
+    std::uint32_t headMarginFrames = 0;
+    std::uint32_t newFrames = 0;
+};
+
 // A threshold in dB as a linear amplitude, 10^(dB/20), with the roundings to float that decide
 // which levels count as silence.
 float LinearFromDb(float db);
@@ -22,7 +31,9 @@ float LinearFromDb(float db);
 // Multiplies every sample by `gain`, then cuts the chunk to the whole frames from the first one
 // louder than `headLinear` to the last one louder than `tailLinear` (a threshold of 1.0 or more
 // keeps that end) and, when that shortened it, surrounds it with the margins of silence.
-// `cancelRequested` is polled between blocks of samples.
+// `cancelRequested` is polled between blocks of samples. When the chunk was rebuilt, `report`
+// (if given) says how.
 TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, float tailLinear,
                                float headMarginSec, float tailMarginSec,
-                               const std::atomic<bool>& cancelRequested);
+                               const std::atomic<bool>& cancelRequested,
+                               TrimReport* report = nullptr);
