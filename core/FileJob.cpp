@@ -1,6 +1,8 @@
-// The per-file job: read the file, change its volume and trim it, write it to the output folder.
+// The per-file job: read the file, change its volume and trim it, move the positions that other
+// chunks hold with the audio, write it to the output folder.
 #include "core/ProcessingSettings.h"
 
+#include "core/ChunkPositions.h"
 #include "core/VolumeAndTrim.h"
 #include "core/WaveFile.h"
 #include "core/WaveWriter.h"
@@ -21,10 +23,11 @@ bool RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     }
     const float headLinear = LinearFromDb(settings.headThresholdDb.load());
     const float tailLinear = LinearFromDb(settings.tailThresholdDb.load());
+    TrimReport trim;
     const TrimOutcome outcome =
         ApplyVolumeAndTrim(wave, settings.gain.load(), headLinear, tailLinear,
                            settings.headMarginSec.load(), settings.tailMarginSec.load(),
-                           settings.cancelRequested);
+                           settings.cancelRequested, &trim);
     switch (outcome) {
         case TrimOutcome::Cancelled:
             return true;
@@ -32,6 +35,10 @@ bool RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
             return false;
         case TrimOutcome::Done:
             break;
+    }
+    if (trim.trimmed) {
+        const std::int64_t shift = std::int64_t{trim.headFramesCut} - trim.headMarginFrames;
+        MoveChunkPositions(wave.chunks, FrameMove{shift, trim.newFrames});
     }
     return WriteWaveFile(settings, inputPath, wave);
 }

@@ -1,0 +1,222 @@
+// Timecode, cue points, loops, region lengths and the frame count follow the audio through a trim.
+#include "core/ChunkPositions.h"
+#include "core/ProcessingSettings.h"
+
+#include "WavBuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr std::uint64_t kTimeReference = 1000000;
+
+std::uint32_t Le32(const Bytes& bytes, std::size_t offset) {
+    return static_cast<std::uint32_t>(bytes[offset] | bytes[offset + 1] << 8 |
+                                      bytes[offset + 2] << 16 | bytes[offset + 3] << 24);
+}
+
+Bytes Bext(std::uint64_t timeReference) {
+    Bytes fields(338, ' ');
+    PutLe(fields, timeReference, 8);
+    fields.resize(602, 0);
+    return fields;
+}
+
+Bytes CuePoint(std::uint32_t name, std::uint32_t position, const char* chunkId, std::uint32_t offset) {
+    Bytes point;
+    PutLe(point, name, 4);
+    PutLe(point, position, 4);
+    point.insert(point.end(), chunkId, chunkId + 4);
+    PutLe(point, 0, 8);  // dwChunkStart, dwBlockStart
+    PutLe(point, offset, 4);
+    return point;
+}
+
+Bytes Loop(std::uint32_t start, std::uint32_t end) {
+    Bytes header(28, 0);  // manufacturer to SMPTE offset
+    PutLe(header, 1, 4);  // cSampleLoops
+    PutLe(header, 0, 4);  // cbSamplerData
+    PutLe(header, 7, 4);  // dwIdentifier
+    PutLe(header, 0, 4);  // dwType
+    PutLe(header, start, 4);
+    PutLe(header, end, 4);
+    PutLe(header, 0, 8);  // dwFraction, dwPlayCount
+    return header;
+}
+
+Bytes Region(std::uint32_t name, std::uint32_t length) {
+    Bytes fields;
+    PutLe(fields, name, 4);
+    PutLe(fields, length, 4);
+    fields.resize(fields.size() + 12, 0);  // purpose, country, language, dialect, code page
+    return Chunk("ltxt", fields);
+}
+
+// Mono 16-bit at 1280 frames per second, so that 1/128 s is 10 frames. Frames 20 to 79 are loud
+// and each holds 1000 + its index, so a position can be checked against the audio it points at.
+// Cue 1 lies in the silent head, cue 3 in the silent tail, cue 4 at the end; the regions start
+// at cues 1 and 2, and an odd-sized label with its pad byte comes before them.
+Bytes MarkedFile() {
+    Bytes samples;
+    for (std::int64_t frame = 0; frame < 100; ++frame) {
+        PutLe(samples, frame >= 20 && frame < 80 ? 1000 + frame : 0, 2);
+    }
+    Bytes fact;
+    PutLe(fact, 100, 4);
+    Bytes cue;
+    PutLe(cue, 4, 4);
+    const Bytes points = Concat({CuePoint(1, 5, "data", 5), CuePoint(2, 30, "data", 30),
+                                 CuePoint(3, 90, "data", 90), CuePoint(4, 7777, "slnt", 100)});
+    cue.insert(cue.end(), points.begin(), points.end());
+    const Bytes label = Concat({{1, 0, 0, 0}, {'a', 'b', 0}});
+    const Bytes regions = Concat({{'a', 'd', 't', 'l'}, Chunk("labl", label), Region(2, 60), Region(1, 20)});
+    return Riff({Fmt(1, 1, 1280, 16), Chunk("bext", Bext(kTimeReference)), Chunk("fact", fact),
+                 Chunk("cue ", cue), Chunk("smpl", Loop(25, 85)), Chunk("LIST", regions),
+                 Chunk("data", samples)});
+}
+
+const ChunkInfo& Find(const WaveFile& wave, const char* id) {
+    for (const auto& chunk : wave.chunks) {
+        if (chunk->HasId(id)) {
+            return *chunk;
+        }
+    }
+    static const ChunkInfo kNone;
+    ADD_FAILURE() << "no chunk " << id;
+    return kNone;
+}
+
+WaveFile RunJob(const ProcessingSettings& request) {
+    ScratchFolder in;
+    ScratchFolder out;
+    WriteBytes(in / "marked.wav", MarkedFile());
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
+    settings.gain = request.gain.load();
+    settings.headThresholdDb = request.headThresholdDb.load();
+    settings.tailThresholdDb = request.tailThresholdDb.load();
+    settings.headMarginSec = request.headMarginSec.load();
+    settings.tailMarginSec = request.tailMarginSec.load();
+    ProcessFile(settings, PathText(in / "marked.wav").c_str());
+    EXPECT_FALSE(settings.errorOccurred);
+    WaveFile wave;
+    EXPECT_TRUE(wave.Read(PathText(out / "marked.wav").c_str()));
+    return wave;
+}
+
+TEST(ChunkPositionsTest, MarkersFollowTheAudioThroughEveryTrim) {
+    constexpr float kOff = 1.0f;
+    constexpr float kOn = -40.0f;
+    const struct {
+        const char* what;
+        float headDb, tailDb, headMarginSec, tailMarginSec;
+        std::uint64_t timeReference;
+        std::uint32_t cueOffsets[4];
+        std::uint32_t loop[2];
+        std::uint32_t regionLengths[2];  // from cue 2, from cue 1
+        std::uint32_t frames;
+    } rows[] = {
+        {"head", kOn, kOff, 0, 0, kTimeReference + 20, {0, 10, 70, 80}, {5, 65}, {60, 5}, 80},
+        {"tail", kOff, kOn, 0, 0, kTimeReference, {5, 30, 80, 80}, {25, 79}, {50, 20}, 80},
+        {"both ends", kOn, kOn, 0, 0, kTimeReference + 20, {0, 10, 60, 60}, {5, 59}, {50, 5}, 60},
+        {"both ends with margins", kOn, kOn, 1 / 128.0f, 1 / 128.0f, kTimeReference + 10,
+         {0, 20, 80, 80}, {15, 75}, {60, 15}, 80},
+        {"head margin longer than the cut", kOn, kOff, 3 / 128.0f, 0, kTimeReference - 10,
+         {15, 40, 100, 110}, {35, 95}, {60, 20}, 110},
+    };
+    for (const auto& row : rows) {
+        ProcessingSettings request;
+        request.headThresholdDb = row.headDb;
+        request.tailThresholdDb = row.tailDb;
+        request.headMarginSec = row.headMarginSec;
+        request.tailMarginSec = row.tailMarginSec;
+        const WaveFile wave = RunJob(request);
+        const Bytes data = DataOf(Find(wave, "data"));
+        ASSERT_EQ(data.size(), 2u * row.frames) << row.what;
+
+        const Bytes bext = DataOf(Find(wave, "bext"));
+        EXPECT_EQ(Le32(bext, 338) | std::uint64_t{Le32(bext, 342)} << 32, row.timeReference) << row.what;
+        EXPECT_EQ(Le32(DataOf(Find(wave, "fact")), 0), row.frames) << row.what;
+        const Bytes cue = DataOf(Find(wave, "cue "));
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(Le32(cue, 4 + 24 * i + 20), row.cueOffsets[i]) << row.what << ", cue " << i + 1;
+            const std::uint32_t position = i < 3 ? row.cueOffsets[i] : 7777;
+            EXPECT_EQ(Le32(cue, 4 + 24 * i + 4), position) << row.what << ", cue " << i + 1;
+        }
+        // Cue 2 still marks frame 30 of the input.
+        EXPECT_EQ(Le32(data, 2 * row.cueOffsets[1]) & 0xFFFF, 1030u) << row.what;
+        const Bytes smpl = DataOf(Find(wave, "smpl"));
+        EXPECT_EQ(Le32(smpl, 36 + 8), row.loop[0]) << row.what;
+        EXPECT_EQ(Le32(smpl, 36 + 12), row.loop[1]) << row.what;
+        const Bytes list = DataOf(Find(wave, "LIST"));
+        // "adtl", then the 7-byte label with its pad byte, then the two regions.
+        EXPECT_EQ(Le32(list, 4 + 16 + 12), row.regionLengths[0]) << row.what;
+        EXPECT_EQ(Le32(list, 4 + 16 + 28 + 12), row.regionLengths[1]) << row.what;
+    }
+}
+
+TEST(ChunkPositionsTest, WithoutATrimEveryOtherChunkStaysAsItWas) {
+    WaveFile input;
+    ScratchFolder folder;
+    WriteBytes(folder / "marked.wav", MarkedFile());
+    ASSERT_TRUE(input.Read(PathText(folder / "marked.wav").c_str()));
+    ProcessingSettings request;
+    request.gain = 2.0f;
+    request.headMarginSec = 1.0f;
+    const WaveFile output = RunJob(request);
+    ASSERT_EQ(output.chunks.size(), input.chunks.size());
+    for (std::size_t i = 0; i + 1 < input.chunks.size(); ++i) {
+        EXPECT_EQ(DataOf(*output.chunks[i]), DataOf(*input.chunks[i])) << input.chunks[i]->id;
+    }
+}
+
+std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
+    auto chunk = std::make_shared<ChunkInfo>();
+    std::memcpy(chunk->id, id, 4);
+    chunk->size = static_cast<std::uint32_t>(data.size());
+    if (chunk->data.Allocate(data.size()) && !data.empty()) {
+        std::memcpy(chunk->data.Data(), data.data(), data.size());
+    }
+    return chunk;
+}
+
+TEST(ChunkPositionsTest, ChunksTooShortForTheirFieldsStayAsTheyAre) {
+    const Bytes onePoint = CuePoint(1, 50, "data", 50);
+    Bytes bext = Bext(kTimeReference);
+    bext.resize(345);
+    Bytes loop = Loop(50, 60);
+    loop.pop_back();
+    Bytes regions = Concat({{'a', 'd', 't', 'l'}, Region(1, 80)});
+    regions[8] = 21;  // the region's size runs one byte past the list
+    const struct {
+        const char* id;
+        Bytes data;
+    } malformed[] = {
+        {"bext", bext},
+        {"cue ", Concat({{2, 0, 0, 0}, onePoint})},  // two points claimed, one present
+        {"smpl", loop},
+        {"fact", {100, 0, 0}},
+        {"LIST", regions},
+    };
+    // The well-formed cue chunk comes first, so that the region has a point to start from.
+    std::vector<std::shared_ptr<ChunkInfo>> list{MakeChunk("cue ", Concat({{1, 0, 0, 0}, onePoint}))};
+    for (const auto& chunk : malformed) {
+        list.push_back(MakeChunk(chunk.id, chunk.data));
+    }
+    MoveChunkPositions(list, FrameMove{20, 10});
+    // The well-formed one is moved and clamped to the end...
+    EXPECT_EQ(Le32(DataOf(*list[0]), 4 + 20), 10u);
+    // ...and the others are left alone.
+    for (std::size_t i = 0; i < std::size(malformed); ++i) {
+        EXPECT_EQ(DataOf(*list[i + 1]), malformed[i].data) << malformed[i].id;
+    }
+}
+
+TEST(ChunkPositionsTest, TimeReferenceStopsAtMidnight) {
+    std::vector<std::shared_ptr<ChunkInfo>> list{MakeChunk("bext", Bext(5))};
+    MoveChunkPositions(list, FrameMove{-10, 100});
+    const Bytes bext = DataOf(*list[0]);
+    EXPECT_EQ(Le32(bext, 338) | std::uint64_t{Le32(bext, 342)} << 32, 0u);
+}
+
+}  // namespace
