@@ -123,35 +123,42 @@ void MoveLoops(ChunkInfo& chunk, const FrameMove& move) {
     }
 }
 
-// The old dwSampleOffset of the cue point called `name`; false when there is none.
-bool FindCueOffset(const ChunkInfo& cue, std::uint32_t name, std::uint32_t& offset) {
-    const std::size_t count = RowCount(cue, kCueTable);
-    for (std::size_t i = 0; i < count; ++i) {
+struct CuePoint {
+    std::uint32_t name;
+    std::uint32_t offset;
+};
+
+// The cue points' old offsets, sorted by name so that a file with many regions is not searched
+// once per region; of points with the same name the first counts.
+std::vector<CuePoint> CueIndex(const ChunkInfo& cue) {
+    std::vector<CuePoint> points(RowCount(cue, kCueTable));
+    for (std::size_t i = 0; i < points.size(); ++i) {
         const std::uint8_t* point = cue.data.Data() + RowOffset(kCueTable, i);
-        if (ReadLe32(point + kCueName) == name) {
-            offset = ReadLe32(point + kCueSampleOffset);
-            return true;
-        }
+        points[i] = CuePoint{ReadLe32(point + kCueName), ReadLe32(point + kCueSampleOffset)};
     }
-    return false;
+    std::stable_sort(points.begin(), points.end(),
+                     [](const CuePoint& a, const CuePoint& b) { return a.name < b.name; });
+    return points;
 }
 
 // Both ends of the region move with the audio and are clamped to it; the length is what is left
 // between them, so a region that now runs past either end is shortened.
-void ShortenRegion(std::uint8_t* fields, const ChunkInfo& cue, const FrameMove& move) {
-    std::uint32_t start = 0;
-    if (!FindCueOffset(cue, ReadLe32(fields), start)) {
+void ShortenRegion(std::uint8_t* fields, const std::vector<CuePoint>& cues, const FrameMove& move) {
+    const std::uint32_t name = ReadLe32(fields);
+    const auto cue = std::lower_bound(cues.begin(), cues.end(), name,
+                                      [](const CuePoint& point, std::uint32_t n) { return point.name < n; });
+    if (cue == cues.end() || cue->name != name) {
         return;
     }
     const std::uint32_t length = ReadLe32(fields + 4);
-    const std::uint32_t newStart = Moved(start, move, move.newFrames);
-    const std::uint32_t newEnd = Moved(std::int64_t{start} + length, move, move.newFrames);
+    const std::uint32_t newStart = Moved(cue->offset, move, move.newFrames);
+    const std::uint32_t newEnd = Moved(std::int64_t{cue->offset} + length, move, move.newFrames);
     WriteLe32(fields + 4, newEnd - newStart);
 }
 
 // Walks the sub-chunks of a "LIST"/"adtl" chunk up to the first one that does not fit. As in the
 // reader, a zero byte after a sub-chunk of odd size is its pad byte.
-void ShortenRegions(ChunkInfo& list, const ChunkInfo& cue, const FrameMove& move) {
+void ShortenRegions(ChunkInfo& list, const std::vector<CuePoint>& cues, const FrameMove& move) {
     std::uint8_t* data = list.data.Data();
     if (list.size < 4 || !IsFourCc(data, "adtl")) {
         return;
@@ -164,7 +171,7 @@ void ShortenRegions(ChunkInfo& list, const ChunkInfo& cue, const FrameMove& move
             return;
         }
         if (IsFourCc(sub, "ltxt") && subSize >= kLabelledTextFields) {
-            ShortenRegion(sub + kSubChunkHeader, cue, move);
+            ShortenRegion(sub + kSubChunkHeader, cues, move);
         }
         offset += kSubChunkHeader + subSize;
         if ((subSize & 1) != 0 && offset < list.size && data[offset] == 0) {
@@ -185,14 +192,9 @@ const ChunkInfo* FirstChunk(const std::vector<std::shared_ptr<ChunkInfo>>& chunk
 }  // namespace
 
 void MoveChunkPositions(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, const FrameMove& move) {
-    // Regions first: they are measured from the cue points' old offsets.
-    if (const ChunkInfo* cue = FirstChunk(chunks, "cue ")) {
-        for (const auto& chunk : chunks) {
-            if (chunk->HasId("LIST")) {
-                ShortenRegions(*chunk, *cue, move);
-            }
-        }
-    }
+    // Regions are measured from the cue points' old offsets, so those are taken before any move.
+    const ChunkInfo* cue = FirstChunk(chunks, "cue ");
+    const std::vector<CuePoint> cues = cue != nullptr ? CueIndex(*cue) : std::vector<CuePoint>();
     for (const auto& chunk : chunks) {
         if (chunk->HasId("bext")) {
             MoveTimeReference(*chunk, move.shift);
@@ -200,6 +202,8 @@ void MoveChunkPositions(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, c
             MoveCuePoints(*chunk, move);
         } else if (chunk->HasId("smpl")) {
             MoveLoops(*chunk, move);
+        } else if (chunk->HasId("LIST")) {
+            ShortenRegions(*chunk, cues, move);
         } else if (chunk->HasId("fact") && chunk->size >= 4) {
             WriteLe32(chunk->data.Data(), move.newFrames);
         }
