@@ -1,5 +1,6 @@
 // Writes the fuzzer's seed corpus into a folder: every malformed case, and well-formed files of
-// every sample width with silence at both ends, each behind a header of processing values.
+// every sample width with silence at both ends, some with markers, each behind a header of
+// processing values.
 #include "FuzzInput.h"
 #include "MalformedCases.h"
 
@@ -40,6 +41,16 @@ Bytes TonePadded(const Width& width, std::uint16_t channels) {
     return data;
 }
 
+// The chunks whose positions a trim moves, each pointing into the tone.
+Bytes PositionChunks() {
+    Bytes fact;
+    PutLe(fact, 48, 4);
+    const Bytes cue = Concat({{2, 0, 0, 0}, CuePoint(1, 4, "data", 4), CuePoint(2, 20, "data", 20)});
+    const Bytes regions = Concat({{'a', 'd', 't', 'l'}, Region(1, 30), Region(2, 40)});
+    return Concat({Chunk("bext", Bext(3600)), Chunk("fact", fact), Chunk("cue ", cue),
+                   Chunk("smpl", SamplerLoop(10, 40)), Chunk("LIST", regions)});
+}
+
 std::vector<Bytes> WellFormedFiles() {
     std::vector<Bytes> files;
     for (const Width& width : kWidths) {
@@ -49,6 +60,8 @@ std::vector<Bytes> WellFormedFiles() {
             files.push_back(Riff({Chunk("LIST", {'I', 'N', 'F', 'O', 'x'}),
                                   Fmt(width.formatTag, channels, 8000, width.bits),
                                   Chunk("data", data), Chunk("data", {1, 2, 3})}));
+            files.push_back(Riff({Fmt(width.formatTag, channels, 8000, width.bits), PositionChunks(),
+                                  Chunk("data", data)}));
         }
     }
     return files;

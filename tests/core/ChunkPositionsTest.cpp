@@ -15,47 +15,11 @@ std::uint32_t Le32(const Bytes& bytes, std::size_t offset) {
                                       bytes[offset + 2] << 16 | bytes[offset + 3] << 24);
 }
 
-Bytes Bext(std::uint64_t timeReference) {
-    Bytes fields(338, ' ');
-    PutLe(fields, timeReference, 8);
-    fields.resize(602, 0);
-    return fields;
-}
-
-Bytes CuePoint(std::uint32_t name, std::uint32_t position, const char* chunkId, std::uint32_t offset) {
-    Bytes point;
-    PutLe(point, name, 4);
-    PutLe(point, position, 4);
-    point.insert(point.end(), chunkId, chunkId + 4);
-    PutLe(point, 0, 8);  // dwChunkStart, dwBlockStart
-    PutLe(point, offset, 4);
-    return point;
-}
-
-Bytes Loop(std::uint32_t start, std::uint32_t end) {
-    Bytes header(28, 0);  // manufacturer to SMPTE offset
-    PutLe(header, 1, 4);  // cSampleLoops
-    PutLe(header, 0, 4);  // cbSamplerData
-    PutLe(header, 7, 4);  // dwIdentifier
-    PutLe(header, 0, 4);  // dwType
-    PutLe(header, start, 4);
-    PutLe(header, end, 4);
-    PutLe(header, 0, 8);  // dwFraction, dwPlayCount
-    return header;
-}
-
-Bytes Region(std::uint32_t name, std::uint32_t length) {
-    Bytes fields;
-    PutLe(fields, name, 4);
-    PutLe(fields, length, 4);
-    fields.resize(fields.size() + 12, 0);  // purpose, country, language, dialect, code page
-    return Chunk("ltxt", fields);
-}
-
 // Mono 16-bit at 1280 frames per second, so that 1/128 s is 10 frames. Frames 20 to 79 are loud
 // and each holds 1000 + its index, so a position can be checked against the audio it points at.
-// Cue 1 lies in the silent head, cue 3 in the silent tail, cue 4 at the end; the regions start
-// at cues 1 and 2, and an odd-sized label with its pad byte comes before them.
+// The first cue point lies in the silent head, the third in the silent tail, the fourth at the
+// end; their names run backwards. The regions start at the second and the first point, and an
+// odd-sized label with its pad byte comes before them.
 Bytes MarkedFile() {
     Bytes samples;
     for (std::int64_t frame = 0; frame < 100; ++frame) {
@@ -65,13 +29,13 @@ Bytes MarkedFile() {
     PutLe(fact, 100, 4);
     Bytes cue;
     PutLe(cue, 4, 4);
-    const Bytes points = Concat({CuePoint(1, 5, "data", 5), CuePoint(2, 30, "data", 30),
-                                 CuePoint(3, 90, "data", 90), CuePoint(4, 7777, "slnt", 100)});
+    const Bytes points = Concat({CuePoint(4, 5, "data", 5), CuePoint(3, 30, "data", 30),
+                                 CuePoint(2, 90, "data", 90), CuePoint(1, 7777, "slnt", 100)});
     cue.insert(cue.end(), points.begin(), points.end());
-    const Bytes label = Concat({{1, 0, 0, 0}, {'a', 'b', 0}});
-    const Bytes regions = Concat({{'a', 'd', 't', 'l'}, Chunk("labl", label), Region(2, 60), Region(1, 20)});
+    const Bytes label = Concat({{4, 0, 0, 0}, {'a', 'b', 0}});
+    const Bytes regions = Concat({{'a', 'd', 't', 'l'}, Chunk("labl", label), Region(3, 60), Region(4, 20)});
     return Riff({Fmt(1, 1, 1280, 16), Chunk("bext", Bext(kTimeReference)), Chunk("fact", fact),
-                 Chunk("cue ", cue), Chunk("smpl", Loop(25, 85)), Chunk("LIST", regions),
+                 Chunk("cue ", cue), Chunk("smpl", SamplerLoop(25, 85)), Chunk("LIST", regions),
                  Chunk("data", samples)});
 }
 
@@ -113,7 +77,7 @@ TEST(ChunkPositionsTest, MarkersFollowTheAudioThroughEveryTrim) {
         std::uint64_t timeReference;
         std::uint32_t cueOffsets[4];
         std::uint32_t loop[2];
-        std::uint32_t regionLengths[2];  // from cue 2, from cue 1
+        std::uint32_t regionLengths[2];  // from the second point, from the first
         std::uint32_t frames;
     } rows[] = {
         {"head", kOn, kOff, 0, 0, kTimeReference + 20, {0, 10, 70, 80}, {5, 65}, {60, 5}, 80},
@@ -139,11 +103,11 @@ TEST(ChunkPositionsTest, MarkersFollowTheAudioThroughEveryTrim) {
         EXPECT_EQ(Le32(DataOf(Find(wave, "fact")), 0), row.frames) << row.what;
         const Bytes cue = DataOf(Find(wave, "cue "));
         for (std::size_t i = 0; i < 4; ++i) {
-            EXPECT_EQ(Le32(cue, 4 + 24 * i + 20), row.cueOffsets[i]) << row.what << ", cue " << i + 1;
+            EXPECT_EQ(Le32(cue, 4 + 24 * i + 20), row.cueOffsets[i]) << row.what << ", point " << i;
             const std::uint32_t position = i < 3 ? row.cueOffsets[i] : 7777;
-            EXPECT_EQ(Le32(cue, 4 + 24 * i + 4), position) << row.what << ", cue " << i + 1;
+            EXPECT_EQ(Le32(cue, 4 + 24 * i + 4), position) << row.what << ", point " << i;
         }
-        // Cue 2 still marks frame 30 of the input.
+        // The second point still marks frame 30 of the input.
         EXPECT_EQ(Le32(data, 2 * row.cueOffsets[1]) & 0xFFFF, 1030u) << row.what;
         const Bytes smpl = DataOf(Find(wave, "smpl"));
         EXPECT_EQ(Le32(smpl, 36 + 8), row.loop[0]) << row.what;
@@ -170,21 +134,11 @@ TEST(ChunkPositionsTest, WithoutATrimEveryOtherChunkStaysAsItWas) {
     }
 }
 
-std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
-    auto chunk = std::make_shared<ChunkInfo>();
-    std::memcpy(chunk->id, id, 4);
-    chunk->size = static_cast<std::uint32_t>(data.size());
-    if (chunk->data.Allocate(data.size()) && !data.empty()) {
-        std::memcpy(chunk->data.Data(), data.data(), data.size());
-    }
-    return chunk;
-}
-
 TEST(ChunkPositionsTest, ChunksTooShortForTheirFieldsStayAsTheyAre) {
     const Bytes onePoint = CuePoint(1, 50, "data", 50);
     Bytes bext = Bext(kTimeReference);
     bext.resize(345);
-    Bytes loop = Loop(50, 60);
+    Bytes loop = SamplerLoop(50, 60);
     loop.pop_back();
     Bytes regions = Concat({{'a', 'd', 't', 'l'}, Region(1, 80)});
     regions[8] = 21;  // the region's size runs one byte past the list

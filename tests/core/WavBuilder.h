@@ -90,8 +90,60 @@ inline Bytes FloatSamples(std::initializer_list<float> values) {
     return out;
 }
 
+// The fields of a "bext" chunk, blank but for the time reference.
+inline Bytes Bext(std::uint64_t timeReference) {
+    Bytes fields(338, ' ');
+    PutLe(fields, timeReference, 8);
+    fields.resize(602, 0);
+    return fields;
+}
+
+// One point of a "cue " chunk.
+inline Bytes CuePoint(std::uint32_t name, std::uint32_t position, const char* chunkId, std::uint32_t offset) {
+    Bytes point;
+    PutLe(point, name, 4);
+    PutLe(point, position, 4);
+    point.insert(point.end(), chunkId, chunkId + 4);
+    PutLe(point, 0, 8);  // dwChunkStart, dwBlockStart
+    PutLe(point, offset, 4);
+    return point;
+}
+
+// The fields of a "smpl" chunk with one loop.
+inline Bytes SamplerLoop(std::uint32_t start, std::uint32_t end) {
+    Bytes header(28, 0);  // manufacturer to SMPTE offset
+    PutLe(header, 1, 4);  // cSampleLoops
+    PutLe(header, 0, 4);  // cbSamplerData
+    PutLe(header, 7, 4);  // dwIdentifier
+    PutLe(header, 0, 4);  // dwType
+    PutLe(header, start, 4);
+    PutLe(header, end, 4);
+    PutLe(header, 0, 8);  // dwFraction, dwPlayCount
+    return header;
+}
+
+// An "ltxt" sub-chunk: a region of `length` frames from the cue point called `name`.
+inline Bytes Region(std::uint32_t name, std::uint32_t length) {
+    Bytes fields;
+    PutLe(fields, name, 4);
+    PutLe(fields, length, 4);
+    fields.resize(fields.size() + 12, 0);  // purpose, country, language, dialect, code page
+    return Chunk("ltxt", fields);
+}
+
 inline Bytes DataOf(const ChunkInfo& chunk) {
     return Bytes(chunk.data.Data(), chunk.data.Data() + chunk.size);
+}
+
+// A chunk in memory, as the reader would have made it.
+inline std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
+    auto chunk = std::make_shared<ChunkInfo>();
+    std::memcpy(chunk->id, id, 4);
+    chunk->size = static_cast<std::uint32_t>(data.size());
+    if (chunk->data.Allocate(data.size()) && !data.empty()) {
+        std::memcpy(chunk->data.Data(), data.data(), data.size());
+    }
+    return chunk;
 }
 
 // A WaveFile in memory with the given format and a single "data" chunk.
@@ -102,13 +154,7 @@ inline WaveFile MakeWave(std::uint16_t formatTag, std::uint16_t channels,
     wave.format.channels = channels;
     wave.format.byteRate = byteRate;
     wave.format.bitsPerSample = bitsPerSample;
-    auto chunk = std::make_shared<ChunkInfo>();
-    std::memcpy(chunk->id, "data", 4);
-    chunk->size = static_cast<std::uint32_t>(data.size());
-    if (chunk->data.Allocate(data.size()) && !data.empty()) {
-        std::memcpy(chunk->data.Data(), data.data(), data.size());
-    }
-    wave.chunks.push_back(chunk);
+    wave.chunks.push_back(MakeChunk("data", data));
     return wave;
 }
 
