@@ -25,16 +25,11 @@ Bytes MarkedFile() {
     for (std::int64_t frame = 0; frame < 100; ++frame) {
         PutLe(samples, frame >= 20 && frame < 80 ? 1000 + frame : 0, 2);
     }
-    Bytes fact;
-    PutLe(fact, 100, 4);
-    Bytes cue;
-    PutLe(cue, 4, 4);
-    const Bytes points = Concat({CuePoint(4, 5, "data", 5), CuePoint(3, 30, "data", 30),
-                                 CuePoint(2, 90, "data", 90), CuePoint(1, 7777, "slnt", 100)});
-    cue.insert(cue.end(), points.begin(), points.end());
+    const Bytes cue = Concat({{4, 0, 0, 0}, CuePoint(4, 5, "data", 5), CuePoint(3, 30, "data", 30),
+                              CuePoint(2, 90, "data", 90), CuePoint(1, 7777, "slnt", 100)});
     const Bytes label = Concat({{4, 0, 0, 0}, {'a', 'b', 0}});
     const Bytes regions = Concat({{'a', 'd', 't', 'l'}, Chunk("labl", label), Region(3, 60), Region(4, 20)});
-    return Riff({Fmt(1, 1, 1280, 16), Chunk("bext", Bext(kTimeReference)), Chunk("fact", fact),
+    return Riff({Fmt(1, 1, 1280, 16), Chunk("bext", Bext(kTimeReference)), Chunk("fact", {100, 0, 0, 0}),
                  Chunk("cue ", cue), Chunk("smpl", SamplerLoop(25, 85)), Chunk("LIST", regions),
                  Chunk("data", samples)});
 }
@@ -50,17 +45,12 @@ const ChunkInfo& Find(const WaveFile& wave, const char* id) {
     return kNone;
 }
 
-WaveFile RunJob(const ProcessingSettings& request) {
+// The job on the marked file with these settings, and its result as read back.
+WaveFile RunJob(ProcessingSettings& settings) {
     ScratchFolder in;
     ScratchFolder out;
     WriteBytes(in / "marked.wav", MarkedFile());
-    ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
-    settings.gain = request.gain.load();
-    settings.headThresholdDb = request.headThresholdDb.load();
-    settings.tailThresholdDb = request.tailThresholdDb.load();
-    settings.headMarginSec = request.headMarginSec.load();
-    settings.tailMarginSec = request.tailMarginSec.load();
     ProcessFile(settings, PathText(in / "marked.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
     WaveFile wave;
@@ -89,12 +79,12 @@ TEST(ChunkPositionsTest, MarkersFollowTheAudioThroughEveryTrim) {
          {15, 40, 100, 110}, {35, 95}, {60, 20}, 110},
     };
     for (const auto& row : rows) {
-        ProcessingSettings request;
-        request.headThresholdDb = row.headDb;
-        request.tailThresholdDb = row.tailDb;
-        request.headMarginSec = row.headMarginSec;
-        request.tailMarginSec = row.tailMarginSec;
-        const WaveFile wave = RunJob(request);
+        ProcessingSettings settings;
+        settings.headThresholdDb = row.headDb;
+        settings.tailThresholdDb = row.tailDb;
+        settings.headMarginSec = row.headMarginSec;
+        settings.tailMarginSec = row.tailMarginSec;
+        const WaveFile wave = RunJob(settings);
         const Bytes data = DataOf(Find(wave, "data"));
         ASSERT_EQ(data.size(), 2u * row.frames) << row.what;
 
@@ -124,10 +114,10 @@ TEST(ChunkPositionsTest, WithoutATrimEveryOtherChunkStaysAsItWas) {
     ScratchFolder folder;
     WriteBytes(folder / "marked.wav", MarkedFile());
     ASSERT_TRUE(input.Read(PathText(folder / "marked.wav").c_str()));
-    ProcessingSettings request;
-    request.gain = 2.0f;
-    request.headMarginSec = 1.0f;
-    const WaveFile output = RunJob(request);
+    ProcessingSettings settings;
+    settings.gain = 2.0f;
+    settings.headMarginSec = 1.0f;
+    const WaveFile output = RunJob(settings);
     ASSERT_EQ(output.chunks.size(), input.chunks.size());
     for (std::size_t i = 0; i + 1 < input.chunks.size(); ++i) {
         EXPECT_EQ(DataOf(*output.chunks[i]), DataOf(*input.chunks[i])) << input.chunks[i]->id;
