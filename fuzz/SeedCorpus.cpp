@@ -80,6 +80,8 @@ const Values kValues[] = {
     {2.0f, 0.001f, 0.1f, 20, 40},
     {0.1f, 1.0f, 0.0000158f, -5, 127},
     {std::numeric_limits<float>::quiet_NaN(), 0.5f, std::numeric_limits<float>::infinity(), 1, 1},
+    // Thresholds that the whole job, which takes them in dB, trims by.
+    {1.0f, -40.0f, -40.0f, 127, 127},
 };
 
 bool WriteSeed(const std::filesystem::path& path, const Bytes& bytes) {
