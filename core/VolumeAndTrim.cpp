@@ -196,8 +196,7 @@ struct Float64 {
 
 // 8-bit G.711 codes, scaled and measured as the 16-bit linear values they expand to. A code whose
 // scaled value is unchanged is kept as it is: µ-law has two codes for zero, and re-compressing
-// would turn one into the other.
-// `Silence` is the code that a linear zero compresses to.
+// would turn one into the other. `Silence`, for margins, is the code a linear zero compresses to.
 template <std::int16_t (*Expand)(std::uint8_t), std::uint8_t (*Compress)(std::int32_t),
           std::uint8_t Silence>
 struct Companded {
