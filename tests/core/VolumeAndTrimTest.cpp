@@ -163,30 +163,6 @@ TEST(VolumeAndTrimTest, CompandedMarginsAreTheCodingsZero) {
     }
 }
 
-TEST(VolumeAndTrimTest, ProcessedFormats) {
-    const struct {
-        std::uint16_t formatTag;
-        std::uint16_t subformat;
-        std::uint16_t bits;
-        std::uint16_t channels;
-        bool processed;
-    } rows[] = {
-        {kPcm, 0, 8, 1, true},      {kPcm, 0, 32, 2, true},        {kFloat, 0, 64, 1, true},
-        {kALaw, 0, 8, 1, true},     {kMuLaw, 0, 8, 1, true},       {0xFFFE, kPcm, 24, 2, true},
-        {0xFFFE, kFloat, 32, 6, true}, {kPcm, 0, 12, 1, false},    {kFloat, 0, 24, 1, false},
-        {kMuLaw, 0, 16, 1, false},  {0xFFFE, 0, 16, 1, false},     {kPcm, 0, 16, 0, false},
-    };
-    for (const auto& row : rows) {
-        WaveFormat format;
-        format.formatTag = row.formatTag;
-        format.subformatCode = row.subformat;
-        format.bitsPerSample = row.bits;
-        format.channels = row.channels;
-        EXPECT_EQ(IsProcessedFormat(format), row.processed)
-            << row.formatTag << "/" << row.subformat << " " << row.bits << " bits " << row.channels << " ch";
-    }
-}
-
 TEST(VolumeAndTrimTest, ZeroChannelsNeverReachADivision) {
     WaveFile wave = MakeWave(kPcm, 0, 16, 0, Samples(2, {0, 100, 0}));
     Trim trim;
