@@ -140,12 +140,25 @@ bool ProcessOnWorker(const wchar_t* path) {
     return true;
 }
 
-// The file's own failure is read only after its worker has ended.
+// Why the file failed or was written unchanged. A worker that could not be started lacked the
+// system's resources.
+FileReason ReasonFor(const ProcessingSettings& settings, bool folderFits, bool processed) {
+    if (!folderFits) {
+        return FileReason(FileReason::Kind::PathTooLong);
+    }
+    return processed ? settings.reason : FileReason(FileReason::Kind::OutOfMemory);
+}
+
+// The file's own failure is read only after its worker has ended; its reason follows the error line.
 void ProcessListedFile(ProcessingSettings& settings, const wchar_t* path, bool folderFits) {
     AppendLog(FileNameOf(path));
     const bool processed = folderFits && ProcessOnWorker(path);
     if (!processed || settings.errorOccurred) {
         AppendLog(kErrorLine);
+    }
+    const FileReason reason = ReasonFor(settings, folderFits, processed);
+    if (reason.kind != FileReason::Kind::None) {
+        AppendLog(JapaneseText(reason).c_str());
     }
 }
 

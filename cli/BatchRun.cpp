@@ -94,6 +94,9 @@ int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& fil
             report.Line(kFileErrorText);
             anyFileFailed = true;
         }
+        if (settings.reason.kind != FileReason::Kind::None) {
+            report.FileRemark(name, EnglishText(settings.reason));
+        }
         if (settings.cancelRequested) {
             break;
         }

@@ -28,6 +28,13 @@ void RunReport::Line(const std::string& text)
     std::fflush(stdout);
 }
 
+void RunReport::FileRemark(const std::string& name, const std::string& text)
+{
+    ClearProgress();
+    std::fputs((name + ": " + text + '\n').c_str(), stderr);
+    std::fflush(stderr);
+}
+
 void RunReport::Progress(std::size_t number, std::size_t count, const std::string& name)
 {
     if (!showProgress_) {

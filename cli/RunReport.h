@@ -1,5 +1,6 @@
-// The run as the user sees it: the log on standard output, one line per entry, and, where standard
-// error is a terminal, a line there naming the file in progress.
+// The run as the user sees it: the log on standard output, one line per entry; on standard error
+// why a file failed or was written unchanged, and, where standard error is a terminal, a line
+// naming the file in progress.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,8 @@ public:
     RunReport& operator=(const RunReport&) = delete;
 
     void Line(const std::string& text);
+    // "NAME: text" on standard error.
+    void FileRemark(const std::string& name, const std::string& text);
     void Progress(std::size_t number, std::size_t count, const std::string& name);
 
 private:

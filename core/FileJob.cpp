@@ -11,15 +11,45 @@
 
 namespace {
 
-// False when the file could not be read, processed or written. A cancelled file is not written
-// and is no failure.
-bool RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
+using Kind = FileReason::Kind;
+
+bool HasDataChunk(const WaveFile& wave) {
+    for (const auto& chunk : wave.chunks) {
+        if (chunk->HasId("data")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The note for samples that the job leaves as they are; none when it processes them, or when
+// there are none.
+FileReason UnchangedNote(const WaveFile& wave) {
+    const WaveFormat& format = wave.format;
+    if (!HasDataChunk(wave) || IsProcessedFormat(format)) {
+        return {};
+    }
+    if (format.formatTag == 0) {
+        return FileReason(Kind::UnchangedNoFormat);
+    }
+    if (format.channels == 0) {
+        return FileReason(Kind::UnchangedNoChannels);
+    }
+    FileReason note(Kind::UnchangedCoding);
+    note.code = format.Coding();
+    note.bits = format.bitsPerSample;
+    return note;
+}
+
+// Why the file failed, or the note for a file written unchanged; nothing for a file processed or
+// cancelled. A cancelled file is not written and is no failure.
+FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     WaveFile wave;
     if (!wave.Read(inputPath)) {
-        return false;
+        return wave.refusal;
     }
     if (settings.cancelRequested.load()) {
-        return true;
+        return {};
     }
     const float headLinear = LinearFromDb(settings.headThresholdDb.load());
     const float tailLinear = LinearFromDb(settings.tailThresholdDb.load());
@@ -30,9 +60,9 @@ bool RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
                            settings.cancelRequested, &trim);
     switch (outcome) {
         case TrimOutcome::Cancelled:
-            return true;
+            return {};
         case TrimOutcome::Failed:
-            return false;
+            return FileReason(Kind::TooLarge);
         case TrimOutcome::Done:
             break;
     }
@@ -40,17 +70,23 @@ bool RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
         const std::int64_t shift = std::int64_t{trim.headFramesCut} - trim.headMarginFrames;
         MoveChunkPositions(wave.chunks, FrameMove{shift, trim.newFrames});
     }
-    return WriteWaveFile(settings, inputPath, wave);
+    FileReason failure;
+    if (!WriteWaveFile(settings, inputPath, wave, failure)) {
+        return failure;
+    }
+    return UnchangedNote(wave);
 }
 
 }  // namespace
 
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath) {
     settings.errorOccurred = false;
+    settings.reason = FileReason();
     try {
-        settings.errorOccurred = !RunJob(settings, inputPath);
+        settings.reason = RunJob(settings, inputPath);
     } catch (const std::exception&) {
         // Out of memory for the chunk list: this file fails, the run goes on.
-        settings.errorOccurred = true;
+        settings.reason = FileReason(Kind::OutOfMemory);
     }
+    settings.errorOccurred = settings.reason.IsFailure();
 }

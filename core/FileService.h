@@ -61,6 +61,10 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target);
 
 bool RemoveFileAt(const Utf16Char* path);
 
+// Whether the operation of this thread that failed last failed for lack of room on the disk. Asked
+// at once after the failure, before another call can change the answer.
+bool FailedForLackOfRoom();
+
 // Fills out (`capacity` units) with the process's current directory; false, with out empty,
 // when it does not fit.
 bool CurrentFolder(Utf16Char* out, std::size_t capacity);

@@ -108,6 +108,8 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
 
 bool RemoveFileAt(const Utf16Char* path) { return unlink(Utf8FromUtf16(path).c_str()) == 0; }
 
+bool FailedForLackOfRoom() { return errno == ENOSPC || errno == EDQUOT; }
+
 bool CurrentFolder(Utf16Char* out, std::size_t capacity) {
     std::string folder(4096, '\0');
     while (getcwd(folder.data(), folder.size()) == nullptr) {

@@ -84,6 +84,11 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
 
 bool RemoveFileAt(const Utf16Char* path) { return DeleteFileW(path) != FALSE; }
 
+bool FailedForLackOfRoom() {
+    const DWORD error = GetLastError();
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+
 bool CurrentFolder(Utf16Char* out, std::size_t capacity) {
     const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(capacity), out);
     if (length == 0 || length >= capacity) {

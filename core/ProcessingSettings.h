@@ -2,6 +2,7 @@
 // flags and the processing values.
 #pragma once
 
+#include "core/FileReason.h"
 #include "core/Utf16.h"
 
 #include <atomic>
@@ -10,8 +11,10 @@ struct ProcessingSettings {
     Utf16Char outputFolder[kTextCapacity] = {};
     // Set by Stop on the user-interface thread while a worker polls it.
     std::atomic<bool> cancelRequested{false};
-    // Written by the worker, read by the user-interface thread only after the worker has ended.
+    // Written by the worker, read by the user-interface thread only after the worker has ended:
+    // whether the file failed, and why; or, for a file written unchanged, the note that says so.
     bool errorOccurred = false;
+    FileReason reason;
     // Rewritten by the value boxes and check boxes during a run, read by the worker: each one whole.
     std::atomic<float> gain{1.0f};
     std::atomic<float> headThresholdDb{1.0f};
@@ -31,5 +34,6 @@ static_assert(sizeof(std::atomic<float>) == 4 && std::atomic<float>::is_always_l
 // Returns false, with out empty, when neither fits.
 bool GetOutputFolder(const ProcessingSettings& settings, Utf16Char* out);
 
-// The per-file job: read, process, write. Its outcome is left in settings.errorOccurred.
+// The per-file job: read, process, write. Its outcome is left in settings.errorOccurred and
+// settings.reason.
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath);

@@ -1,6 +1,8 @@
 // Volume change and silence trimming of the first "data" chunk, one sample coding at a time.
 #include "core/VolumeAndTrim.h"
 
+#include "core/G711.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -14,6 +16,8 @@ constexpr std::size_t kSamplesPerBlock = 4096;
 
 constexpr std::uint16_t kIntegerPcm = 1;
 constexpr std::uint16_t kIeeeFloat = 3;
+constexpr std::uint16_t kALaw = 6;
+constexpr std::uint16_t kMuLaw = 7;
 
 // The product truncated toward zero and clamped to the coding's range. The clamp comes first so
 // that the conversion is always defined; the product is never NaN (see IntegerGain).
@@ -47,17 +51,28 @@ void Store32(std::uint8_t* p, std::size_t i, std::uint32_t value) {
     p[4 * i + 3] = static_cast<std::uint8_t>(value >> 24);
 }
 
+std::uint64_t Load64(const std::uint8_t* p, std::size_t i) {
+    return static_cast<std::uint64_t>(Load32(p, 2 * i)) |
+           static_cast<std::uint64_t>(Load32(p, 2 * i + 1)) << 32;
+}
+
+void Store64(std::uint8_t* p, std::size_t i, std::uint64_t value) {
+    Store32(p, 2 * i, static_cast<std::uint32_t>(value));
+    Store32(p, 2 * i + 1, static_cast<std::uint32_t>(value >> 32));
+}
+
 // Each coding knows its width, its silence byte, how to scale a run of samples in place and the
-// level of one stored sample.
+// level of one stored sample. The integer codings store each result with only the bits of
+// `validBits` set, so that a sample narrower than its container keeps its unused low bits clear.
 struct Unsigned8 {
     static constexpr std::size_t kBytes = 1;
     static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0x80;
 
-    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+    static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
         for (std::size_t i = 0; i < count; ++i) {
             const double product = (p[i] - 128) * gain;
-            p[i] = static_cast<std::uint8_t>(TruncateClamped(product, -128.0, 127.0) + 128);
+            p[i] = static_cast<std::uint8_t>((TruncateClamped(product, -128.0, 127.0) + 128) & validBits);
         }
     }
     static float Level(const std::uint8_t* p, std::size_t i) {
@@ -73,10 +88,11 @@ struct Signed16 {
     static std::int16_t Load(const std::uint8_t* p, std::size_t i) {
         return static_cast<std::int16_t>(p[2 * i] | p[2 * i + 1] << 8);
     }
-    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+    static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
         for (std::size_t i = 0; i < count; ++i) {
             const double product = Load(p, i) * gain;
-            const auto stored = static_cast<std::uint16_t>(TruncateClamped(product, -32768.0, 32767.0));
+            const auto stored =
+                static_cast<std::uint16_t>(TruncateClamped(product, -32768.0, 32767.0) & validBits);
             p[2 * i] = static_cast<std::uint8_t>(stored);
             p[2 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
         }
@@ -95,10 +111,11 @@ struct Signed24 {
         const std::int32_t raw = p[3 * i] | p[3 * i + 1] << 8 | p[3 * i + 2] << 16;
         return (raw ^ 0x800000) - 0x800000;
     }
-    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+    static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
         for (std::size_t i = 0; i < count; ++i) {
             const double product = Load(p, i) * gain;
-            const auto stored = static_cast<std::uint32_t>(TruncateClamped(product, -8388608.0, 8388607.0));
+            const auto stored =
+                static_cast<std::uint32_t>(TruncateClamped(product, -8388608.0, 8388607.0)) & validBits;
             p[3 * i] = static_cast<std::uint8_t>(stored);
             p[3 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
             p[3 * i + 2] = static_cast<std::uint8_t>(stored >> 16);
@@ -117,11 +134,11 @@ struct Signed32 {
     static std::int32_t Load(const std::uint8_t* p, std::size_t i) {
         return static_cast<std::int32_t>(Load32(p, i));
     }
-    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+    static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
         for (std::size_t i = 0; i < count; ++i) {
             const double product = Load(p, i) * gain;
             Store32(p, i, static_cast<std::uint32_t>(
-                              TruncateClamped(product, -2147483648.0, 2147483647.0)));
+                              TruncateClamped(product, -2147483648.0, 2147483647.0)) & validBits);
         }
     }
     static float Level(const std::uint8_t* p, std::size_t i) {
@@ -141,7 +158,7 @@ struct Float32 {
         std::memcpy(&value, &bits, sizeof value);
         return value;
     }
-    static void Scale(std::uint8_t* p, std::size_t count, double gain) {
+    static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t) {
         for (std::size_t i = 0; i < count; ++i) {
             const auto value = static_cast<float>(Load(p, i) * gain);
             std::uint32_t bits;
@@ -151,6 +168,58 @@ struct Float32 {
     }
     static float Level(const std::uint8_t* p, std::size_t i) { return std::fabs(Load(p, i)); }
 };
+
+// Products in double precision are stored as they are; only the level is rounded to float.
+struct Float64 {
+    static constexpr std::size_t kBytes = 8;
+    static constexpr bool kInteger = false;
+    static constexpr std::uint8_t kSilence = 0;
+
+    static double Load(const std::uint8_t* p, std::size_t i) {
+        const std::uint64_t bits = Load64(p, i);
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const double value = Load(p, i) * gain;
+            std::uint64_t bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            Store64(p, i, bits);
+        }
+    }
+    static float Level(const std::uint8_t* p, std::size_t i) {
+        return static_cast<float>(std::fabs(Load(p, i)));
+    }
+};
+
+// 8-bit G.711 codes, scaled and measured as the 16-bit linear values they expand to. A code whose
+// scaled value is unchanged is kept as it is: µ-law has two codes for zero, and re-compressing
+// would turn one into the other. `Silence`, for margins, is the code a linear zero compresses to.
+template <std::int16_t (*Expand)(std::uint8_t), std::uint8_t (*Compress)(std::int32_t),
+          std::uint8_t Silence>
+struct Companded {
+    static constexpr std::size_t kBytes = 1;
+    static constexpr bool kInteger = true;
+    static constexpr std::uint8_t kSilence = Silence;
+
+    static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::int32_t original = Expand(p[i]);
+            const std::int32_t scaled = TruncateClamped(original * gain, -32768.0, 32767.0);
+            if (scaled != original) {
+                p[i] = Compress(scaled);
+            }
+        }
+    }
+    static float Level(const std::uint8_t* p, std::size_t i) {
+        return static_cast<float>(std::abs(Expand(p[i])) * 0.000030517578125);
+    }
+};
+
+using ALaw = Companded<ExpandALaw, CompressALaw, 0xD5>;
+using MuLaw = Companded<ExpandMuLaw, CompressMuLaw, 0xFF>;
 
 // The samples of the chunk: `count` whole samples, of which the first `framed` form whole frames.
 struct SampleSpan {
@@ -183,15 +252,27 @@ std::size_t LastLoud(const SampleSpan& span, float threshold) {
 }
 
 template <class Coding>
-bool ScaleAll(const SampleSpan& span, double gain, const std::atomic<bool>& cancelRequested) {
+bool ScaleAll(const SampleSpan& span, double gain, std::uint32_t validBits,
+              const std::atomic<bool>& cancelRequested) {
     for (std::size_t first = 0; first < span.count; first += kSamplesPerBlock) {
         if (cancelRequested.load(std::memory_order_relaxed)) {
             return false;
         }
         Coding::Scale(span.data + first * Coding::kBytes,
-                      std::min(kSamplesPerBlock, span.count - first), gain);
+                      std::min(kSamplesPerBlock, span.count - first), gain, validBits);
     }
     return true;
+}
+
+// The bits a stored sample may have set: all of them, unless the format declares fewer valid
+// bits than the container holds.
+std::uint32_t ValidBitsMask(const WaveFormat& format, std::size_t bytes) {
+    const std::size_t containerBits = 8 * bytes;
+    const std::size_t valid = format.validBitsPerSample;
+    if (valid == 0 || valid >= containerBits) {
+        return 0xFFFFFFFFu;
+    }
+    return 0xFFFFFFFFu << (containerBits - valid);
 }
 
 // The kept whole frames, [first, end).
@@ -281,7 +362,7 @@ TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimReques
     const std::size_t samples = chunk.size / Coding::kBytes;
     const SampleSpan span{chunk.data.Data(), samples, samples / channels * channels, channels};
     const double gain = Coding::kInteger ? IntegerGain(request.gain) : request.gain;
-    if (!ScaleAll<Coding>(span, gain, cancelRequested)) {
+    if (!ScaleAll<Coding>(span, gain, ValidBitsMask(format, Coding::kBytes), cancelRequested)) {
         return TrimOutcome::Cancelled;
     }
     const std::size_t frames = span.framed / channels;
@@ -310,6 +391,39 @@ TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimReques
     return rebuilt ? TrimOutcome::Done : TrimOutcome::Failed;
 }
 
+enum class SampleCoding { None, Unsigned8, Signed16, Signed24, Signed32, Float32, Float64, ALaw, MuLaw };
+
+// The coding of the samples, by the format's coding and its container width.
+SampleCoding CodingOf(const WaveFormat& format) {
+    if (format.channels == 0) {
+        return SampleCoding::None;
+    }
+    const std::uint16_t bits = format.bitsPerSample;
+    switch (format.Coding()) {
+        case kIntegerPcm:
+            switch (bits) {
+                case 8:
+                    return SampleCoding::Unsigned8;
+                case 16:
+                    return SampleCoding::Signed16;
+                case 24:
+                    return SampleCoding::Signed24;
+                case 32:
+                    return SampleCoding::Signed32;
+                default:
+                    return SampleCoding::None;
+            }
+        case kIeeeFloat:
+            return bits == 32 ? SampleCoding::Float32 : bits == 64 ? SampleCoding::Float64 : SampleCoding::None;
+        case kALaw:
+            return bits == 8 ? SampleCoding::ALaw : SampleCoding::None;
+        case kMuLaw:
+            return bits == 8 ? SampleCoding::MuLaw : SampleCoding::None;
+        default:
+            return SampleCoding::None;
+    }
+}
+
 std::shared_ptr<ChunkInfo> FirstDataChunk(const WaveFile& wave) {
     for (const auto& chunk : wave.chunks) {
         if (chunk->HasId("data")) {
@@ -326,33 +440,36 @@ float LinearFromDb(float db) {
     return static_cast<float>(std::pow(10.0, static_cast<double>(exponent)));
 }
 
+bool IsProcessedFormat(const WaveFormat& format) { return CodingOf(format) != SampleCoding::None; }
+
 TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, float tailLinear,
                                float headMarginSec, float tailMarginSec,
                                const std::atomic<bool>& cancelRequested, TrimReport* report) {
     const std::shared_ptr<ChunkInfo> chunk = FirstDataChunk(wave);
+    if (!chunk) {
+        return TrimOutcome::Done;
+    }
     const WaveFormat& format = wave.format;
-    if (!chunk || format.channels == 0) {
-        return TrimOutcome::Done;
-    }
     const TrimRequest request{gain, headLinear, tailLinear, headMarginSec, tailMarginSec};
-    if (format.formatTag == kIeeeFloat) {
-        return format.bitsPerSample == 32
-                   ? Process<Float32>(*chunk, format, request, cancelRequested, report)
-                   : TrimOutcome::Done;
-    }
-    if (format.formatTag != kIntegerPcm) {
-        return TrimOutcome::Done;
-    }
-    switch (format.bitsPerSample) {
-        case 8:
-            return Process<Unsigned8>(*chunk, format, request, cancelRequested, report);
-        case 16:
-            return Process<Signed16>(*chunk, format, request, cancelRequested, report);
-        case 24:
-            return Process<Signed24>(*chunk, format, request, cancelRequested, report);
-        case 32:
-            return Process<Signed32>(*chunk, format, request, cancelRequested, report);
-        default:
+    switch (CodingOf(format)) {
+        case SampleCoding::None:
             return TrimOutcome::Done;
+        case SampleCoding::Unsigned8:
+            return Process<Unsigned8>(*chunk, format, request, cancelRequested, report);
+        case SampleCoding::Signed16:
+            return Process<Signed16>(*chunk, format, request, cancelRequested, report);
+        case SampleCoding::Signed24:
+            return Process<Signed24>(*chunk, format, request, cancelRequested, report);
+        case SampleCoding::Signed32:
+            return Process<Signed32>(*chunk, format, request, cancelRequested, report);
+        case SampleCoding::Float32:
+            return Process<Float32>(*chunk, format, request, cancelRequested, report);
+        case SampleCoding::Float64:
+            return Process<Float64>(*chunk, format, request, cancelRequested, report);
+        case SampleCoding::ALaw:
+            return Process<ALaw>(*chunk, format, request, cancelRequested, report);
+        case SampleCoding::MuLaw:
+            return Process<MuLaw>(*chunk, format, request, cancelRequested, report);
     }
+    return TrimOutcome::Done;
 }

@@ -28,6 +28,11 @@ struct TrimReport {
 // which levels count as silence.
 float LinearFromDb(float db);
 
+// Whether ApplyVolumeAndTrim processes samples of this format: 8-, 16-, 24- and 32-bit integers,
+// 32- and 64-bit floats, 8-bit A-law and µ-law, in at least one channel. Other samples are left
+// as they are.
+bool IsProcessedFormat(const WaveFormat& format);
+
 // Multiplies every sample by `gain`, then cuts the chunk to the whole frames from the first one
 // louder than `headLinear` to the last one louder than `tailLinear` (a threshold of 1.0 or more
 // keeps that end) and, when that shortened it, surrounds it with the margins of silence.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/ByteBuffer.h"
+#include "core/FileReason.h"
 #include "core/Utf16.h"
 
 #include <cstdint>
@@ -16,6 +17,13 @@ struct WaveFormat {
     std::uint32_t byteRate = 0;
     std::uint16_t blockAlign = 0;
     std::uint16_t bitsPerSample = 0;
+    // Extensible format only: the bits of each sample that carry sound (0: all of them), and the
+    // code of the coding its subformat names.
+    std::uint16_t validBitsPerSample = 0;
+    std::uint16_t subformatCode = 0;
+
+    // The sample coding: the format code, or for the extensible format that of its subformat.
+    std::uint16_t Coding() const;
 };
 
 // One chunk as read: `data` holds at least `size` bytes, of which the first `size` are the chunk.
@@ -31,6 +39,9 @@ struct ChunkInfo {
 struct WaveFile {
     WaveFormat format;
     std::vector<std::shared_ptr<ChunkInfo>> chunks;
+
+    // Why the last Read refused the file; Kind::None after a file was taken in.
+    FileReason refusal;
 
     // Takes in the whole file; false when it is not a RIFF/WAVE file this program can read. After
     // a false result `chunks` may hold the chunks read before the rejection.

@@ -82,19 +82,32 @@ bool WriteContents(const FileHandle& file, const WaveFile& wave, std::uint32_t r
     return fileservice::FlushToDisk(file);
 }
 
+// Why the file operation that just failed failed.
+FileReason WriteFailure() {
+    return FileReason(fileservice::FailedForLackOfRoom() ? FileReason::Kind::NoRoom
+                                                         : FileReason::Kind::CannotWrite);
+}
+
 // Writes the whole file at `temporaryPath`, removing it again on any failure after it was made.
 bool WriteTemporaryFile(const Utf16Char* temporaryPath, const WaveFile& wave,
-                        std::uint32_t riffSize) {
+                        std::uint32_t riffSize, FileReason& reason) {
     FileHandle file = fileservice::CreateForWriting(temporaryPath);
     if (!file.IsOpen()) {
+        reason = WriteFailure();
         return false;
     }
-    const bool written = WriteContents(file, wave, riffSize);
-    if (file.Close() && written) {
-        return true;
+    bool written = WriteContents(file, wave, riffSize);
+    if (!written) {
+        reason = WriteFailure();
     }
-    fileservice::RemoveFileAt(temporaryPath);
-    return false;
+    if (!file.Close() && written) {
+        written = false;
+        reason = WriteFailure();
+    }
+    if (!written) {
+        fileservice::RemoveFileAt(temporaryPath);
+    }
+    return written;
 }
 
 }  // namespace
@@ -114,17 +127,23 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
 }
 
 bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath,
-                   const WaveFile& wave) {
+                   const WaveFile& wave, FileReason& reason) {
     Utf16Char target[kTextCapacity] = {};
     std::uint32_t riffSize = 0;
-    if (!BuildOutputPath(settings, inputPath, target) || !RiffSizeOf(wave, riffSize)) {
+    if (!BuildOutputPath(settings, inputPath, target)) {
+        reason = FileReason(FileReason::Kind::PathTooLong);
+        return false;
+    }
+    if (!RiffSizeOf(wave, riffSize)) {
+        reason = FileReason(FileReason::Kind::TooLarge);
         return false;
     }
     const Utf16String temporaryPath = Utf16String(target) + Utf16FromUtf8(".palvotrix-part");
-    if (!WriteTemporaryFile(temporaryPath.c_str(), wave, riffSize)) {
+    if (!WriteTemporaryFile(temporaryPath.c_str(), wave, riffSize, reason)) {
         return false;
     }
     if (!fileservice::MoveIntoPlace(temporaryPath.c_str(), target)) {
+        reason = WriteFailure();
         fileservice::RemoveFileAt(temporaryPath.c_str());
         return false;
     }

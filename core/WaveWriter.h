@@ -12,6 +12,7 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
 
 // Writes every chunk in list order, each followed by a pad byte when its size is odd. The target
 // is replaced only once the whole file has been written and flushed, so a failure leaves any
-// file already there as it was. False when the file could not be completely written.
+// file already there as it was. False when the file could not be completely written; `reason`
+// then says why.
 bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath,
-                   const WaveFile& wave);
+                   const WaveFile& wave, FileReason& reason);

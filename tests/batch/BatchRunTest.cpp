@@ -63,18 +63,31 @@ TEST_F(BatchRun, EmptyListLogsTheStartTheCompletionAndTheFolder) {
     EXPECT_EQ(LogLines(), (Lines{kStartLine, kCompletedLine, L"", kFolderPrefix + output}));
 }
 
-TEST_F(BatchRun, UnreadableFileGetsTheErrorLineAndTheRunGoesOn) {
+TEST_F(BatchRun, UnreadableFileGetsTheErrorLineAndItsReasonAndTheRunGoesOn) {
     const std::wstring broken = input + L"\\二.wav";
     WriteBytes(broken, "this is not a RIFF file");
     ListFiles({Input(L"一.wav"), broken, Input(L"三.wav")});
 
     Click(132);
 
-    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"一.wav", L"二.wav", kErrorLine, L"三.wav",
-                                                     kCompletedLine, L"", kFolderPrefix + output}));
+    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"一.wav", L"二.wav", kErrorLine, L"RIFF/WAVE形式のファイルではありません",
+                                 L"三.wav", kCompletedLine, L"", kFolderPrefix + output}));
     EXPECT_EQ(Output(L"一.wav"), MakeWave(kAmplitude, kSmallFile));
     EXPECT_EQ(Output(L"三.wav"), MakeWave(kAmplitude, kSmallFile));
     EXPECT_FALSE(FileExists(output + L"\\二.wav"));
+}
+
+TEST_F(BatchRun, FileWrittenUnchangedGetsANoteLine) {
+    std::string twelveBit = MakeWave(kAmplitude, kSmallFile);
+    twelveBit[34] = 12;  // bits per sample
+    WriteBytes(input + L"\\a.wav", twelveBit);
+    ListFiles({input + L"\\a.wav", Input(L"b.wav")});
+
+    Click(132);
+
+    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"a.wav", L"12ビットの整数PCMは処理しないため、そのまま書き出しました",
+                                 L"b.wav", kCompletedLine, L"", kFolderPrefix + output}));
+    EXPECT_EQ(Output(L"a.wav"), twelveBit);
 }
 
 TEST_F(BatchRun, StopEndsTheRunWithTheFileInProgress) {
@@ -188,10 +201,12 @@ TEST_F(BatchRun, FolderTextTooLongForThePathBufferWritesNothing) {
     Click(132);
 
     const std::vector<std::wstring> lines = LogLines();
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 7),
-              (Lines{kStartLine, L"a.wav", kErrorLine, L"b.wav", kErrorLine, kCompletedLine, L""}));
-    EXPECT_EQ(lines[7].substr(0, kFolderPrefix.size() + output.size()), kFolderPrefix + output);
+    const std::wstring pathTooLong = L"出力先のパスが長すぎます";
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 9),
+              (Lines{kStartLine, L"a.wav", kErrorLine, pathTooLong, L"b.wav", kErrorLine, pathTooLong,
+                     kCompletedLine, L""}));
+    EXPECT_EQ(lines[9].substr(0, kFolderPrefix.size() + output.size()), kFolderPrefix + output);
     EXPECT_TRUE(ListFolder(output).empty());
     EXPECT_TRUE(ListFolder(current.Path()).empty());
 }

@@ -21,6 +21,22 @@ std::string OutputLine(const std::filesystem::path& folder)
     return "出力先: " + Utf8Path(folder);
 }
 
+// Standard error in lines, without their ends (CR LF on Windows).
+Lines ErrorLines(const CliResult& result)
+{
+    Lines lines;
+    std::string line;
+    for (const char c : result.errors) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    return lines;
+}
+
 std::string ShortWave()
 {
     return MakeWave(16, {0, 0, 1200, -3400, 5600, -7800, 0, 0});
@@ -51,10 +67,11 @@ TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
         const char* name;
         bool createFile;
         std::string contents;
+        std::string reason;
     };
     const Case cases[] = {
-        {"missing file", false, ""},
-        {"not a WAV file", true, "this is not a RIFF file"},
+        {"missing file", false, "", "b.wav: could not read the file"},
+        {"not a WAV file", true, "this is not a RIFF file", "b.wav: not a RIFF/WAVE file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -70,7 +87,7 @@ TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
         EXPECT_EQ(result.lines,
                   (Lines{kStart, "a.wav", "b.wav", kFileError, "c.wav", kCompleted, OutputLine(out)}));
         EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_EQ(result.errors, "");
+        EXPECT_EQ(ErrorLines(result), Lines{c.reason});
         EXPECT_TRUE(std::filesystem::exists(out / "a.wav"));
         EXPECT_FALSE(std::filesystem::exists(out / "b.wav"));
         EXPECT_TRUE(std::filesystem::exists(out / "c.wav"));
@@ -86,6 +103,25 @@ TEST(CliRun, MissingOutputFolderFailsEveryFile)
     const CliResult result = RunCli({"a.wav", "b.wav", "--output", Utf8Path(out)}, folder.Path());
     EXPECT_EQ(result.lines, (Lines{kStart, "a.wav", kFileError, "b.wav", kFileError, kCompleted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(ErrorLines(result),
+              (Lines{"a.wav: could not write the output file", "b.wav: could not write the output file"}));
+}
+
+TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed)
+{
+    TestFolder folder;
+    const auto out = folder.MakeFolder("out");
+    // A 12-bit file: its samples are copied as they are.
+    std::string twelveBit = ShortWave();
+    twelveBit[34] = 12;
+    WriteBytes(folder / "a.wav", twelveBit);
+    WriteBytes(folder / "b.wav", ShortWave());
+    const CliResult result = RunCli({"-o", Utf8Path(out), "--volume", "50", "a.wav", "b.wav"}, folder.Path());
+    EXPECT_EQ(result.lines, (Lines{kStart, "a.wav", "b.wav", kCompleted, OutputLine(out)}));
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(ErrorLines(result), Lines{"a.wav: written unchanged: 12-bit integer PCM is not processed"});
+    EXPECT_EQ(ReadBytes(out / "a.wav"), twelveBit);
+    EXPECT_NE(ReadBytes(out / "b.wav"), ShortWave());
 }
 
 TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -119,7 +121,44 @@ TEST(FileJobTest, UnprocessableFilesAreCopiedAndOversizedResultsAreErrors) {
     settings.tailMarginSec = 1.0e9f;
     ProcessFile(settings, PathText(in / "a.wav").c_str());
     EXPECT_TRUE(settings.errorOccurred);
+    EXPECT_EQ(settings.reason.kind, FileReason::Kind::TooLarge);
     EXPECT_EQ(out.Names(), std::vector<std::string>{"12bit.wav"});
+}
+
+TEST(FileJobTest, EachFileLeavesItsReasonOrItsNote) {
+    using Kind = FileReason::Kind;
+    const Bytes data = Chunk("data", Samples(2, {0, 99, 0}));
+    const struct {
+        const char* what;
+        Bytes file;
+        Kind kind;
+        std::uint32_t code;
+        std::uint16_t bits;
+    } rows[] = {
+        {"not a WAV file", {'t', 'e', 'x', 't'}, Kind::NotRiffWave, 0, 0},
+        {"processed after a refusal", kWorkedExample, Kind::None, 0, 0},
+        {"ADPCM", Riff({Fmt(2, 1, 8000, 4), data}), Kind::UnsupportedCoding, 2, 0},
+        {"12-bit integers", Riff({Fmt(1, 1, 8000, 12), data}), Kind::UnchangedCoding, 1, 12},
+        {"processed after a note", kWorkedExample, Kind::None, 0, 0},
+        {"24-bit float", Riff({Fmt(3, 1, 8000, 24), data}), Kind::UnchangedCoding, 3, 24},
+        {"16-bit µ-law", Riff({Fmt(7, 1, 8000, 16), data}), Kind::UnchangedCoding, 7, 16},
+        {"extensible 20-bit container", Riff({FmtExtensible(1, 1, 8000, 20, 20), data}), Kind::UnchangedCoding, 1, 20},
+        {"no format chunk", Riff({data}), Kind::UnchangedNoFormat, 0, 0},
+        {"0 channels", Riff({Fmt(1, 0, 8000, 16), data}), Kind::UnchangedNoChannels, 0, 0},
+        {"no samples to leave alone", Riff({Fmt(1, 1, 8000, 12)}), Kind::None, 0, 0},
+    };
+    ScratchFolder in;
+    ScratchFolder out;
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
+    for (const auto& row : rows) {
+        WriteBytes(in / "x.wav", row.file);
+        ProcessFile(settings, PathText(in / "x.wav").c_str());
+        EXPECT_EQ(settings.reason.kind, row.kind) << row.what;
+        EXPECT_EQ(settings.reason.code, row.code) << row.what;
+        EXPECT_EQ(settings.reason.bits, row.bits) << row.what;
+        EXPECT_EQ(settings.errorOccurred, settings.reason.IsFailure()) << row.what;
+    }
 }
 
 #ifdef _WIN32
@@ -136,6 +175,57 @@ TEST(FileJobTest, InputLockedForReadingByAnotherProgramIsAnError) {
     CloseHandle(lock);
     EXPECT_TRUE(settings.errorOccurred);
     EXPECT_TRUE(out.Names().empty());
+}
+#else
+// The samples of a WAV file as sox reads them, as 32-bit integers.
+std::vector<std::int32_t> DecodedBySox(const std::filesystem::path& wave, const ScratchFolder& folder) {
+    std::filesystem::remove(folder / "decoded.raw");
+    const std::string command = "sox -D '" + wave.string() + "' -t s32 '" + (folder / "decoded.raw").string() +
+                                "' 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << wave;
+    const Bytes raw = ReadBytes(folder / "decoded.raw");
+    std::vector<std::int32_t> samples;
+    for (std::size_t i = 0; i + 4 <= raw.size(); i += 4) {
+        samples.push_back(static_cast<std::int32_t>(raw[i] | raw[i + 1] << 8 | raw[i + 2] << 16 |
+                                                    static_cast<std::uint32_t>(raw[i + 3]) << 24));
+    }
+    return samples;
+}
+
+// sox reads no file whose valid bits are fewer than its container's, so those are left to the
+// unit tests.
+TEST(FileJobTest, ResultsOfEveryNewCodingReadBackInSox) {
+    if (std::system("command -v sox >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "sox is not installed";
+    }
+    const struct {
+        const char* what;
+        Bytes fmt;
+        Bytes samples;
+        std::vector<std::int32_t> decoded;  // at a gain of 0.5, in sox's 32-bit scale
+    } rows[] = {
+        {"extensible 16-bit stereo", FmtExtensible(1, 2, 8000, 16, 16), Samples(2, {1000, -1000, 3, -3}),
+         {500 << 16, -500 * 65536, 1 << 16, -65536}},
+        {"extensible 32-bit", FmtExtensible(1, 1, 8000, 32, 32), Samples(4, {2000000000, -7}), {1000000000, -3}},
+        {"extensible float", FmtExtensible(3, 1, 8000, 32, 32), FloatSamples({0.5f, -0.25f}),
+         {1 << 28 << 1, -(1 << 28)}},
+        {"64-bit float", Fmt(3, 1, 8000, 64), DoubleSamples({0.5, -0.25}), {1 << 29, -(1 << 28)}},
+        // +24 and 32256 halve to +8 and 16128; µ-law's +8 and 32124 to +8 and 15996.
+        {"A-law", Fmt(6, 1, 8000, 8), {0xD4, 0xAA}, {8 << 16, 16128 << 16}},
+        {"µ-law", Fmt(7, 1, 8000, 8), {0xFE, 0x80}, {8 << 16, 15996 << 16}},
+    };
+    ScratchFolder in;
+    ScratchFolder out;
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
+    settings.gain = 0.5f;
+    for (const auto& row : rows) {
+        WriteBytes(in / "x.wav", Riff({row.fmt, Chunk("LIST", {'I', 'N', 'F', 'O', 'z'}), Chunk("data", row.samples)}));
+        ProcessFile(settings, PathText(in / "x.wav").c_str());
+        ASSERT_FALSE(settings.errorOccurred) << row.what;
+        EXPECT_EQ(settings.reason.kind, FileReason::Kind::None) << row.what;
+        EXPECT_EQ(DecodedBySox(out / "x.wav", out), row.decoded) << row.what;
+    }
 }
 #endif
 

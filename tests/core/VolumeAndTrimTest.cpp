@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kFloat = 3;
+constexpr std::uint16_t kALaw = 6;
+constexpr std::uint16_t kMuLaw = 7;
 constexpr float kOff = 1.0f;
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInfinity = std::numeric_limits<float>::infinity();
@@ -58,6 +60,16 @@ const Row kCodingRows[] = {
      Samples(4, {1, -1})},
     {"32-bit float is not clamped", kFloat, 32, 2.0f, FloatSamples({0.8f, -0.25f}),
      FloatSamples({1.6f, -0.5f})},
+    {"64-bit float is not clamped", kFloat, 64, 2.0f, DoubleSamples({0.8, -0.25, 1e300}),
+     DoubleSamples({1.6, -0.5, 2e300})},
+    {"64-bit float product is kept in double", kFloat, 64, 0.7f, DoubleSamples({0.1}),
+     DoubleSamples({0.1 * static_cast<double>(0.7f)})},
+    // +8 doubled is 16, which A-law stores as +24; the extremes clamp to themselves.
+    {"A-law scales its linear values", kALaw, 8, 2.0f, {0xD5, 0xAA, 0x2A}, {0xD4, 0xAA, 0x2A}},
+    {"A-law truncates toward zero", kALaw, 8, 0.5f, {0xD4, 0x54}, {0xD5, 0x55}},
+    // µ-law's negative zero, 0x7F, scales to zero and keeps its own code.
+    {"µ-law scales its linear values", kMuLaw, 8, 2.0f, {0xFF, 0x7F, 0xFE}, {0xFF, 0x7F, 0xFD}},
+    {"A-law of 16 bits is left alone", kALaw, 16, 2.0f, Samples(2, {100}), Samples(2, {100})},
     {"NaN gain stores integer silence", kPcm, 16, kNaN, Samples(2, {100, -100}),
      Samples(2, {0, 0})},
     {"NaN gain stores 8-bit silence", kPcm, 8, kNaN, {7, 250}, {128, 128}},
@@ -67,7 +79,7 @@ const Row kCodingRows[] = {
     {"float of 24 bits is left alone", kFloat, 24, 2.0f, Samples(3, {100}), Samples(3, {100})},
     {"float of 8 bits is left alone", kFloat, 8, 2.0f, {100}, {100}},
     {"12-bit is left alone", kPcm, 12, 2.0f, Samples(2, {100}), Samples(2, {100})},
-    {"64-bit is left alone", kPcm, 64, 2.0f, Samples(4, {100, 0}), Samples(4, {100, 0})},
+    {"64-bit integer is left alone", kPcm, 64, 2.0f, Samples(4, {100, 0}), Samples(4, {100, 0})},
     {"no format at all is left alone", 0, 0, 2.0f, Samples(2, {100}), Samples(2, {100})},
 };
 
@@ -78,6 +90,76 @@ TEST(VolumeAndTrimTest, CodingsScaleClampAndTruncate) {
         trim.gain = row.gain;
         EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
         EXPECT_EQ(DataOf(*wave.chunks[0]), row.expected) << row.what;
+    }
+}
+
+TEST(VolumeAndTrimTest, CompandedCodesAreKeptAtFullVolume) {
+    Bytes everyCode;
+    for (int code = 0; code < 256; ++code) {
+        everyCode.push_back(static_cast<std::uint8_t>(code));
+    }
+    for (const std::uint16_t law : {kALaw, kMuLaw}) {
+        WaveFile wave = MakeWave(law, 1, 8, 8000, everyCode);
+        Apply(wave, Trim{});
+        EXPECT_EQ(DataOf(*wave.chunks[0]), everyCode) << law;
+    }
+}
+
+TEST(VolumeAndTrimTest, ExtensibleSamplesScaleInTheirContainerAndKeepUnusedBitsClear) {
+    const struct {
+        const char* what;
+        std::uint16_t subformat;
+        std::uint16_t bits;
+        std::uint16_t validBits;
+        float gain;
+        Bytes input;
+        Bytes expected;
+    } rows[] = {
+        {"16 of 16 bits", kPcm, 16, 16, 2.0f, Samples(2, {20000, -3}), Samples(2, {32767, -6})},
+        {"24 of 24 bits", kPcm, 24, 24, 0.5f, Samples(3, {3, -3}), Samples(3, {1, -1})},
+        {"32 of 32 bits", kPcm, 32, 32, 2.0f, Samples(4, {2000000000, -7}), Samples(4, {2147483647, -14})},
+        {"no valid bits given", kPcm, 24, 0, 0.5f, Samples(3, {3, -3}), Samples(3, {1, -1})},
+        // The low four bits are cleared: -8 becomes -16, 24 becomes 16.
+        {"20 of 24 bits", kPcm, 24, 20, 0.5f, Samples(3, {1048576, -16, 48}), Samples(3, {524288, -16, 16})},
+        {"20 of 24 bits at the clamp", kPcm, 24, 20, 2.0f, Samples(3, {8388592, -8388608}),
+         Samples(3, {8388592, -8388608})},
+        {"12 of 16 bits", kPcm, 16, 12, 0.5f, Samples(2, {80, -80}), Samples(2, {32, -48})},
+        {"24 of 32 bits", kPcm, 32, 24, 0.5f, Samples(4, {768, -768}), Samples(4, {256, -512})},
+        {"float", kFloat, 32, 32, 2.0f, FloatSamples({0.8f, -0.25f}), FloatSamples({1.6f, -0.5f})},
+        {"float with fewer valid bits is not masked", kFloat, 32, 24, 2.0f, FloatSamples({0.8f}),
+         FloatSamples({1.6f})},
+        {"64-bit float", kFloat, 64, 64, 2.0f, DoubleSamples({0.8}), DoubleSamples({1.6})},
+        {"20 of 20 bits is left alone", kPcm, 20, 20, 2.0f, Samples(3, {100}), Samples(3, {100})},
+    };
+    for (const auto& row : rows) {
+        WaveFile wave = MakeWave(0xFFFE, 1, row.bits, 8000, row.input);
+        wave.format.subformatCode = row.subformat;
+        wave.format.validBitsPerSample = row.validBits;
+        Trim trim;
+        trim.gain = row.gain;
+        EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
+        EXPECT_EQ(DataOf(*wave.chunks[0]), row.expected) << row.what;
+    }
+}
+
+TEST(VolumeAndTrimTest, CompandedMarginsAreTheCodingsZero) {
+    const struct {
+        std::uint16_t law;
+        Bytes input;
+        Bytes expected;
+    } rows[] = {
+        // A-law has no code for zero: 0xD5 is +8, quieter than the threshold.
+        {kALaw, {0xD5, 0xAA, 0xD5}, {0xD5, 0xD5, 0xAA, 0xD5, 0xD5}},
+        {kMuLaw, {0xFF, 0x80, 0x7F}, {0xFF, 0xFF, 0x80, 0xFF, 0xFF}},
+    };
+    for (const auto& row : rows) {
+        WaveFile wave = MakeWave(row.law, 1, 8, 2, row.input);
+        wave.format.sampleRate = 2;
+        Trim trim;
+        trim.headLinear = trim.tailLinear = 0.001f;
+        trim.headMarginSec = trim.tailMarginSec = 1.0f;
+        Apply(wave, trim);
+        EXPECT_EQ(DataOf(*wave.chunks[0]), row.expected) << row.law;
     }
 }
 

@@ -61,6 +61,32 @@ inline Bytes Fmt(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t 
     return Chunk("fmt ", fields);
 }
 
+// A 40-byte extensible "fmt " chunk: `validBits` of `bitsPerSample` carry sound, and the subformat
+// GUID names `subformatCode` in the standard form (xxxxxxxx-0000-0010-8000-00AA00389B71), or in a
+// form of its own when `standardGuid` is false.
+inline Bytes FmtExtensible(std::uint32_t subformatCode, std::uint16_t channels, std::uint32_t sampleRate,
+                           std::uint16_t bitsPerSample, std::uint16_t validBits,
+                           bool standardGuid = true) {
+    const std::uint32_t blockAlign = channels * (bitsPerSample / 8u);
+    Bytes fields;
+    PutLe(fields, 0xFFFE, 2);                  // the extensible format code
+    PutLe(fields, channels, 2);
+    PutLe(fields, sampleRate, 4);
+    PutLe(fields, sampleRate * blockAlign, 4);
+    PutLe(fields, blockAlign, 2);
+    PutLe(fields, bitsPerSample, 2);
+    PutLe(fields, 22, 2);                      // extension size
+    PutLe(fields, validBits, 2);
+    PutLe(fields, channels == 2 ? 3 : 4, 4);   // speaker positions
+    PutLe(fields, subformatCode, 4);
+    const Bytes tail = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    fields.insert(fields.end(), tail.begin(), tail.end());
+    if (!standardGuid) {
+        fields.back() ^= 0xFF;
+    }
+    return Chunk("fmt ", fields);
+}
+
 // "RIFF", the size of everything after it, "WAVE", then the chunks exactly as given.
 inline Bytes Riff(std::initializer_list<Bytes> chunks) {
     const Bytes body = Concat(chunks);
@@ -71,7 +97,7 @@ inline Bytes Riff(std::initializer_list<Bytes> chunks) {
     return out;
 }
 
-// Little-endian samples of 2, 3 or 4 bytes each.
+// Little-endian samples of 1 to 8 bytes each.
 inline Bytes Samples(int bytesPerSample, std::initializer_list<std::int64_t> values) {
     Bytes out;
     for (const std::int64_t value : values) {
@@ -129,6 +155,16 @@ inline Bytes Region(std::uint32_t name, std::uint32_t length) {
     PutLe(fields, length, 4);
     fields.resize(fields.size() + 12, 0);  // purpose, country, language, dialect, code page
     return Chunk("ltxt", fields);
+}
+
+inline Bytes DoubleSamples(std::initializer_list<double> values) {
+    Bytes out;
+    for (const double value : values) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        PutLe(out, bits, 8);
+    }
+    return out;
 }
 
 inline Bytes DataOf(const ChunkInfo& chunk) {

@@ -55,6 +55,14 @@ TEST(WaveFileTest, AcceptsWellFormedAndToleratedFiles) {
         {"RIFF size field of 0, which is ignored",
          Concat({{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, kFmt16}), "fmt |"},
         {"float of any width", Riff({Fmt(3, 2, 8000, 24), kData}), "fmt |data|"},
+        {"extensible integer PCM", Riff({FmtExtensible(1, 2, 48000, 24, 20), kData}), "fmt |data|"},
+        {"extensible float", Riff({FmtExtensible(3, 6, 96000, 32, 32), kData}), "fmt |data|"},
+        {"A-law", Riff({Fmt(6, 1, 8000, 8), kData}), "fmt |data|"},
+        {"µ-law", Riff({Fmt(7, 1, 8000, 8), kData}), "fmt |data|"},
+        {"four stray bytes at the end", Concat({Riff({kFmt16, kData}), {'j', 'u', 'n', 'k'}}),
+         "fmt |data|"},
+        {"seven stray bytes at the end", Concat({Riff({kFmt16, kData}), {'d', 'a', 't', 'a', 4, 0, 0}}),
+         "fmt |data|"},
     };
     for (const auto& row : rows) {
         const ReadResult result = ReadFromBytes(row.file);
@@ -63,24 +71,43 @@ TEST(WaveFileTest, AcceptsWellFormedAndToleratedFiles) {
     }
 }
 
-TEST(WaveFileTest, RefusesMalformedFiles) {
+TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
+    using Kind = FileReason::Kind;
+    const Bytes extensible = FmtExtensible(1, 2, 48000, 24, 24);
     const struct {
         const char* what;
         Bytes file;
+        Kind kind;
+        std::uint64_t offset;
+        std::uint32_t code;
     } rows[] = {
-        {"empty file", {}},
-        {"shorter than the header", {'R', 'I', 'F', 'F', 4, 0, 0, 0}},
-        {"not RIFF", {'R', 'I', 'F', 'X', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}},
-        {"not WAVE", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}},
-        {"chunk runs past the end", Riff({kFmt16, ChunkDeclaring("data", 100, {1, 2, 3, 4})})},
-        {"size of 4 GiB", Riff({kFmt16, ChunkDeclaring("data", 0xFFFFFFFF, {1, 2, 3, 4})})},
-        {"cut-off size field", Concat({Riff({kFmt16}), {'d', 'a', 't', 'a', 4, 0}})},
-        {"fmt shorter than its fields", Riff({Chunk("fmt ", Bytes(15, 1)), kData})},
-        {"extensible format code", Riff({Fmt(0xFFFE, 1, 8000, 16), kData})},
-        {"later fmt of an unknown coding", Riff({kFmt16, kData, Fmt(2, 1, 8000, 16)})},
+        {"empty file", {}, Kind::NotRiffWave, 0, 0},
+        {"shorter than the header", {'R', 'I', 'F', 'F', 4, 0, 0, 0}, Kind::NotRiffWave, 0, 0},
+        {"not RIFF", {'R', 'I', 'F', 'Q', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, Kind::NotRiffWave, 0, 0},
+        {"not WAVE", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}, Kind::NotRiffWave, 0, 0},
+        {"big-endian", {'R', 'I', 'F', 'X', 0, 0, 0, 4, 'W', 'A', 'V', 'E'}, Kind::BigEndian, 0, 0},
+        // The header is 12 bytes and the "fmt " chunk 24, so the LIST chunk starts at byte 36.
+        {"chunk other than data runs past the end",
+         Riff({kFmt16, ChunkDeclaring("LIST", 100, {1, 2, 3, 4}), kData}), Kind::Damaged, 36, 0},
+        {"chunk other than data of 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFFF, {1, 2})}),
+         Kind::Damaged, 36, 0},
+        {"fmt shorter than its fields", Riff({Chunk("fmt ", Bytes(15, 1)), kData}), Kind::Damaged, 12, 0},
+        {"extensible fmt without its extension", Riff({kData, Chunk("fmt ", Bytes(extensible.begin() + 8,
+                                                                                  extensible.begin() + 26))}),
+         Kind::Damaged, 24, 0},
+        {"format code 2", Riff({Fmt(2, 1, 8000, 4), kData}), Kind::UnsupportedCoding, 0, 2},
+        {"later fmt of an unknown coding", Riff({kFmt16, kData, Fmt(0x11, 1, 8000, 4)}),
+         Kind::UnsupportedCoding, 0, 0x11},
+        {"extensible A-law", Riff({FmtExtensible(6, 1, 8000, 8, 8), kData}), Kind::UnsupportedSubformat, 0, 6},
+        {"extensible with a GUID of its own", Riff({FmtExtensible(1, 1, 8000, 16, 16, false), kData}),
+         Kind::UnknownSubformat, 0, 0},
     };
     for (const auto& row : rows) {
-        EXPECT_FALSE(ReadFromBytes(row.file).accepted) << row.what;
+        const ReadResult result = ReadFromBytes(row.file);
+        EXPECT_FALSE(result.accepted) << row.what;
+        EXPECT_EQ(result.wave.refusal.kind, row.kind) << row.what;
+        EXPECT_EQ(result.wave.refusal.offset, row.offset) << row.what;
+        EXPECT_EQ(result.wave.refusal.code, row.code) << row.what;
     }
 }
 
@@ -88,6 +115,46 @@ TEST(WaveFileTest, MissingFileIsRefused) {
     ScratchFolder folder;
     WaveFile wave;
     EXPECT_FALSE(wave.Read(PathText(folder / "absent.wav").c_str()));
+    EXPECT_EQ(wave.refusal.kind, FileReason::Kind::CannotRead);
+}
+
+TEST(WaveFileTest, LastDataChunkCutShortKeepsTheWholeFramesTheFileHolds) {
+    const Bytes ten = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const struct {
+        const char* what;
+        Bytes file;
+        Bytes data;
+    } rows[] = {
+        {"recording cut short, 16-bit stereo", Riff({Fmt(1, 2, 8000, 16), ChunkDeclaring("data", 100, ten)}),
+         Bytes(ten.begin(), ten.begin() + 8)},
+        {"streaming placeholder size", Riff({kFmt16, ChunkDeclaring("data", 0xFFFFFFFF, ten)}), ten},
+        // The 16 bytes after the whole frame could pass for a chunk header; they are part of a frame.
+        {"partial frame longer than a chunk header", Riff({Fmt(1, 6, 8000, 24), ChunkDeclaring("data", 1000,
+                                                                                               Bytes(34, 7))}),
+         Bytes(18, 7)},
+        {"no format known: every byte is kept", Riff({ChunkDeclaring("data", 50, ten)}), ten},
+    };
+    for (const auto& row : rows) {
+        const ReadResult result = ReadFromBytes(row.file);
+        ASSERT_TRUE(result.accepted) << row.what;
+        EXPECT_EQ(DataOf(*result.wave.chunks.back()), row.data) << row.what;
+        EXPECT_EQ(result.wave.refusal.kind, FileReason::Kind::None) << row.what;
+    }
+}
+
+TEST(WaveFileTest, ExtensibleFormatGivesItsValidBitsAndSubformat) {
+    const ReadResult result = ReadFromBytes(Riff({FmtExtensible(3, 2, 48000, 32, 24), kData}));
+    ASSERT_TRUE(result.accepted);
+    const WaveFormat& format = result.wave.format;
+    EXPECT_EQ(format.formatTag, 0xFFFE);
+    EXPECT_EQ(format.bitsPerSample, 32);
+    EXPECT_EQ(format.validBitsPerSample, 24);
+    EXPECT_EQ(format.Coding(), 3);
+    // A plain format chunk read later leaves no trace of the extensible one.
+    const ReadResult later = ReadFromBytes(Riff({FmtExtensible(3, 2, 48000, 32, 24), Fmt(1, 1, 8000, 16)}));
+    ASSERT_TRUE(later.accepted);
+    EXPECT_EQ(later.wave.format.validBitsPerSample, 0);
+    EXPECT_EQ(later.wave.format.Coding(), 1);
 }
 
 TEST(WaveFileTest, ParsesTheFormatFieldsAndKeepsTheirBytes) {

@@ -20,6 +20,14 @@ void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& 
     ASSERT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str()));
 }
 
+using Kind = FileReason::Kind;
+
+// None when the file was written, or why it was not.
+Kind Write(const ProcessingSettings& settings, const std::filesystem::path& input, const WaveFile& wave) {
+    FileReason reason;
+    return WriteWaveFile(settings, PathText(input).c_str(), wave, reason) ? Kind::None : reason.kind;
+}
+
 WaveFile ReadBack(const std::filesystem::path& path) {
     WaveFile wave;
     EXPECT_TRUE(wave.Read(PathText(path).c_str()));
@@ -55,6 +63,7 @@ TEST(WaveWriterTest, OutputPathMustFitIn512Units) {
     EXPECT_TRUE(BuildOutputPath(settings, (kSeparator + Text("123456.wav")).c_str(), path));
     EXPECT_FALSE(BuildOutputPath(settings, (kSeparator + Text("1234567.wav")).c_str(), path));
     EXPECT_EQ(path[0], 0);
+    EXPECT_EQ(Write(settings, "1234567.wav", WaveFile{}), Kind::PathTooLong);
     // An output folder that fills all 512 units without a terminator names nothing.
     std::fill(std::begin(settings.outputFolder), std::end(settings.outputFolder), Utf16Char('g'));
     EXPECT_FALSE(BuildOutputPath(settings, Text("a.wav").c_str(), path));
@@ -64,7 +73,7 @@ TEST(WaveWriterTest, EmptyChunkListGivesTheTwelveByteFile) {
     ScratchFolder folder;
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
-    ASSERT_TRUE(WriteWaveFile(settings, PathText(folder / "empty.wav").c_str(), WaveFile{}));
+    ASSERT_EQ(Write(settings, folder / "empty.wav", WaveFile{}), Kind::None);
     EXPECT_EQ(ReadBytes(folder / "empty.wav"),
               (Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}));
 }
@@ -79,7 +88,7 @@ TEST(WaveWriterTest, ReadAndWrittenFileIsByteIdenticalWithPadBytes) {
     WaveFile wave = ReadBack(in / "odd.wav");
     ProcessingSettings settings;
     SetOutputFolder(settings, out.Path());
-    ASSERT_TRUE(WriteWaveFile(settings, PathText(in / "odd.wav").c_str(), wave));
+    ASSERT_EQ(Write(settings, in / "odd.wav", wave), Kind::None);
     EXPECT_EQ(ReadBytes(out / "odd.wav"), file);
 }
 
@@ -89,7 +98,7 @@ TEST(WaveWriterTest, SizesDescribeAShortenedDataChunk) {
     wave.chunks[0]->size = 3;
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
-    ASSERT_TRUE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), wave));
+    ASSERT_EQ(Write(settings, folder / "x.wav", wave), Kind::None);
     EXPECT_EQ(ReadBytes(folder / "x.wav"), Riff({Chunk("data", {1, 0, 2})}));
 }
 
@@ -98,7 +107,7 @@ TEST(WaveWriterTest, ExistingFileIsReplacedAndNoTemporaryFileRemains) {
     WriteBytes(folder / "x.wav", Bytes(1000, 0xAA));
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
-    ASSERT_TRUE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), WaveFile{}));
+    ASSERT_EQ(Write(settings, folder / "x.wav", WaveFile{}), Kind::None);
     EXPECT_EQ(ReadBytes(folder / "x.wav"), Riff({}));
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
 }
@@ -109,7 +118,7 @@ TEST(WaveWriterTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile) {
     WriteBytes(folder / "x.wav" / "kept", {1});
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
-    EXPECT_FALSE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), WaveFile{}));
+    EXPECT_EQ(Write(settings, folder / "x.wav", WaveFile{}), Kind::CannotWrite);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
     EXPECT_EQ(ReadBytes(folder / "x.wav" / "kept"), Bytes{1});
 }
@@ -118,7 +127,7 @@ TEST(WaveWriterTest, MissingOutputFolderFails) {
     ScratchFolder folder;
     ProcessingSettings settings;
     SetOutputFolder(settings, folder / "absent");
-    EXPECT_FALSE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), WaveFile{}));
+    EXPECT_EQ(Write(settings, folder / "x.wav", WaveFile{}), Kind::CannotWrite);
     EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
 }
 
@@ -134,7 +143,7 @@ TEST(WaveWriterTest, RiffSizeBeyond32BitsFailsBeforeAnythingIsWritten) {
     }
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
-    EXPECT_FALSE(WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), wave));
+    EXPECT_EQ(Write(settings, folder / "x.wav", wave), Kind::TooLarge);
     EXPECT_TRUE(folder.Names().empty());
 }
 
@@ -147,9 +156,9 @@ TEST(WaveWriterTest, TargetLockedByAnotherProgramFails) {
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
-    const bool written = WriteWaveFile(settings, PathText(folder / "x.wav").c_str(), WaveFile{});
+    const Kind written = Write(settings, folder / "x.wav", WaveFile{});
     CloseHandle(lock);
-    EXPECT_FALSE(written);
+    EXPECT_EQ(written, Kind::CannotWrite);
     EXPECT_EQ(ReadBytes(folder / "x.wav"), (Bytes{5, 5}));
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
 }
@@ -172,7 +181,7 @@ TEST(WaveWriterTest, WrittenFileReadsInSox) {
     SetOutputFolder(settings, folder / "out");
     std::filesystem::create_directory(folder / "out");
     wave = ReadBack(folder / "in.wav");
-    ASSERT_TRUE(WriteWaveFile(settings, PathText(folder / "in.wav").c_str(), wave));
+    ASSERT_EQ(Write(settings, folder / "in.wav", wave), Kind::None);
     const std::string command = "soxi -s '" + (folder / "out" / "in.wav").string() + "' > '" +
                                 (folder / "samples.txt").string() + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);

@@ -103,6 +103,7 @@ TEST(FaultInjectionTest, EveryFileLayerFaultIsAnErrorAndLeavesTheTarget) {
             fault.arm(memoryfs::ArmedFaults());
             job.Run();
             EXPECT_TRUE(job.Settings().errorOccurred);
+            EXPECT_EQ(job.Settings().reason.kind, FileReason::Kind::CannotWrite);
             EXPECT_EQ(job.TargetBytes(), job.OldTargetBytes());
             EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
         }
@@ -118,6 +119,7 @@ TEST(FaultInjectionTest, WriteFailingAtAnyByteIsAnErrorAndLeavesTheTarget) {
             job.Run();
             const bool fits = byte == kOutputBytes.size();
             EXPECT_EQ(job.Settings().errorOccurred, !fits);
+            EXPECT_EQ(job.Settings().reason.kind, fits ? FileReason::Kind::None : FileReason::Kind::NoRoom);
             EXPECT_EQ(job.TargetBytes(), fits ? kOutputBytes : job.OldTargetBytes());
             EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
         }

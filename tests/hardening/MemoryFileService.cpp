@@ -22,6 +22,8 @@ struct State {
     std::vector<OpenFile> open;
     std::vector<bool> closed;
     Faults faults;
+    // Whether the step that failed last failed as on a full disk.
+    bool lastFailureNoRoom = false;
     std::function<void(Step)> observer;
 };
 
@@ -43,6 +45,14 @@ OpenFile* Lookup(const FileHandle& file) {
         return nullptr;
     }
     return &state.open[slot];
+}
+
+// An armed fault other than a full disk; it is then the last failure.
+bool Failing(bool armed) {
+    if (armed) {
+        TheState().lastFailureNoRoom = false;
+    }
+    return armed;
 }
 
 FileHandle Track(OpenFile file) {
@@ -83,7 +93,7 @@ bool FileHandle::Close() {
     memoryfs::TheState().closed[static_cast<std::size_t>(std::exchange(native_, kInvalid))] = true;
     if (wasWriting) {
         memoryfs::Announce(Step::Close);
-        return !memoryfs::TheState().faults.failCloseAfterWriting;
+        return !memoryfs::Failing(memoryfs::TheState().faults.failCloseAfterWriting);
     }
     return true;
 }
@@ -126,7 +136,7 @@ bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
 
 FileHandle CreateForWriting(const Utf16Char* path) {
     memoryfs::Announce(Step::Create);
-    if (memoryfs::TheState().faults.failCreate) {
+    if (memoryfs::Failing(memoryfs::TheState().faults.failCreate)) {
         return FileHandle();
     }
     memoryfs::TheState().files[path].clear();
@@ -145,19 +155,23 @@ bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
     const auto* first = static_cast<const std::uint8_t*>(data);
     const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
     bytes.insert(bytes.end(), first, first + taken);
-    return taken == count;
+    if (taken != count) {
+        memoryfs::TheState().lastFailureNoRoom = true;
+        return false;
+    }
+    return true;
 }
 
 bool FlushToDisk(const FileHandle& file) {
     memoryfs::Announce(Step::Flush);
-    return memoryfs::Lookup(file) != nullptr && !memoryfs::TheState().faults.failFlush;
+    return memoryfs::Lookup(file) != nullptr && !memoryfs::Failing(memoryfs::TheState().faults.failFlush);
 }
 
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     memoryfs::Announce(Step::Move);
     auto& files = memoryfs::TheState().files;
     const auto found = files.find(source);
-    if (memoryfs::TheState().faults.failMove || found == files.end()) {
+    if (memoryfs::Failing(memoryfs::TheState().faults.failMove) || found == files.end()) {
         return false;
     }
     memoryfs::Bytes bytes = std::move(found->second);
@@ -170,6 +184,8 @@ bool RemoveFileAt(const Utf16Char* path) {
     memoryfs::Announce(Step::Remove);
     return memoryfs::TheState().files.erase(path) != 0;
 }
+
+bool FailedForLackOfRoom() { return memoryfs::TheState().lastFailureNoRoom; }
 
 bool CurrentFolder(Utf16Char* out, std::size_t capacity) {
     return Utf16Copy(out, capacity, memoryfs::CurrentFolderPath().c_str());

@@ -1,0 +1,49 @@
+// Why a file was not processed: the refusal of the reader, the job or the writer, or the note that
+// it was written unchanged; with its text for the command line (English) and for the window
+// (Japanese).
+#pragma once
+
+#include "core/Utf16.h"
+
+#include <cstdint>
+#include <string>
+
+struct FileReason {
+    enum class Kind {
+        None,
+        // Refusals: the file gets no output.
+        NotRiffWave,
+        BigEndian,
+        Damaged,              // at byte `offset`
+        UnsupportedCoding,    // format code `code`
+        UnsupportedSubformat, // extensible format whose subformat has the standard form, with code `code`
+        UnknownSubformat,     // extensible format with a subformat of its own
+        CannotRead,
+        OutOfMemory,
+        TooLarge,
+        PathTooLong,
+        CannotWrite,
+        NoRoom,
+        SameOutputTwice,
+        // Notes: the file was written, its samples unchanged.
+        UnchangedCoding,      // `bits`-bit samples of format code `code` are not processed
+        UnchangedNoFormat,
+        UnchangedNoChannels,
+    };
+
+    FileReason() = default;
+    explicit FileReason(Kind why) : kind(why) {}
+
+    Kind kind = Kind::None;
+    std::uint64_t offset = 0;
+    std::uint32_t code = 0;
+    std::uint16_t bits = 0;
+
+    // A refusal: the job sets its error flag.
+    bool IsFailure() const;
+    // The file was written, but its samples were left as they were.
+    bool IsNote() const;
+};
+
+std::string EnglishText(const FileReason& reason);
+Utf16String JapaneseText(const FileReason& reason);

@@ -1,0 +1,52 @@
+// The reasons' texts: every kind has one in both languages, and the details are formatted into it.
+#include "core/FileReason.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = FileReason::Kind;
+
+FileReason Reason(Kind kind, std::uint64_t offset, std::uint32_t code, std::uint16_t bits) {
+    FileReason reason(kind);
+    reason.offset = offset;
+    reason.code = code;
+    reason.bits = bits;
+    return reason;
+}
+
+TEST(FileReasonTest, DetailsAreFormattedIntoTheTexts) {
+    const struct {
+        FileReason reason;
+        const char* english;
+        const char* japanese;
+    } rows[] = {
+        {Reason(Kind::Damaged, 4294967340u, 0, 0), "damaged at byte 4294967340",
+         "ファイルが壊れています（4294967340 バイトの位置）"},
+        {Reason(Kind::UnsupportedCoding, 0, 2, 0), "unsupported coding 0x0002 (Microsoft ADPCM)",
+         "対応していない符号化方式です: 0x0002 (Microsoft ADPCM)"},
+        {Reason(Kind::UnsupportedCoding, 0, 0xA123, 0), "unsupported coding 0xA123",
+         "対応していない符号化方式です: 0xA123"},
+        {Reason(Kind::UnchangedCoding, 0, 3, 24), "written unchanged: 24-bit IEEE float is not processed",
+         "24ビットの浮動小数点は処理しないため、そのまま書き出しました"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(EnglishText(row.reason), row.english);
+        EXPECT_EQ(Utf8FromUtf16(JapaneseText(row.reason).c_str()), row.japanese);
+    }
+}
+
+TEST(FileReasonTest, EveryKindIsAFailureANoteOrNothingAndHasItsTexts) {
+    for (int k = static_cast<int>(Kind::None); k <= static_cast<int>(Kind::UnchangedNoChannels); ++k) {
+        const FileReason reason(static_cast<Kind>(k));
+        const bool none = reason.kind == Kind::None;
+        EXPECT_EQ(none, !reason.IsFailure() && !reason.IsNote()) << k;
+        EXPECT_FALSE(reason.IsFailure() && reason.IsNote()) << k;
+        EXPECT_EQ(EnglishText(reason).empty(), none) << k;
+        EXPECT_EQ(JapaneseText(reason).empty(), none) << k;
+    }
+    EXPECT_TRUE(FileReason(Kind::SameOutputTwice).IsFailure());
+    EXPECT_TRUE(FileReason(Kind::UnchangedNoFormat).IsNote());
+}
+
+}  // namespace
