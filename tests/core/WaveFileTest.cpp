@@ -74,6 +74,8 @@ TEST(WaveFileTest, RefusesMalformedFiles) {
         {"not WAVE", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}},
         {"chunk runs past the end", Riff({kFmt16, ChunkDeclaring("data", 100, {1, 2, 3, 4})})},
         {"size of 4 GiB", Riff({kFmt16, ChunkDeclaring("data", 0xFFFFFFFF, {1, 2, 3, 4})})},
+        {"size 16 short of 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFF0, kData)})},
+        {"header and size together 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFF8, kData)})},
         {"cut-off size field", Concat({Riff({kFmt16}), {'d', 'a', 't', 'a', 4, 0}})},
         {"fmt shorter than its fields", Riff({Chunk("fmt ", Bytes(15, 1)), kData})},
         {"extensible format code", Riff({Fmt(0xFFFE, 1, 8000, 16), kData})},
