@@ -1,4 +1,4 @@
-# The shipped 32-bit Windows build with mingw-w64 (posix threads). Never run here.
+# The shipped 32-bit Windows build with mingw-w64 (posix threads); its programs run under 32-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(triple i686-w64-mingw32)
@@ -13,3 +13,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,--large-address-aware")
+# Every test program runs under Wine with a time limit (scripts/wine-exec).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-exec)

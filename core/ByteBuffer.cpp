@@ -16,6 +16,10 @@ constexpr std::size_t kSmallAlignment = 64;
 #ifdef __linux__
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 #endif
+// No address space holds a block this close to its end, and aligned allocators that add their
+// alignment to such a size wrap around and hand back a tiny block. A 32-bit process meets these
+// sizes in the chunk sizes of a file, so they are refused here.
+constexpr std::size_t kLargestCapacity = SIZE_MAX - (std::size_t{2} << 20);
 
 }  // namespace
 
@@ -41,10 +45,13 @@ bool ByteBuffer::Allocate(std::size_t capacity) {
     if (capacity == 0) {
         return true;
     }
+    if (capacity > kLargestCapacity) {
+        return false;
+    }
     std::size_t alignment = kSmallAlignment;
     std::size_t rounded = capacity;
 #ifdef __linux__
-    if (capacity >= kHugePage && capacity <= SIZE_MAX - kHugePage) {
+    if (capacity >= kHugePage) {
         alignment = kHugePage;
         rounded = (capacity + kHugePage - 1) / kHugePage * kHugePage;
     }

@@ -2,10 +2,11 @@
 # Installs, from Debian's packages only, everything the build, the tests and the benchmark need.
 # Safe to run again: packages already present are left alone.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ googletest libgtest-dev
-  clang libclang-rt-14-dev
+  g++-multilib clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic fonts-wine
@@ -13,18 +14,33 @@ packages=(
   locales
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+# Runs the shipped i686 Windows programs; installed only where the kernel runs 32-bit code.
+packages_32bit=(wine32:i386)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
-if [ ${#missing[@]} -gt 0 ]; then
+# Installs those of the given packages that are not installed yet.
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+install_missing "${packages[@]}"
+
+# The package lists of a newly added architecture arrive with the next apt-get update, which
+# install_missing runs because the i386 packages are then still missing.
+if reason="$(scripts/runs-32bit.sh)"; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+  install_missing "${packages_32bit[@]}"
+else
+  echo "setup: $reason: wine32 is not installed; the 32-bit tests will be skipped"
 fi
 
 # The Windows programs run under Wine with a Japanese locale, as their captions are Japanese.

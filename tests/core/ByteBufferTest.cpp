@@ -20,6 +20,17 @@ TEST(ByteBufferTest, SmallAndHugeBuffersHoldWhatWasAskedAndAreAligned) {
     }
 }
 
+// A 32-bit process meets these sizes as chunk sizes; an allocator that adds its alignment to them
+// wraps around, and a tiny block handed out for them would be overrun by the read that follows.
+TEST(ByteBufferTest, SizesAtTheEndOfTheAddressSpaceAreRefused) {
+    for (const std::size_t size : {SIZE_MAX, SIZE_MAX - 15, SIZE_MAX - 63, SIZE_MAX - (std::size_t{1} << 20)}) {
+        ByteBuffer buffer;
+        EXPECT_FALSE(buffer.Allocate(size)) << size;
+        EXPECT_EQ(buffer.Data(), nullptr);
+        EXPECT_EQ(buffer.Capacity(), 0u);
+    }
+}
+
 TEST(ByteBufferTest, MoveHandsOverTheArrayAndEmptyAllocationHoldsNothing) {
     ByteBuffer first;
     ASSERT_TRUE(first.Allocate(100));

@@ -18,6 +18,7 @@ struct OpenFile {
 
 struct State {
     std::map<Utf16String, Bytes> files;
+    std::map<Utf16String, std::uint64_t> claimedSizes;
     // Indexed by a handle's native value; a closed slot is empty and never reused.
     std::vector<OpenFile> open;
     std::vector<bool> closed;
@@ -68,7 +69,16 @@ void Reset() { TheState() = State{}; }
 Faults& ArmedFaults() { return TheState().faults; }
 void ObserveSteps(std::function<void(Step)> observer) { TheState().observer = std::move(observer); }
 
-void Put(const Utf16String& path, const Bytes& bytes) { TheState().files[path] = bytes; }
+void Put(const Utf16String& path, const Bytes& bytes) {
+    TheState().files[path] = bytes;
+    TheState().claimedSizes.erase(path);
+}
+
+void PutClaiming(const Utf16String& path, const Bytes& bytes, std::uint64_t claimedSize) {
+    Put(path, bytes);
+    TheState().claimedSizes[path] = claimedSize;
+}
+
 bool Exists(const Utf16String& path) { return TheState().files.count(path) != 0; }
 
 Bytes Get(const Utf16String& path) {
@@ -113,7 +123,9 @@ bool SizeOf(const FileHandle& file, std::uint64_t& size) {
     if (open == nullptr) {
         return false;
     }
-    size = memoryfs::TheState().files[open->path].size();
+    const auto claimed = memoryfs::TheState().claimedSizes.find(open->path);
+    const bool claiming = claimed != memoryfs::TheState().claimedSizes.end();
+    size = claiming ? claimed->second : memoryfs::TheState().files[open->path].size();
     return true;
 }
 
@@ -124,14 +136,13 @@ bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
         return false;
     }
     const memoryfs::Bytes& bytes = memoryfs::TheState().files[open->path];
-    if (count > bytes.size() - open->readPosition) {
-        return false;
+    const std::size_t there = static_cast<std::size_t>(bytes.size() - open->readPosition);
+    const std::size_t copied = std::min(count, there);
+    if (copied > 0) {
+        std::memcpy(buffer, bytes.data() + open->readPosition, copied);
     }
-    if (count > 0) {
-        std::memcpy(buffer, bytes.data() + open->readPosition, count);
-    }
-    open->readPosition += count;
-    return true;
+    open->readPosition += copied;
+    return copied == count;
 }
 
 FileHandle CreateForWriting(const Utf16Char* path) {
@@ -140,6 +151,7 @@ FileHandle CreateForWriting(const Utf16Char* path) {
         return FileHandle();
     }
     memoryfs::TheState().files[path].clear();
+    memoryfs::TheState().claimedSizes.erase(path);
     return memoryfs::Track({path, 0, true});
 }
 

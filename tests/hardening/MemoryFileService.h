@@ -34,6 +34,9 @@ Faults& ArmedFaults();
 void ObserveSteps(std::function<void(Step)> observer);
 
 void Put(const Utf16String& path, const Bytes& bytes);
+// A file that reports `claimedSize` bytes although only `bytes` are there, so that sizes beyond
+// the memory of the test can be tried: a read past them copies what there is and fails.
+void PutClaiming(const Utf16String& path, const Bytes& bytes, std::uint64_t claimedSize);
 bool Exists(const Utf16String& path);
 Bytes Get(const Utf16String& path);
 const std::map<Utf16String, Bytes>& Files();
