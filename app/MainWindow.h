@@ -1,6 +1,8 @@
 // The main window: its record, its window procedure and its creation.
 #pragma once
 
+#include "core/Utf16.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -11,6 +13,12 @@ struct MainWindow {
     HINSTANCE instance = nullptr;
     HWND window = nullptr;
     HDC dc = nullptr;
+    // The current directory when the program started: what an empty output-folder box means, whatever
+    // has moved the current directory since.
+    wchar_t startFolder[kTextCapacity] = {};
+    // GetTickCount of the last Stop click or run end; a Start soon after is the same click landing on
+    // the shared rectangle.
+    DWORD stopOrRunEndTick = 0;
 };
 
 // The record of the running main window; null until the window exists.

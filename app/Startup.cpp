@@ -2,6 +2,7 @@
 #include "app/Startup.h"
 
 #include "app/Layout.h"
+#include "core/FileService.h"
 
 namespace {
 
@@ -16,6 +17,9 @@ bool StartUp(Shell& shell, HINSTANCE instance, int showCommand) {
     defaultFont = CreateDefaultFont();
     shell.record = std::make_unique<MainWindow>();
     shell.record->instance = instance;
+    // A folder too long to keep leaves the start folder empty, and an empty box then means the current
+    // directory.
+    fileservice::CurrentFolder(shell.record->startFolder, kTextCapacity);
     CreateMainWindow(*shell.record, instance, showCommand);
     // Without a main window no control can be made and no quit message would ever arrive.
     if (shell.record->window == nullptr) {

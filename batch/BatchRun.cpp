@@ -2,6 +2,7 @@
 // user-interface thread keeps dispatching messages.
 #include "batch/BatchRun.h"
 
+#include "app/MainWindow.h"
 #include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
@@ -62,6 +63,15 @@ const wchar_t* FileNameOf(const wchar_t* path) {
     return backslash == nullptr ? path : backslash + 1;
 }
 
+void CaptureVolume(ProcessingSettings& settings) {
+    const TextVolumeInfo* volume = ControlRegistry::Instance().Find<TextVolumeInfo>(ControlId::VolumePercent);
+    if (volume != nullptr && volume->IsEnabled()) {
+        settings.gain = static_cast<float>(volume->GetValue() / 100.0);
+    } else {
+        settings.gain = 1.0f;
+    }
+}
+
 // A value pair whose first box is missing or switched off by its check box counts as off.
 void CaptureTrim(int32_t thresholdId, int32_t marginId, std::atomic<float>& thresholdDb,
                  std::atomic<float>& marginSec) {
@@ -92,6 +102,10 @@ FolderText CaptureOutputFolder(ProcessingSettings& settings) {
         return folder;
     }
     ReadEditLine(box->GetHandle(), folder.text);
+    // The dialogs and anything else may have moved the current directory since the program started.
+    if (folder.text[0] == L'\0' && currentMainWindow != nullptr) {
+        Utf16Copy(folder.text, kTextCapacity, currentMainWindow->startFolder);
+    }
     folder.fits = GetWindowTextLengthW(box->GetHandle()) < static_cast<int>(kTextCapacity);
     if (folder.fits) {
         Utf16Copy(settings.outputFolder, kTextCapacity, folder.text);
@@ -175,6 +189,8 @@ void ProcessListedFiles(ProcessingSettings& settings, bool folderFits) {
     // Files added during the run wait for the next one.
     const int32_t count = list->GetCount();
     for (int32_t i = 0; i < count; ++i) {
+        // A value changed during the previous file applies from this one on, never half-way through one.
+        CaptureSettings();
         ProcessListedFile(settings, list->GetItem(i), folderFits);
         if (RunCancelled(settings, *list)) {
             break;
@@ -193,6 +209,22 @@ void LogOutcome(const ProcessingSettings& settings, const FolderText& folder) {
     AppendFolderLine(outputFolder);
 }
 
+// Start and Stop have just swapped on their shared rectangle: mouse input still queued there was aimed
+// at the button that was there before.
+void DiscardQueuedMouseInputOn(HWND button) {
+    RECT rectangle;
+    if (!GetWindowRect(button, &rectangle)) {
+        return;
+    }
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE) &&
+           PtInRect(&rectangle, message.pt)) {
+        if (!PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+            break;
+        }
+    }
+}
+
 void SetControlsLocked(bool locked) {
     for (const int32_t controlId : kLockedIds) {
         if (ControlItem* control = FindOpenControl<ControlItem>(controlId)) {
@@ -200,21 +232,36 @@ void SetControlsLocked(bool locked) {
             EnableWindow(control->GetHandle(), locked ? FALSE : TRUE);
         }
     }
-    if (ControlItem* stop = FindOpenControl<ControlItem>(ControlId::Stop)) {
+    ControlItem* start = FindOpenControl<ControlItem>(ControlId::Start);
+    ControlItem* stop = FindOpenControl<ControlItem>(ControlId::Stop);
+    if (stop != nullptr) {
         ShowWindow(stop->GetHandle(), locked ? SW_SHOW : SW_HIDE);
+    }
+    if (start != nullptr) {
+        DiscardQueuedMouseInputOn(start->GetHandle());
+    }
+    // The button now on the rectangle takes the focus: the one that had it is disabled or hidden.
+    if (ControlItem* shown = locked ? stop : start) {
+        SetFocus(shown->GetHandle());
     }
 }
 
-// A Start click queued before Start was disabled must not begin a second run inside this one.
-bool RunInProgress() {
-    const ControlItem* start = ControlRegistry::Instance().FindByControlId(ControlId::Start);
-    return start != nullptr && !start->IsEnabled();
+// The second click of a double click on Stop, or a Stop clicked as the run ends, lands on Start.
+bool SoonAfterStopOrRunEnd() {
+    return currentMainWindow != nullptr &&
+           GetTickCount() - currentMainWindow->stopOrRunEndTick < GetDoubleClickTime();
+}
+
+void NoteStopOrRunEnd() {
+    if (currentMainWindow != nullptr) {
+        currentMainWindow->stopOrRunEndTick = GetTickCount();
+    }
 }
 
 }  // namespace
 
 void StartRun() {
-    if (RunInProgress()) {
+    if (RunInProgress() || SoonAfterStopOrRunEnd()) {
         return;
     }
     ProcessingSettings& settings = ProcessingSettings::Instance();
@@ -228,22 +275,44 @@ void StartRun() {
     UnlockControls();
     LogOutcome(settings, folder);
     settings.cancelRequested = false;
+    NoteStopOrRunEnd();
 }
 
 void StopRun() {
     ProcessingSettings::Instance().cancelRequested = true;
+    NoteStopOrRunEnd();
 }
 
 void CaptureSettings() {
-    ProcessingSettings& settings = ProcessingSettings::Instance();
-    const TextVolumeInfo* volume = ControlRegistry::Instance().Find<TextVolumeInfo>(ControlId::VolumePercent);
-    if (volume != nullptr && volume->IsEnabled()) {
-        settings.gain = static_cast<float>(volume->GetValue() / 100.0);
-    } else {
-        settings.gain = 1.0f;
+    for (const int32_t checkboxId : {ControlId::VolumeCheck, ControlId::HeadCheck, ControlId::TailCheck}) {
+        CaptureSettingsOf(checkboxId);
     }
-    CaptureTrim(ControlId::HeadThreshold, ControlId::HeadMargin, settings.headThresholdDb, settings.headMarginSec);
-    CaptureTrim(ControlId::TailThreshold, ControlId::TailMargin, settings.tailThresholdDb, settings.tailMarginSec);
+}
+
+void CaptureSettingsOf(int32_t checkboxId) {
+    ProcessingSettings& settings = ProcessingSettings::Instance();
+    switch (checkboxId) {
+    case ControlId::VolumeCheck:
+        CaptureVolume(settings);
+        break;
+    case ControlId::HeadCheck:
+        CaptureTrim(ControlId::HeadThreshold, ControlId::HeadMargin, settings.headThresholdDb,
+                    settings.headMarginSec);
+        break;
+    case ControlId::TailCheck:
+        CaptureTrim(ControlId::TailThreshold, ControlId::TailMargin, settings.tailThresholdDb,
+                    settings.tailMarginSec);
+        break;
+    default:
+        break;
+    }
+}
+
+// Start's logical flag is off exactly while a run is in progress; so a Start click queued before Start
+// was disabled cannot begin a second run inside this one.
+bool RunInProgress() {
+    const ControlItem* start = ControlRegistry::Instance().FindByControlId(ControlId::Start);
+    return start != nullptr && !start->IsEnabled();
 }
 
 void LockControls() {

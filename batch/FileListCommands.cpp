@@ -2,6 +2,7 @@
 // add with the open dialog, and choose the folder with the folder dialog.
 #include "batch/FileListCommands.h"
 
+#include "batch/BatchRun.h"
 #include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
@@ -13,6 +14,7 @@
 
 #include <cwchar>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -24,8 +26,8 @@ constexpr DWORD kCustomFilterOffered = 256;
 constexpr wchar_t kOpenDialogTitle[] = L"音声ファイルの選択";
 // One description and pattern pair; the literal's own terminator closes the list.
 constexpr wchar_t kWaveFilter[] = L"Wave file {*.wav}\0*.wav\0";
-constexpr DWORD kOpenDialogFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT;
-static_assert(kOpenDialogFlags == 0x81200, "open dialog flags");
+constexpr DWORD kOpenDialogFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_NOCHANGEDIR;
+static_assert(kOpenDialogFlags == 0x81208, "open dialog flags");
 static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88,
               "the open dialog record includes the reserved fields and FlagsEx");
 
@@ -56,21 +58,57 @@ struct ShellItemListDeleter {
 };
 using ShellItemList = std::unique_ptr<ITEMIDLIST, ShellItemListDeleter>;
 
+// Puts the current directory back when a dialog returns, whatever the dialog or the shell code it
+// loads did to it: a relative path in the list must keep naming the same file.
+class CurrentDirectoryKeeper {
+public:
+    CurrentDirectoryKeeper() : saved(GetCurrentDirectoryW(0, nullptr), L'\0') {
+        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(saved.size()), saved.data());
+        saved.resize(length < saved.size() ? length : 0);
+    }
+    ~CurrentDirectoryKeeper() {
+        if (!saved.empty()) {
+            SetCurrentDirectoryW(saved.c_str());
+        }
+    }
+    CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
+    CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
+
+private:
+    std::wstring saved;
+};
+
+bool RunOpenDialog(OPENFILENAMEW& dialog) {
+    const CurrentDirectoryKeeper keeper;
+    return GetOpenFileNameW(&dialog) != FALSE;
+}
+
 }  // namespace
 
+// None of the list and folder commands acts during a run: the worker reads the list's own paths, and
+// the run shows the folder it writes to.
 void DeleteSelectedFiles() {
+    if (RunInProgress()) {
+        return;
+    }
     if (ListboxInfo* list = FindFileList()) {
         list->DeleteSelected();
     }
 }
 
 void DeleteAllFiles() {
+    if (RunInProgress()) {
+        return;
+    }
     if (ListboxInfo* list = FindFileList()) {
         list->Clear();
     }
 }
 
 void AddFiles(HWND owner) {
+    if (RunInProgress()) {
+        return;
+    }
     std::unique_ptr<wchar_t[]> fileNames(new wchar_t[kOpenDialogCapacity]());
     wchar_t customFilter[kCustomFilterCapacity] = {};
 
@@ -85,7 +123,7 @@ void AddFiles(HWND owner) {
     dialog.nMaxFile = kOpenDialogCapacity;
     dialog.lpstrTitle = kOpenDialogTitle;
     dialog.Flags = kOpenDialogFlags;
-    if (!GetOpenFileNameW(&dialog)) {
+    if (!RunOpenDialog(dialog)) {
         return;
     }
 
@@ -126,6 +164,9 @@ std::vector<std::wstring> ParseOpenDialogResult(const wchar_t* buffer, size_t ca
 }
 
 void ChooseOutputFolder(HWND owner) {
+    if (RunInProgress()) {
+        return;
+    }
     wchar_t initialFolder[kTextCapacity] = {};
     wchar_t chosenFolder[kTextCapacity] = {};
     GetOutputFolder(ProcessingSettings::Instance(), initialFolder);
@@ -148,6 +189,7 @@ bool BrowseForFolder(HWND owner, const wchar_t* initialFolder, wchar_t* result) 
     info.lParam = reinterpret_cast<LPARAM>(initialFolder);
     info.iImage = 0;
 
+    const CurrentDirectoryKeeper keeper;
     const ShellItemList chosen(SHBrowseForFolderW(&info));
     if (!chosen) {
         return false;

@@ -1,35 +1,14 @@
-// A check box that enables and disables its dependent controls and, when unchecked, puts its group
-// of processing settings back to their neutral values.
+// A check box that enables and disables its dependent controls and sets its group of processing
+// settings to what the window then shows: the boxes' values, or neutral values when unchecked.
 #include "controls/CheckboxInfo.h"
 
-#include "controls/ControlIds.h"
+#include "batch/BatchRun.h"
 #include "controls/ControlRegistry.h"
-#include "core/ProcessingSettings.h"
 
 namespace {
 
 constexpr DWORD kCheckboxStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 static_assert(kCheckboxStyle == 0x50010003, "check box style");
-
-// A disabled group must not act on the next file: 0 dB means an end is not trimmed.
-void WriteNeutralSettings(int32_t checkboxId) {
-    ProcessingSettings& settings = ProcessingSettings::Instance();
-    switch (checkboxId) {
-    case ControlId::VolumeCheck:
-        settings.gain = 1.0f;
-        break;
-    case ControlId::HeadCheck:
-        settings.headThresholdDb = 0.0f;
-        settings.headMarginSec = 0.0f;
-        break;
-    case ControlId::TailCheck:
-        settings.tailThresholdDb = 0.0f;
-        settings.tailMarginSec = 0.0f;
-        break;
-    default:
-        break;
-    }
-}
 
 }  // namespace
 
@@ -62,8 +41,10 @@ int CheckboxInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
             EnableWindow(control->GetHandle(), checked);
         }
     }
-    if (!checked) {
-        WriteNeutralSettings(controlId);
+    // The values follow what the window now shows: the boxes' values when checked, neutral when not.
+    // During a run each file takes them at its start instead, so that no file changes half-way.
+    if (!RunInProgress()) {
+        CaptureSettingsOf(controlId);
     }
     return 0;
 }

@@ -1,5 +1,5 @@
-// A check box that enables and disables its dependent controls and, when unchecked, puts its group
-// of processing settings back to their neutral values.
+// A check box that enables and disables its dependent controls and sets its group of processing
+// settings to what the window then shows.
 #pragma once
 
 #include "controls/ButtonInfo.h"

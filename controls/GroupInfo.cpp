@@ -6,6 +6,8 @@
 namespace {
 
 constexpr DWORD kGroupStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_GROUPBOX;
+// Dialog navigation (Tab and the arrow keys) enters the group box to reach the controls inside it.
+constexpr DWORD kGroupExStyle = WS_EX_CONTROLPARENT;
 
 }  // namespace
 
@@ -17,7 +19,7 @@ void GroupInfo::Create(int32_t id, int32_t x, int32_t y, int32_t width, int32_t 
     this->y = y;
     this->width = width;
     this->height = height;
-    CreateControlWindow(0, L"BUTTON", caption, kGroupStyle, x, y, width, height);
+    CreateControlWindow(kGroupExStyle, L"BUTTON", caption, kGroupStyle, x, y, width, height);
     // GroupWindowProc hands every message it does not handle to the button procedure kept here.
     const LONG_PTR replaced =
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GroupWindowProc));

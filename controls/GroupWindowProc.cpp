@@ -3,6 +3,7 @@
 #include "controls/GroupWindowProc.h"
 
 #include "app/MainWindow.h"
+#include "batch/BatchRun.h"
 #include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
@@ -61,7 +62,10 @@ LRESULT HandleDrop(HWND group, WPARAM wParam, LPARAM lParam) {
         return CallReplaced(group, WM_DROPFILES, wParam, lParam);
     }
     HDROP drop = reinterpret_cast<HDROP>(wParam);
-    AddDroppedNames(drop, static_cast<ListboxInfo&>(*control));
+    // The list must not change while a run's worker reads its paths.
+    if (!RunInProgress()) {
+        AddDroppedNames(drop, static_cast<ListboxInfo&>(*control));
+    }
     DragFinish(drop);
     return 0;
 }

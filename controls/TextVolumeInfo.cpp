@@ -2,6 +2,7 @@
 // decimals; the percent box also writes the gain, and the percent and dB boxes follow each other.
 #include "controls/TextVolumeInfo.h"
 
+#include "batch/BatchRun.h"
 #include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "core/ProcessingSettings.h"
@@ -37,7 +38,8 @@ int TextVolumeInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
 
 void TextVolumeInfo::SetValue(float value) {
     value = ClampToRange(value, minimum, maximum);
-    if (controlId == ControlId::VolumePercent) {
+    // During a run each file takes the gain at its start, so that no file changes half-way.
+    if (controlId == ControlId::VolumePercent && !RunInProgress()) {
         ProcessingSettings::Instance().gain = value * 0.01f;
     }
     wchar_t text[kTextCapacity];

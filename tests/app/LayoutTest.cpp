@@ -29,20 +29,24 @@ struct ExpectedControl {
     int32_t width;
     int32_t height;
     LONG_PTR style;
+    LONG_PTR exStyle = 0;
 };
 
+// Group boxes are control parents, so that dialog navigation enters them.
+constexpr LONG_PTR kGroupExStyle = WS_EX_CONTROLPARENT;
+
 const ExpectedControl kControls[] = {
-    {L"Button",    ControlKind::Group,      1,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260, 0x50010007},
-    {L"ListBox",   ControlKind::Listbox,    100, 1,   L"",             5,   20,  320, 200, 0x50A10801},
+    {L"Button",    ControlKind::Group,      1,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260, 0x50010007, kGroupExStyle},
+    {L"ListBox",   ControlKind::Listbox,    100, 1,   L"",             5,   20,  320, 200, 0x50A10801, WS_EX_ACCEPTFILES},
     {L"Button",    ControlKind::Button,     104, 1,   L"追加",         5,   225, 60,  24,  0x50010000},
     {L"Button",    ControlKind::Button,     102, 1,   L"削除",         85,  225, 60,  24,  0x50010000},
     {L"Button",    ControlKind::Button,     103, 1,   L"全削除",       265, 225, 60,  24,  0x50010000},
-    {L"Button",    ControlKind::Group,      101, kMainWindow, L"出力フォルダ", 5, 275, 330, 50, 0x50010007},
+    {L"Button",    ControlKind::Group,      101, kMainWindow, L"出力フォルダ", 5, 275, 330, 50, 0x50010007, kGroupExStyle},
     {L"Edit",      ControlKind::Textbox,    106, 101, L"",             5,   20,  290, 24,  0x50810080},
     {L"Button",    ControlKind::Button,     105, 101, L"...",          295, 20,  30,  24,  0x50010000},
     {L"Button",    ControlKind::Button,     132, kMainWindow, L"開始", 265, 330, 60,  40,  0x50010000},
     {L"Button",    ControlKind::Button,     133, kMainWindow, L"停止", 265, 330, 60,  40,  0x40010000},
-    {L"Button",    ControlKind::Group,      109, kMainWindow, L"音量調整", 340, 5, 295, 70, 0x50010007},
+    {L"Button",    ControlKind::Group,      109, kMainWindow, L"音量調整", 340, 5, 295, 70, 0x50010007, kGroupExStyle},
     {L"Button",    ControlKind::Checkbox,   110, 109, L"音量変更",     10,  35,  80,  24,  0x50010003},
     {L"Static",    ControlKind::Label,      111, 109, L"音量(%)",      100, 20,  60,  24,  0x50000000},
     {L"Edit",      ControlKind::TextVolume, 112, 109, L"100.00",       100, 35,  60,  24,  0x50810002},
@@ -50,7 +54,7 @@ const ExpectedControl kControls[] = {
     {L"Static",    ControlKind::Label,      114, 109, L"音量(dB)",     190, 20,  60,  24,  0x50000000},
     {L"Edit",      ControlKind::TextVolume, 115, 109, L"0.00",         190, 35,  60,  24,  0x50810002},
     {L"ScrollBar", ControlKind::VScroll,    116, 109, L"",             250, 35,  20,  24,  0x50000001},
-    {L"Button",    ControlKind::Group,      117, kMainWindow, L"両端無音削除", 340, 90, 295, 115, 0x50010007},
+    {L"Button",    ControlKind::Group,      117, kMainWindow, L"両端無音削除", 340, 90, 295, 115, 0x50010007, kGroupExStyle},
     {L"Button",    ControlKind::Checkbox,   118, 117, L"先頭",         10,  35,  80,  24,  0x50010003},
     {L"Static",    ControlKind::Label,      119, 117, L"閾値(dB)",     100, 20,  60,  24,  0x50000000},
     {L"Edit",      ControlKind::TextVolume, 120, 117, L"-96.00",       100, 35,  60,  24,  0x50810002},
@@ -128,6 +132,7 @@ TEST_F(LayoutTest, EachControlHasItsClassStyleParentIdRectangleAndText) {
         EXPECT_EQ(expected.kind, control->kind);
         EXPECT_EQ(0, lstrcmpiW(expected.windowClass, ClassOf(window).c_str())) << ClassOf(window).size();
         EXPECT_EQ(expected.style, RequestedStyle(window, expected.kind));
+        EXPECT_EQ(expected.exStyle, GetWindowLongPtrW(window, GWL_EXSTYLE));
         HWND parent = expected.parentGroupId == kMainWindow
                           ? MainWindowHandle()
                           : Registry().FindByControlId(expected.parentGroupId)->GetHandle();
@@ -164,6 +169,29 @@ TEST_F(LayoutTest, OverlappingNumbersNameDifferentControlsUnderEachKey) {
     EXPECT_EQ(ControlKind::Group, Registry().FindByChildId(100)->kind);
     EXPECT_EQ(ControlKind::Listbox, Registry().FindByControlId(100)->kind);
     EXPECT_EQ(nullptr, Registry().FindByControlId(107));
+}
+
+// Tab as the message loop hands it to the dialog keyboard interface.
+void PressTab() {
+    MSG message = {};
+    message.hwnd = GetFocus();
+    message.message = WM_KEYDOWN;
+    message.wParam = VK_TAB;
+    IsDialogMessageW(MainWindowHandle(), &message);
+}
+
+TEST_F(LayoutTest, TabReachesEveryTabStopInsideAndOutsideTheGroupBoxesInTableOrder) {
+    // The scroll arrows, labels and the log are no tab stops, and Stop is hidden.
+    const std::vector<int32_t> expected = {104, 102, 103, 106, 105, 132, 110, 112, 115,
+                                           118, 120, 123, 125, 127, 130, 100};
+    SetFocus(Registry().FindByControlId(100)->GetHandle());
+    std::vector<int32_t> visited;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        PressTab();
+        const ControlItem* focused = Registry().FindByWindow(GetFocus());
+        visited.push_back(focused == nullptr ? 0 : focused->controlId);
+    }
+    EXPECT_EQ(expected, visited);
 }
 
 TEST_F(LayoutTest, StopIsHiddenOnStartsRectangle) {

@@ -3,12 +3,16 @@
 #include "batch/BatchRun.h"
 
 #include "RunFixture.h"
+#include "support/TestWindow.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
 #include "controls/TextVolumeInfo.h"
 #include "core/ProcessingSettings.h"
 
 #include <gtest/gtest.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 
@@ -109,17 +113,19 @@ TEST_F(BatchRun, StopEndsTheRunWithTheFileInProgress) {
     EXPECT_EQ(Output(L"c.wav"), MakeWave(kAmplitude, kSmallFile));
 }
 
-TEST_F(BatchRun, EmptyFolderBoxWritesIntoTheCurrentDirectory) {
-    CurrentDirectoryScope currentDirectory(output);
-    wchar_t current[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, current);
+TEST_F(BatchRun, EmptyFolderBoxWritesIntoTheStartFolderWhereverTheCurrentDirectoryIs) {
+    const StartFolderScope startFolder(output);
+    const CurrentDirectoryScope currentDirectory(input);
     SetBoxText(106, L"");
-    ListFiles({Input(L"a.wav")});
+    SetBoxText(112, L"200.00");
+    const std::wstring path = Input(L"a.wav");
+    ListFiles({path});
 
     Click(132);
 
-    EXPECT_EQ(LogLines().back(), kFolderPrefix + current);
-    EXPECT_EQ(Output(L"a.wav"), MakeWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(LogLines().back(), kFolderPrefix + output);
+    EXPECT_EQ(Output(L"a.wav"), MakeWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(ReadBytes(path), MakeWave(kAmplitude, kSmallFile));
 }
 
 TEST_F(BatchRun, EntryWithoutBackslashIsLoggedWhole) {
@@ -155,8 +161,11 @@ TEST_F(BatchRun, LocksTheListAndFolderControlsOnlyWhileRunning) {
             EXPECT_TRUE(WindowEnabled(id)) << id;
         }
         EXPECT_TRUE(StopShown());
+        // The keyboard can still reach Stop, and nothing disabled keeps the focus.
+        EXPECT_EQ(GetFocus(), ControlById(133).GetHandle());
         return true;
     });
+    SetFocus(ControlById(132).GetHandle());
 
     Click(132);
 
@@ -166,6 +175,53 @@ TEST_F(BatchRun, LocksTheListAndFolderControlsOnlyWhileRunning) {
         EXPECT_TRUE(ControlById(id).IsEnabled()) << id;
     }
     EXPECT_FALSE(StopShown());
+    EXPECT_EQ(GetFocus(), ControlById(132).GetHandle());
+}
+
+// A drop of one name, as the shell hands it to the window.
+HDROP MakeDrop(const std::wstring& name) {
+    const size_t bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    name.copy(reinterpret_cast<wchar_t*>(drop + 1), name.size());
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(BatchRun, ListAndFolderCommandsThatArriveDuringARunDoNothing) {
+    const std::vector<std::wstring> paths{Input(L"a.wav", kLargeFile), Input(L"b.wav")};
+    ListFiles(paths);
+    SendMessageW(ControlById(100).GetHandle(), LB_SETSEL, TRUE, 0);
+    const WhenPumped commands([this] {
+        for (const int32_t button : {102, 103, 104, 105}) {
+            PostClick(button);
+        }
+        PostMessageW(GetParent(ControlById(100).GetHandle()), WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(MakeDrop(input + L"\\dropped.wav")), 0);
+        return true;
+    });
+    bool dialogOpened = false;
+    const WhenPumped dialogWatch([&dialogOpened] {
+        const HWND dialog = FindOpenDialog();
+        if (dialog != nullptr) {
+            dialogOpened = true;
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        return dialog != nullptr;
+    });
+
+    Click(132);
+
+    ASSERT_TRUE(commands.Done());
+    EXPECT_FALSE(dialogOpened);
+    const auto& list = Control<ListboxInfo>(100);
+    ASSERT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(std::wstring(list.GetItem(0)), paths[0]);
+    EXPECT_EQ(std::wstring(list.GetItem(1)), paths[1]);
+    EXPECT_EQ(BoxText(106), output);
+    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"a.wav", L"b.wav", kCompletedLine, L"", kFolderPrefix + output}));
 }
 
 TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
@@ -184,6 +240,95 @@ TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
     ASSERT_TRUE(raiseVolume.Done());
     EXPECT_EQ(Output(L"b.wav"), MakeWave(2 * kAmplitude, kSmallFile));
     EXPECT_EQ(Output(L"c.wav"), MakeWave(2 * kAmplitude, kSmallFile));
+}
+
+void LeaveBox(int32_t controlId) {
+    const ControlItem& box = ControlById(controlId);
+    SendMessageW(GetParent(box.GetHandle()), WM_COMMAND, MAKEWPARAM(box.childId, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(box.GetHandle()));
+}
+
+void ClickCheckBox(int32_t controlId) {
+    SendMessageW(ControlById(controlId).GetHandle(), BM_CLICK, 0, 0);
+}
+
+TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItStarts) {
+    SetBoxText(112, L"200.00");
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+    const WhenPumped changeDuringFirstFile([] {
+        // Switched off and on again, the volume shows its box's value; the box is then raised.
+        ClickCheckBox(110);
+        ClickCheckBox(110);
+        SetBoxText(112, L"300");
+        LeaveBox(112);
+        return true;
+    });
+
+    Click(132);
+
+    ASSERT_TRUE(changeDuringFirstFile.Done());
+    EXPECT_TRUE(Output(L"a.wav") == MakeWave(2 * kAmplitude, kLargeFile));
+    EXPECT_EQ(Output(L"b.wav"), MakeWave(3 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"c.wav"), MakeWave(3 * kAmplitude, kSmallFile));
+}
+
+// Real mouse input on the rectangle that Start and Stop share. A marker in the log shows whether a
+// click started another run, which replaces the log.
+class SharedRectangle : public BatchRun {
+protected:
+    void MarkLog() { SetBoxText(108, L"marker"); }
+    bool AnotherRunStarted() { return BoxText(108) != L"marker"; }
+};
+
+TEST_F(SharedRectangle, DoubleClickOnStartRunsEveryFile) {
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+    WaitUntilStartAcceptsClicks();
+
+    MouseClicks(132, 2);
+    PumpPendingMessages();
+
+    EXPECT_EQ(LogLines(),
+              (Lines{kStartLine, L"a.wav", L"b.wav", L"c.wav", kCompletedLine, L"", kFolderPrefix + output}));
+}
+
+TEST_F(SharedRectangle, StopClickedAsTheRunEndsStartsNothing) {
+    ListFiles({Input(L"a.wav")});
+    const WhenPumped clickAsTheRunEnds([] {
+        MouseClicks(133, 1);
+        // The file ends meanwhile, so the run ends with the click still queued.
+        Sleep(300);
+        return true;
+    });
+
+    Click(132);
+    MarkLog();
+    // Long enough that Start would take a new click again.
+    Sleep(GetDoubleClickTime() + 100);
+    PumpPendingMessages();
+
+    ASSERT_TRUE(clickAsTheRunEnds.Done());
+    EXPECT_FALSE(AnotherRunStarted());
+}
+
+TEST_F(SharedRectangle, StartClickedSoonAfterStopOrARunsEndIsIgnored) {
+    ListFiles({Input(L"a.wav")});
+    for (const bool stopFirst : {false, true}) {
+        SCOPED_TRACE(stopFirst ? "after Stop" : "after the run's end");
+        Click(132);
+        if (stopFirst) {
+            Click(133);
+        }
+        MarkLog();
+
+        MouseClicks(132, 1);
+        PumpPendingMessages();
+
+        EXPECT_FALSE(AnotherRunStarted());
+    }
+    Sleep(GetDoubleClickTime());
+    MouseClicks(132, 1);
+    PumpPendingMessages();
+    EXPECT_TRUE(AnotherRunStarted());
 }
 
 TEST_F(BatchRun, FolderTextTooLongForThePathBufferWritesNothing) {

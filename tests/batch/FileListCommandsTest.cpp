@@ -11,6 +11,8 @@
 #include <dlgs.h>
 #include <shlobj.h>
 
+#include <memory>
+
 namespace {
 
 constexpr wchar_t kOpenDialogTitle[] = L"音声ファイルの選択";
@@ -124,6 +126,53 @@ TEST_F(OpenDialog, CancelAddsNothing) {
     EXPECT_TRUE(ListedPaths().empty());
 }
 
+// Answers the open dialog as a user does who browses to another folder first: the folder's path,
+// then the file's name.
+WhenPumped BrowseAndChoose(const std::wstring& folderPath, const std::wstring& name) {
+    auto step = std::make_shared<int>(0);
+    return WhenPumped([=] {
+        const HWND dialog = FindOpenDialog();
+        if (dialog == nullptr) {
+            return false;
+        }
+        SetWindowTextW(FileNameEdit(dialog), *step == 0 ? folderPath.c_str() : name.c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        return ++*step == 2;
+    });
+}
+
+TEST_F(OpenDialog, FileChosenInAnotherFolderLeavesTheCurrentDirectoryWhereItWas) {
+    const std::wstring other = folder.Subfolder(L"other");
+    WriteBytes(other + L"\\d.wav", MakeWave(1, 2));
+    const WhenPumped answer = BrowseAndChoose(other, L"d.wav");
+
+    Click(104);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{other + L"\\d.wav"});
+    EXPECT_EQ(CurrentDirectory(), folder.Path());
+}
+
+// The first use: files added with the dialog, the folder box left empty, Start.
+TEST_F(OpenDialog, FirstUseWritesIntoTheStartFolderAndLeavesTheInputsAlone) {
+    const std::wstring input = folder.Subfolder(L"in");
+    const std::wstring output = folder.Subfolder(L"out");
+    const std::string original = MakeWave(1000, 400);
+    WriteBytes(input + L"\\e.wav", original);
+    const StartFolderScope startFolder(output);
+    const WhenPumped answer = BrowseAndChoose(input, L"e.wav");
+    SetBoxText(106, L"");
+    SetBoxText(112, L"200.00");
+
+    Click(104);
+    Click(132);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(ReadBytes(input + L"\\e.wav"), original);
+    EXPECT_EQ(ReadBytes(output + L"\\e.wav"), MakeWave(2000, 400));
+    SetBoxText(112, L"100.00");
+}
+
 std::wstring WindowsFolder() {
     wchar_t folder[MAX_PATH] = {};
     GetWindowsDirectoryW(folder, MAX_PATH);
@@ -159,15 +208,34 @@ TEST_F(FolderDialog, OpensAtTheLastStartsFolderAndPutsTheChoiceInTheBox) {
     EXPECT_EQ(BoxText(106), WindowsFolder());
 }
 
-TEST_F(FolderDialog, OpensAtTheCurrentDirectoryWhenNoFolderWasGiven) {
-    StartWithFolder(L"");
+TEST_F(FolderDialog, OpensAtTheStartFolderWhenNoFolderWasGiven) {
+    const StartFolderScope startFolder(WindowsFolder());
     const CurrentDirectoryScope currentDirectory(SystemFolder());
+    StartWithFolder(L"");
     const WhenPumped answer = AnswerDialog(IDOK);
 
     Click(105);
 
     ASSERT_TRUE(answer.Done());
-    EXPECT_EQ(BoxText(106), SystemFolder());
+    EXPECT_EQ(BoxText(106), WindowsFolder());
+}
+
+TEST_F(FolderDialog, PutsBackACurrentDirectoryMovedWhileItWasOpen) {
+    const CurrentDirectoryScope currentDirectory(SystemFolder());
+    const WhenPumped answer([] {
+        const HWND dialog = FindOpenDialog();
+        if (dialog == nullptr) {
+            return false;
+        }
+        SetCurrentDirectoryW(WindowsFolder().c_str());
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+
+    Click(105);
+
+    ASSERT_TRUE(answer.Done());
+    EXPECT_EQ(CurrentDirectory(), SystemFolder());
 }
 
 TEST_F(FolderDialog, CancelKeepsTheBoxText) {

@@ -1,6 +1,7 @@
 // The main window, files and message helpers that the batch tests share.
 #include "RunFixture.h"
 
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
 #include "controls/TextboxInfo.h"
@@ -37,6 +38,9 @@ void RemoveTree(const std::wstring& path) {
 }
 
 void SendOrPostClick(int32_t controlId, bool post) {
+    if (controlId == ControlId::Start) {
+        WaitUntilStartAcceptsClicks();
+    }
     const ControlItem& button = ControlById(controlId);
     const WPARAM command = MAKEWPARAM(button.childId, BN_CLICKED);
     const LPARAM source = reinterpret_cast<LPARAM>(button.GetHandle());
@@ -46,6 +50,15 @@ void SendOrPostClick(int32_t controlId, bool post) {
     } else {
         SendMessageW(parent, WM_COMMAND, command, source);
     }
+}
+
+INPUT MouseInput(DWORD flags, LONG x = 0, LONG y = 0) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x;
+    input.mi.dy = y;
+    input.mi.dwFlags = flags;
+    return input;
 }
 
 constexpr wchar_t kWhenPumpedClass[] = L"PalvotrixBatchTestWhenPumped";
@@ -98,6 +111,20 @@ CurrentDirectoryScope::CurrentDirectoryScope(const std::wstring& dir) {
 
 CurrentDirectoryScope::~CurrentDirectoryScope() {
     SetCurrentDirectoryW(previous.c_str());
+}
+
+StartFolderScope::StartFolderScope(const std::wstring& folder) : previous(TheProgram().record->startFolder) {
+    Utf16Copy(TheProgram().record->startFolder, kTextCapacity, folder.c_str());
+}
+
+StartFolderScope::~StartFolderScope() {
+    Utf16Copy(TheProgram().record->startFolder, kTextCapacity, previous.c_str());
+}
+
+std::wstring CurrentDirectory() {
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    return current;
 }
 
 std::string MakeWave(int16_t amplitude, uint32_t sampleCount) {
@@ -187,6 +214,31 @@ void Click(int32_t controlId) {
 
 void PostClick(int32_t controlId) {
     SendOrPostClick(controlId, true);
+}
+
+// Start ignores a click soon after Stop or a run's end, which tests that start runs back to back
+// would otherwise run into.
+// The tick count advances in steps, so a sleep of the remaining time alone may fall short of it.
+void WaitUntilStartAcceptsClicks() {
+    while (GetTickCount() - TheProgram().record->stopOrRunEndTick < GetDoubleClickTime()) {
+        Sleep(10);
+    }
+}
+
+void MouseClicks(int32_t controlId, int count) {
+    SetWindowPos(TheMainWindow(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetForegroundWindow(TheMainWindow());
+    RECT rect = {};
+    GetWindowRect(ControlById(controlId).GetHandle(), &rect);
+    // Absolute input runs from 0 to 65535 across the primary screen.
+    const LONG x = ((rect.left + rect.right) / 2) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    const LONG y = ((rect.top + rect.bottom) / 2) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    std::vector<INPUT> inputs{MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y)};
+    for (int i = 0; i < count; ++i) {
+        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN));
+        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTUP));
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 void SetBoxText(int32_t controlId, const std::wstring& text) {

@@ -44,6 +44,21 @@ private:
     std::wstring previous;
 };
 
+// Makes folder the program's start folder, which an empty output-folder box stands for, for the
+// guard's lifetime.
+class StartFolderScope {
+public:
+    explicit StartFolderScope(const std::wstring& folder);
+    ~StartFolderScope();
+    StartFolderScope(const StartFolderScope&) = delete;
+    StartFolderScope& operator=(const StartFolderScope&) = delete;
+
+private:
+    std::wstring previous;
+};
+
+std::wstring CurrentDirectory();
+
 // A 16-bit mono PCM file whose samples alternate between +amplitude and -amplitude.
 std::string MakeWave(int16_t amplitude, uint32_t sampleCount);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
@@ -57,10 +72,16 @@ template <class T>
 T& Control(int32_t controlId);
 ControlItem& ControlById(int32_t controlId);
 
-// A click as the button's window reports it to its parent, routed like the user's own.
+// A click as the button's window reports it to its parent, routed like the user's own. A click on
+// Start first waits, as a user would, until Start accepts clicks again after a Stop or a run's end.
 void Click(int32_t controlId);
 // The same click, posted: it waits in the queue for the next message pump.
 void PostClick(int32_t controlId);
+
+void WaitUntilStartAcceptsClicks();
+// Real mouse input: clicks (two make a double click) in the middle of the control's window, which
+// is brought to the front first. The input waits in the queue for the next message pump.
+void MouseClicks(int32_t controlId, int count);
 
 void SetBoxText(int32_t controlId, const std::wstring& text);
 std::wstring BoxText(int32_t controlId);

@@ -1,5 +1,5 @@
-// The check boxes: a click switches the dependents on or off, and unchecking puts the check box's
-// processing values back to neutral.
+// The check boxes: a click switches the dependents on or off and sets the check box's processing
+// values to what the window shows: neutral when unchecked, the boxes' values when checked.
 #include "controls/CheckboxInfo.h"
 
 #include "ControlTestHelpers.h"
@@ -25,13 +25,19 @@ struct CheckboxRow {
     std::array<int32_t, 4> dependentIds;  // value box, its arrows, value box, its arrows
     std::vector<SettingsField> neutralFields;
     float neutralValue;
+    // What the boxes "12.00" and "1.50" give each field when the check box is ticked again.
+    std::vector<float> shownValues;
 };
 
 const CheckboxRow kCheckboxes[] = {
-    {110, {112, 113, 115, 116}, {&ProcessingSettings::gain}, 1.0f},
-    {118, {120, 121, 123, 124}, {&ProcessingSettings::headThresholdDb, &ProcessingSettings::headMarginSec}, 0.0f},
-    {125, {127, 128, 130, 131}, {&ProcessingSettings::tailThresholdDb, &ProcessingSettings::tailMarginSec}, 0.0f},
+    {110, {112, 113, 115, 116}, {&ProcessingSettings::gain}, 1.0f, {0.12f}},
+    {118, {120, 121, 123, 124}, {&ProcessingSettings::headThresholdDb, &ProcessingSettings::headMarginSec}, 0.0f,
+     {12.0f, 1.5f}},
+    {125, {127, 128, 130, 131}, {&ProcessingSettings::tailThresholdDb, &ProcessingSettings::tailMarginSec}, 0.0f,
+     {12.0f, 1.5f}},
 };
+
+constexpr const wchar_t* kShownTexts[] = {L"12.00", L"1.50"};
 
 void SetAllFields(float value) {
     for (SettingsField field : kAllFields) {
@@ -39,13 +45,14 @@ void SetAllFields(float value) {
     }
 }
 
-bool IsNeutralField(const CheckboxRow& row, SettingsField field) {
-    for (SettingsField neutral : row.neutralFields) {
-        if (neutral == field) {
-            return true;
+// The index of the field among the check box's own fields, or -1.
+int OwnFieldIndex(const CheckboxRow& row, SettingsField field) {
+    for (size_t i = 0; i < row.neutralFields.size(); ++i) {
+        if (row.neutralFields[i] == field) {
+            return static_cast<int>(i);
         }
     }
-    return false;
+    return -1;
 }
 
 class CheckboxInfoTest : public ::testing::Test {
@@ -59,7 +66,7 @@ protected:
         label->Create(row.checkboxId + 1, 100, 20, 60, 24, L"label");
         Registered(label);
         for (size_t i = 0; i < row.dependentIds.size(); i += 2) {
-            auto box = AddValueBox(*group, row.dependentIds[i], -20.0f, 20.0f, L"0.00");
+            auto box = AddValueBox(*group, row.dependentIds[i], -20.0f, 20.0f, kShownTexts[i / 2]);
             auto arrows = AddArrows(*group, row.dependentIds[i + 1], *box, 0.5f);
             checkbox->AddDependent(box);
             checkbox->AddDependent(arrows);
@@ -86,7 +93,7 @@ protected:
     std::shared_ptr<LabelInfo> label;
 };
 
-TEST_F(CheckboxInfoTest, ClicksSwitchTheDependentsAndOnlyUncheckingWritesSettings) {
+TEST_F(CheckboxInfoTest, ClicksSwitchTheDependentsAndSetTheirValuesToWhatTheWindowShows) {
     for (const CheckboxRow& row : kCheckboxes) {
         SCOPED_TRACE(row.checkboxId);
         RegistryScope perRow;
@@ -99,7 +106,7 @@ TEST_F(CheckboxInfoTest, ClicksSwitchTheDependentsAndOnlyUncheckingWritesSetting
         EXPECT_EQ(SendMessageW(checkbox->GetHandle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
         ExpectDependentsEnabled(false);
         for (SettingsField field : kAllFields) {
-            const float expected = IsNeutralField(row, field) ? row.neutralValue : 0.25f;
+            const float expected = OwnFieldIndex(row, field) >= 0 ? row.neutralValue : 0.25f;
             EXPECT_EQ(ProcessingSettings::Instance().*field, expected);
         }
 
@@ -109,7 +116,8 @@ TEST_F(CheckboxInfoTest, ClicksSwitchTheDependentsAndOnlyUncheckingWritesSetting
         EXPECT_EQ(SendMessageW(checkbox->GetHandle(), BM_GETCHECK, 0, 0), BST_CHECKED);
         ExpectDependentsEnabled(true);
         for (SettingsField field : kAllFields) {
-            EXPECT_EQ(ProcessingSettings::Instance().*field, 0.5f);
+            const int own = OwnFieldIndex(row, field);
+            EXPECT_EQ(ProcessingSettings::Instance().*field, own >= 0 ? row.shownValues[own] : 0.5f);
         }
     }
 }
