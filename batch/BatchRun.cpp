@@ -137,9 +137,13 @@ HANDLE StartWorker(const wchar_t* path) {
     return reinterpret_cast<HANDLE>(thread);
 }
 
-// Busy-polls so that painting, Stop and the value boxes stay live while the file is processed.
+// Sleeps until the worker ends or a message arrives, and dispatches messages one at a time, so that
+// painting, Stop and the value boxes stay live while the file is processed without keeping a
+// processor busy. The worker is checked before each message, as the thread handle comes first.
 void WaitWhilePumping(HANDLE thread) {
-    while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+    // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
+    while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+           WAIT_OBJECT_0 + 1) {
         PumpMessage();
     }
 }

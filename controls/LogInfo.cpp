@@ -1,4 +1,5 @@
-// The run log: a read-only multi-line box whose whole text is rewritten on every message.
+// The run log: a read-only multi-line box. A line is appended at the end of the text; the whole
+// text is rebuilt only where the line-by-line rule would change more than the end.
 #include "controls/LogInfo.h"
 
 #include "app/MainWindow.h"
@@ -36,6 +37,22 @@ std::wstring RebuildFromLines(HWND log) {
     return text;
 }
 
+// True when a line of text (lines end at CR LF) is longer than a log line read back can be; the
+// rebuild cuts such a line, so the next append must rebuild to show the same text.
+bool HasOverlongLine(const wchar_t* text) {
+    constexpr size_t kLongestLine = kTextCapacity - 1;
+    size_t lineLength = 0;
+    for (const wchar_t* p = text; *p != L'\0'; ++p) {
+        if (p[0] == L'\r' && p[1] == L'\n') {
+            lineLength = 0;
+            ++p;
+        } else if (++lineLength > kLongestLine) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Drops count units from the front, and one more when the cut would leave half a surrogate pair.
 void DropFront(std::wstring& text, size_t count) {
     if (count < text.size() && IS_LOW_SURROGATE(text[count])) {
@@ -56,11 +73,12 @@ void LogInfo::Create(int32_t id, int32_t x, int32_t y, int32_t width, int32_t he
 
 // The same as SetLogText without a repaint, keeping the platform's result for the caller.
 LRESULT LogInfo::SetText(const wchar_t* text) {
+    mayHoldOverlongLine = HasOverlongLine(text);
     return TextboxInfo::SetText(text);
 }
 
 void LogInfo::SetLogText(const wchar_t* text, bool redraw) {
-    TextboxInfo::SetText(text);
+    SetText(text);
     if (redraw) {
         RepaintMainWindow();
     }
@@ -70,7 +88,24 @@ void LogInfo::AppendLine(const wchar_t* text, bool redraw) {
     // The limit counts the terminator, so the text itself may take one unit less.
     const LRESULT limit = SendMessageW(window, EM_GETLIMITTEXT, 0, 0);
     const size_t room = limit > 1 ? static_cast<size_t>(limit) - 1 : 0;
+    const size_t length = static_cast<size_t>(GetWindowTextLengthW(window));
 
+    std::wstring newest(L"\r\n");
+    newest += text;
+    if (!mayHoldOverlongLine && !HasOverlongLine(text) && length + newest.size() <= room) {
+        // The rebuild would give the text shown plus CR LF and the line: add just that, so a long
+        // run's log costs time in proportion to its length.
+        SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+        SendMessageW(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(newest.c_str()));
+        if (redraw) {
+            RepaintMainWindow();
+        }
+        return;
+    }
+    RebuildWith(text, room, redraw);
+}
+
+void LogInfo::RebuildWith(const wchar_t* text, size_t room, bool redraw) {
     std::wstring newest(text);
     std::wstring rebuilt = RebuildFromLines(window);
     if (newest.size() > room) {

@@ -1,4 +1,4 @@
-// The read-only run log, rewritten on every message and bounded by the control's text limit.
+// The read-only run log: lines appended at its end, bounded by the control's text limit.
 #pragma once
 
 #include "controls/TextboxInfo.h"
@@ -12,4 +12,10 @@ public:
 
     virtual void SetLogText(const wchar_t* text, bool redraw);
     virtual void AppendLine(const wchar_t* text, bool redraw);
+
+private:
+    // The whole text read back line by line, then the new line, the oldest units dropped to fit.
+    void RebuildWith(const wchar_t* text, size_t room, bool redraw);
+
+    bool mayHoldOverlongLine = false;
 };

@@ -70,6 +70,20 @@ TEST_F(LogInfoTest, TheOldestTextIsDroppedAtTheLimit) {
     }
 }
 
+TEST_F(LogInfoTest, ALineLongerThanALogLineIsCutWhenTheNextLineIsAppended) {
+    const std::wstring longLine(600, L'x');
+    const std::wstring cut(kTextCapacity - 1, L'x');
+
+    log->SetLogText(longLine.c_str(), false);
+    log->AppendLine(L"a", false);
+    EXPECT_EQ(Text(), cut + L"\r\na");
+
+    log->SetLogText(L"s", false);
+    log->AppendLine(longLine.c_str(), false);
+    log->AppendLine(L"b", false);
+    EXPECT_EQ(Text(), L"s\r\n" + cut + L"\r\nb");
+}
+
 TEST_F(LogInfoTest, ALogFilledToItsLimitKeepsTakingLines) {
     SetLimit(64);
     for (int i = 0; i < 40; ++i) {
