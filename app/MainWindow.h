@@ -19,6 +19,9 @@ struct MainWindow {
     // GetTickCount of the last Stop click or run end; a Start soon after is the same click landing on
     // the shared rectangle.
     DWORD stopOrRunEndTick = 0;
+    // GetTickCount when the last run started; a press on Stop soon after is the second click of a
+    // double click on Start.
+    DWORD runStartTick = 0;
 };
 
 // The record of the running main window; null until the window exists.

@@ -256,6 +256,23 @@ bool SoonAfterStopOrRunEnd() {
            GetTickCount() - currentMainWindow->stopOrRunEndTick < GetDoubleClickTime();
 }
 
+void NoteRunStart() {
+    if (currentMainWindow != nullptr) {
+        currentMainWindow->runStartTick = GetTickCount();
+    }
+}
+
+// A double click on Start at a person's pace: its second press comes after the buttons swapped and
+// lands on Stop, so it never reached the queue that the swap cleared.
+bool IsSecondClickOfStart(const MSG& message) {
+    if (message.message != WM_LBUTTONDOWN && message.message != WM_LBUTTONDBLCLK) {
+        return false;
+    }
+    const ControlItem* stop = FindOpenControl<ControlItem>(ControlId::Stop);
+    return stop != nullptr && currentMainWindow != nullptr && message.hwnd == stop->GetHandle() &&
+           message.time - currentMainWindow->runStartTick < GetDoubleClickTime();
+}
+
 void NoteStopOrRunEnd() {
     if (currentMainWindow != nullptr) {
         currentMainWindow->stopOrRunEndTick = GetTickCount();
@@ -274,6 +291,7 @@ void StartRun() {
     CaptureSettings();
     const FolderText folder = CaptureOutputFolder(settings);
     ReplaceLog(kStartLine);
+    NoteRunStart();
     LockControls();
     ProcessListedFiles(settings, folder.fits);
     UnlockControls();
@@ -337,6 +355,9 @@ void PumpMessage() {
         // ends after the file in progress.
         StopRun();
         PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+    }
+    if (IsSecondClickOfStart(message)) {
         return;
     }
     TranslateMessage(&message);

@@ -291,6 +291,26 @@ TEST_F(SharedRectangle, DoubleClickOnStartRunsEveryFile) {
               (Lines{kStartLine, L"a.wav", L"b.wav", L"c.wav", kCompletedLine, L"", kFolderPrefix + output}));
 }
 
+TEST_F(SharedRectangle, DoubleClickOnStartAtAPersonsPaceRunsEveryFile) {
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+    WaitUntilStartAcceptsClicks();
+    // The second click comes once the run has started and Stop has taken the rectangle.
+    const WhenPumped secondClick([] {
+        if (!RunInProgress()) {
+            return false;
+        }
+        MouseClicks(133, 1);
+        return true;
+    });
+
+    MouseClicks(132, 1);
+    PumpPendingMessages();
+
+    ASSERT_TRUE(secondClick.Done());
+    EXPECT_EQ(LogLines(),
+              (Lines{kStartLine, L"a.wav", L"b.wav", L"c.wav", kCompletedLine, L"", kFolderPrefix + output}));
+}
+
 TEST_F(SharedRectangle, StopClickedAsTheRunEndsStartsNothing) {
     ListFiles({Input(L"a.wav")});
     const WhenPumped clickAsTheRunEnds([] {
