@@ -9,6 +9,7 @@
 #include "controls/TextVolumeInfo.h"
 #include "controls/TextboxInfo.h"
 #include "core/ProcessingSettings.h"
+#include "core/WrittenOutputs.h"
 
 #include <process.h>
 
@@ -140,12 +141,16 @@ bool ProcessOnWorker(const wchar_t* path) {
     return true;
 }
 
-// The file's own failure is read only after its worker has ended.
-void ProcessListedFile(ProcessingSettings& settings, const wchar_t* path, bool folderFits) {
+// The file's own failure is read only after its worker has ended. A file whose output path was
+// written earlier in the run is not processed: its result would replace the earlier one.
+void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const wchar_t* path,
+                       bool folderFits) {
     AppendLog(FileNameOf(path));
-    const bool processed = folderFits && ProcessOnWorker(path);
+    const bool processed = folderFits && !written.AlreadyWritten(settings, path) && ProcessOnWorker(path);
     if (!processed || settings.errorOccurred) {
         AppendLog(kErrorLine);
+    } else {
+        written.Remember(settings, path);
     }
 }
 
@@ -161,8 +166,9 @@ void ProcessListedFiles(ProcessingSettings& settings, bool folderFits) {
     }
     // Files added during the run wait for the next one.
     const int32_t count = list->GetCount();
+    WrittenOutputs written;
     for (int32_t i = 0; i < count; ++i) {
-        ProcessListedFile(settings, list->GetItem(i), folderFits);
+        ProcessListedFile(settings, written, list->GetItem(i), folderFits);
         if (RunCancelled(settings, *list)) {
             break;
         }
