@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <string>
 
+// The text with every control character written as an escape (\n, \t, \x1b, \u009b), so that a
+// name can neither break a log line in two nor send commands to the terminal.
+std::string PrintableText(const std::string& utf8);
+
 class RunReport {
 public:
     explicit RunReport(bool showProgress) : showProgress_(showProgress) {}
@@ -13,6 +17,8 @@ public:
     RunReport& operator=(const RunReport&) = delete;
 
     void Line(const std::string& text);
+    // A line on standard error, beside the log.
+    void Note(const std::string& text);
     void Progress(std::size_t number, std::size_t count, const std::string& name);
 
 private:

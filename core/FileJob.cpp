@@ -33,13 +33,15 @@ bool RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
         case TrimOutcome::Done:
             break;
     }
-    return WriteWaveFile(settings, inputPath, wave);
+    settings.outputWritten = WriteWaveFile(settings, inputPath, wave);
+    return settings.outputWritten;
 }
 
 }  // namespace
 
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath) {
     settings.errorOccurred = false;
+    settings.outputWritten = false;
     try {
         settings.errorOccurred = !RunJob(settings, inputPath);
     } catch (const std::exception&) {

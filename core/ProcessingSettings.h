@@ -12,6 +12,8 @@ struct ProcessingSettings {
     std::atomic<bool> cancelRequested{false};
     // Written by the worker, read by the user-interface thread only after the worker has ended.
     bool errorOccurred = false;
+    // True once the file in progress has been written; read like errorOccurred.
+    bool outputWritten = false;
     // Rewritten by the value boxes and check boxes during a run, read by the worker: each one whole.
     std::atomic<float> gain{1.0f};
     std::atomic<float> headThresholdDb{1.0f};

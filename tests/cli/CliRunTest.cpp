@@ -144,7 +144,7 @@ TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress)
 
     EXPECT_EQ(result.lines, (Lines{kStart, "large.wav", kInterrupted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 130);
-    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(result.errors, "large.wav: not written, the run was stopped\n");
     EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
