@@ -12,6 +12,8 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -260,6 +262,39 @@ TEST(CliRun, ClosedStandardOutputEndsTheLogButNotTheRun)
     for (const char* name : {"a.wav", "b.wav"}) {
         EXPECT_EQ(ReadBytes(out / name), ShortWave()) << name;
     }
+}
+
+TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the program as a user without room for a thread";
+    }
+    TestFolder folder;
+    WriteBytes(folder / "a.wav", ShortWave());
+    const std::filesystem::path log = folder / "log";
+    const int logFile = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(logFile, 0);
+    const std::string executable = PALVOTRIX_CLI_PATH;
+    const pid_t child = fork();
+    if (child == 0) {
+        // An unprivileged user allowed no further process or thread.
+        const rlimit none{0, 0};
+        dup2(logFile, STDOUT_FILENO);
+        dup2(logFile, STDERR_FILENO);
+        if (chdir(folder.Path().c_str()) == 0 && setrlimit(RLIMIT_NPROC, &none) == 0 && setgid(65534) == 0
+            && setuid(65534) == 0) {
+            execl(executable.c_str(), executable.c_str(), "-o", ".", "a.wav", "a.wav", static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    close(logFile);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string note = "a.wav: no thread could be started for it\n";
+    EXPECT_EQ(ReadBytes(log), kStart + "\na.wav\n" + note + kFileError + "\na.wav\n" + note + kFileError + "\n"
+                                  + kCompleted + "\n" + OutputLine(".") + "\n");
 }
 
 TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile)
