@@ -30,6 +30,20 @@ bool MoveMayFollowFailedReplace(DWORD error) {
     }
 }
 
+// Replacing a file deletes it, which another program that holds it open without delete sharing
+// prevents. Asked first, because some implementations of ReplaceFileW leave a stray backup file
+// behind when they fail on that.
+bool MayBeDeleted(const wchar_t* path) {
+    const HANDLE handle =
+        CreateFileW(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    CloseHandle(handle);
+    return true;
+}
+
 }  // namespace
 
 bool FileHandle::Close() {
@@ -116,12 +130,17 @@ bool FlushToDisk(const FileHandle& file) {
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     // ReplaceFileW keeps the replaced file's attributes, security and streams; a plain move takes
     // over where there is no file to keep them from or the file system cannot replace.
-    if (ReplaceFileW(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) !=
-        FALSE) {
-        return true;
-    }
-    if (!MoveMayFollowFailedReplace(GetLastError())) {
-        return false;
+    if (StateOfTarget(target) != TargetState::Absent) {
+        if (!MayBeDeleted(target)) {
+            return false;
+        }
+        if (ReplaceFileW(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                         nullptr) != FALSE) {
+            return true;
+        }
+        if (!MoveMayFollowFailedReplace(GetLastError())) {
+            return false;
+        }
     }
     return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
