@@ -111,10 +111,10 @@ public:
         return *instance;
     }
 
-    FileHandle Create(const Utf16Char* target, bool replacesFile, Utf16String& path) {
+    FileHandle Create(const Utf16Char* target, bool replacesFile) {
         const std::lock_guard<std::mutex> lock(mutex_);
         for (int attempt = 0; attempt < kNameAttempts && !abandoned_; ++attempt) {
-            path = TemporaryPathFor(target);
+            const Utf16String path = TemporaryPathFor(target);
             bool nameTaken = false;
             FileHandle file = fileservice::CreateNew(path.c_str(), replacesFile, nameTaken);
             if (file.IsOpen()) {
@@ -165,8 +165,7 @@ private:
 bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, const WaveFile& wave,
                                std::uint32_t riffSize) {
     PendingTemporary& pending = PendingTemporary::Instance();
-    Utf16String temporaryPath;
-    FileHandle file = pending.Create(target, replacesFile, temporaryPath);
+    FileHandle file = pending.Create(target, replacesFile);
     if (!file.IsOpen()) {
         return false;
     }

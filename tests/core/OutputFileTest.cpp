@@ -72,17 +72,6 @@ TEST(OutputFileTest, OneOutputPathUnderEverySpelling) {
     EXPECT_EQ(WrittenOutputs::Normalised(Text("/..").c_str()).find(Text("..")), Utf16String::npos);
 }
 
-TEST(OutputFileTest, RunRemembersOnlyWhatItWrote) {
-    ProcessingSettings settings;
-    SetOutputFolder(settings, "out");
-    WrittenOutputs written;
-    EXPECT_FALSE(written.AlreadyWritten(settings, Text("in/x.wav").c_str()));
-    written.Remember(settings, Text("in/x.wav").c_str());
-    // Another folder, the same name: the same output path.
-    EXPECT_TRUE(written.AlreadyWritten(settings, Text("other/x.wav").c_str()));
-    EXPECT_FALSE(written.AlreadyWritten(settings, Text("in/y.wav").c_str()));
-}
-
 TEST(OutputFileTest, NameAsLongAsTheFileSystemTakesIsWritten) {
     ScratchFolder folder;
     // 80 three-byte characters and ".wav": 244 bytes, 84 UTF-16 units.
