@@ -10,6 +10,7 @@
 #include "controls/TextVolumeInfo.h"
 #include "controls/TextboxInfo.h"
 #include "core/ProcessingSettings.h"
+#include "core/WrittenOutputs.h"
 
 #include <process.h>
 
@@ -160,21 +161,30 @@ bool ProcessOnWorker(const wchar_t* path) {
 
 // Why the file failed or was written unchanged. A worker that could not be started lacked the
 // system's resources.
-FileReason ReasonFor(const ProcessingSettings& settings, bool folderFits, bool processed) {
+FileReason ReasonFor(const ProcessingSettings& settings, bool folderFits, bool repeated, bool processed) {
     if (!folderFits) {
         return FileReason(FileReason::Kind::PathTooLong);
+    }
+    if (repeated) {
+        return FileReason(FileReason::Kind::SameOutputTwice);
     }
     return processed ? settings.reason : FileReason(FileReason::Kind::OutOfMemory);
 }
 
 // The file's own failure is read only after its worker has ended; its reason follows the error line.
-void ProcessListedFile(ProcessingSettings& settings, const wchar_t* path, bool folderFits) {
+// A file whose output path was written earlier in the run is not processed: its result would
+// replace the earlier one.
+void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const wchar_t* path,
+                       bool folderFits) {
     AppendLog(FileNameOf(path));
-    const bool processed = folderFits && ProcessOnWorker(path);
+    const bool repeated = folderFits && written.AlreadyWritten(settings, path);
+    const bool processed = folderFits && !repeated && ProcessOnWorker(path);
     if (!processed || settings.errorOccurred) {
         AppendLog(kErrorLine);
+    } else {
+        written.Remember(settings, path);
     }
-    const FileReason reason = ReasonFor(settings, folderFits, processed);
+    const FileReason reason = ReasonFor(settings, folderFits, repeated, processed);
     if (reason.kind != FileReason::Kind::None) {
         AppendLog(JapaneseText(reason).c_str());
     }
@@ -192,10 +202,11 @@ void ProcessListedFiles(ProcessingSettings& settings, bool folderFits) {
     }
     // Files added during the run wait for the next one.
     const int32_t count = list->GetCount();
+    WrittenOutputs written;
     for (int32_t i = 0; i < count; ++i) {
         // A value changed during the previous file applies from this one on, never half-way through one.
         CaptureSettings();
-        ProcessListedFile(settings, list->GetItem(i), folderFits);
+        ProcessListedFile(settings, written, list->GetItem(i), folderFits);
         if (RunCancelled(settings, *list)) {
             break;
         }

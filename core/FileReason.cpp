@@ -133,7 +133,7 @@ std::string EnglishText(const FileReason& reason) {
         case Kind::NoRoom:
             return "no room left on the disk";
         case Kind::SameOutputTwice:
-            return "another file of this run has the same output name";
+            return "the same output name twice in this run";
         case Kind::UnchangedCoding:
             return "written unchanged: " + WidthAndCoding(reason, false) + " is not processed";
         case Kind::UnchangedNoFormat:

@@ -15,6 +15,8 @@ struct ProcessingSettings {
     // whether the file failed, and why; or, for a file written unchanged, the note that says so.
     bool errorOccurred = false;
     FileReason reason;
+    // True once the file in progress has been written; read like errorOccurred.
+    bool outputWritten = false;
     // Rewritten by the value boxes and check boxes during a run, read by the worker: each one whole.
     std::atomic<float> gain{1.0f};
     std::atomic<float> headThresholdDb{1.0f};
