@@ -159,34 +159,35 @@ bool ProcessOnWorker(const wchar_t* path) {
     return true;
 }
 
-// Why the file failed or was written unchanged. A worker that could not be started lacked the
-// system's resources.
-FileReason ReasonFor(const ProcessingSettings& settings, bool folderFits, bool repeated, bool processed) {
+// Refuses a file that no worker should start for: the folder does not fit, or the output path was
+// written earlier in the run, whose result this one would replace.
+bool RefusedUpFront(ProcessingSettings& settings, const WrittenOutputs& written, const wchar_t* path,
+                    bool folderFits) {
     if (!folderFits) {
-        return FileReason(FileReason::Kind::PathTooLong);
+        RefuseFile(settings, FileReason::Kind::PathTooLong);
+        return true;
     }
-    if (repeated) {
-        return FileReason(FileReason::Kind::SameOutputTwice);
+    if (written.AlreadyWritten(settings, path)) {
+        RefuseFile(settings, FileReason::Kind::SameOutputTwice);
+        return true;
     }
-    return processed ? settings.reason : FileReason(FileReason::Kind::OutOfMemory);
+    return false;
 }
 
-// The file's own failure is read only after its worker has ended; its reason follows the error line.
-// A file whose output path was written earlier in the run is not processed: its result would
-// replace the earlier one.
+// The file's own outcome is read only after its worker has ended; its reason follows the error line.
 void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const wchar_t* path,
                        bool folderFits) {
     AppendLog(FileNameOf(path));
-    const bool repeated = folderFits && written.AlreadyWritten(settings, path);
-    const bool processed = folderFits && !repeated && ProcessOnWorker(path);
-    if (!processed || settings.errorOccurred) {
+    if (!RefusedUpFront(settings, written, path, folderFits) && !ProcessOnWorker(path)) {
+        RefuseFile(settings, FileReason::Kind::NoThread);
+    }
+    if (settings.errorOccurred) {
         AppendLog(kErrorLine);
     } else {
         written.Remember(settings, path);
     }
-    const FileReason reason = ReasonFor(settings, folderFits, repeated, processed);
-    if (reason.kind != FileReason::Kind::None) {
-        AppendLog(JapaneseText(reason).c_str());
+    if (settings.reason.kind != FileReason::Kind::None) {
+        AppendLog(JapaneseText(settings.reason).c_str());
     }
 }
 

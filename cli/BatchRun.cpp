@@ -21,7 +21,6 @@ constexpr char kCompletedText[] = "処理が完了しました";
 constexpr char kInterruptedText[] = "処理が中断されました";
 constexpr char kOutputFolderText[] = "出力先: ";
 // Notes on standard error, after the file's name.
-constexpr char kNoThreadText[] = "no thread could be started for it";
 constexpr char kWrittenText[] = "written before the run stopped";
 constexpr char kNotWrittenText[] = "not written, the run was stopped";
 
@@ -121,27 +120,25 @@ void ReportStoppedFile(const ProcessingSettings& settings, const std::string& na
     }
 }
 
-// Processes the file; false when it failed. Its reason is then in the settings, as the job's own.
-bool ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16String& path,
+// Processes the file, unless its output path was written earlier in the run, whose result this
+// one would replace. The outcome is left in the settings, a refusal's as the job's own.
+void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16String& path,
                        const std::string& name, RunReport& report)
 {
     if (written.AlreadyWritten(settings, path.c_str())) {
-        settings.reason = FileReason(FileReason::Kind::SameOutputTwice);
-        return false;
+        RefuseFile(settings, FileReason::Kind::SameOutputTwice);
+        return;
     }
     if (!ProcessOnWorker(settings, path, name, report)) {
-        settings.reason = FileReason();
-        report.FileRemark(name, kNoThreadText);
-        return false;
+        RefuseFile(settings, FileReason::Kind::NoThread);
+        return;
     }
     // Ctrl+C during the last moments of a job still ends the run here.
     ForwardInterrupt(settings);
     ReportStoppedFile(settings, name, report);
-    if (settings.errorOccurred) {
-        return false;
+    if (!settings.errorOccurred) {
+        written.Remember(settings, path.c_str());
     }
-    written.Remember(settings, path.c_str());
-    return true;
 }
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed)
@@ -169,7 +166,8 @@ int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& fil
         const std::string name = PrintableText(FileName(files[i]));
         report.Line(name);
         report.Progress(i + 1, files.size(), name);
-        if (!ProcessListedFile(settings, written, files[i], name, report)) {
+        ProcessListedFile(settings, written, files[i], name, report);
+        if (settings.errorOccurred) {
             report.Line(kFileErrorText);
             anyFileFailed = true;
         }

@@ -40,8 +40,9 @@ private:
 namespace fileservice {
 
 // Opens an existing regular file for reading; others may read it meanwhile, nobody may write it.
-// Anything else (a folder, a FIFO, a device) is refused at once, without waiting for a writer.
-FileHandle OpenForReading(const Utf16Char* path);
+// Anything else (a folder, a FIFO, a device) is refused at once, without waiting for a writer:
+// then `notRegular` is true.
+FileHandle OpenForReading(const Utf16Char* path, bool& notRegular);
 
 // The size in bytes of an open regular file.
 bool SizeOf(const FileHandle& file, std::uint64_t& size);

@@ -45,17 +45,25 @@ bool FileHandle::Close() {
 
 namespace fileservice {
 
-FileHandle OpenForReading(const Utf16Char* path) {
+FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
     const std::string name = Utf8FromUtf16(path);
     struct stat status {};
-    if (stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    notRegular = false;
+    if (stat(name.c_str(), &status) != 0) {
+        return FileHandle();
+    }
+    notRegular = !S_ISREG(status.st_mode);
+    if (notRegular) {
         return FileHandle();
     }
     // The name may have been swapped for a FIFO since: without O_NONBLOCK its open would wait
     // for a writer that never comes.
     FileHandle file = Wrap(open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!file.IsOpen() || fstat(AsDescriptor(file.Native()), &status) != 0 ||
-        !S_ISREG(status.st_mode)) {
+    if (!file.IsOpen() || fstat(AsDescriptor(file.Native()), &status) != 0) {
+        return FileHandle();
+    }
+    notRegular = !S_ISREG(status.st_mode);
+    if (notRegular) {
         return FileHandle();
     }
     const int flags = fcntl(AsDescriptor(file.Native()), F_GETFL);

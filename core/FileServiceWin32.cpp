@@ -55,11 +55,19 @@ bool FileHandle::Close() {
 
 namespace fileservice {
 
-FileHandle OpenForReading(const Utf16Char* path) {
+FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
     FileHandle file = Wrap(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        // A folder does not open as a file at all.
+        const DWORD attributes = GetFileAttributesW(path);
+        notRegular = attributes != INVALID_FILE_ATTRIBUTES &&
+                     (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return file;
+    }
     // A pipe or a device opens like a file, but reads from it may wait for ever.
-    if (file.IsOpen() && GetFileType(AsHandle(file.Native())) != FILE_TYPE_DISK) {
+    notRegular = GetFileType(AsHandle(file.Native())) != FILE_TYPE_DISK;
+    if (notRegular) {
         return FileHandle();
     }
     return file;

@@ -39,3 +39,7 @@ bool GetOutputFolder(const ProcessingSettings& settings, Utf16Char* out);
 // The per-file job: read, process, write. Its outcome is left in settings.errorOccurred and
 // settings.reason.
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath);
+
+// A file refused before its job could run, e.g. for an output path written earlier in the run:
+// the outcome is left where ProcessFile leaves its own, so that it is reported the same way.
+void RefuseFile(ProcessingSettings& settings, FileReason::Kind why);

@@ -85,10 +85,9 @@ bool WriteContents(const FileHandle& file, const WaveFile& wave, std::uint32_t r
     return true;
 }
 
-// Why the file operation that just failed failed.
-FileReason WriteFailure() {
-    return FileReason(fileservice::FailedForLackOfRoom() ? FileReason::Kind::NoRoom
-                                                         : FileReason::Kind::CannotWrite);
+// Why the file operation that just failed failed: for lack of room, or as `otherwise` says.
+FileReason WriteFailure(FileReason::Kind otherwise = FileReason::Kind::CannotWrite) {
+    return FileReason(fileservice::FailedForLackOfRoom() ? FileReason::Kind::NoRoom : otherwise);
 }
 
 constexpr char kTemporaryPrefix[] = "pvx-";
@@ -174,7 +173,7 @@ bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, const
     PendingTemporary& pending = PendingTemporary::Instance();
     FileHandle file = pending.Create(target, replacesFile);
     if (!file.IsOpen()) {
-        reason = WriteFailure();
+        reason = WriteFailure(FileReason::Kind::NoTemporaryFile);
         return false;
     }
     bool written = WriteContents(file, wave, riffSize) &&
@@ -227,7 +226,7 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
     const fileservice::TargetState state = fileservice::StateOfTarget(target);
     // Refused as a plain create would refuse it, before any work is done.
     if (state == fileservice::TargetState::ReadOnlyFile) {
-        reason = FileReason(FileReason::Kind::CannotWrite);
+        reason = FileReason(FileReason::Kind::ReadOnlyTarget);
         return false;
     }
     return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave,

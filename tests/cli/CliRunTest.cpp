@@ -74,23 +74,27 @@ TEST(CliRun, WithoutOutputFolderWritesIntoTheWorkingFolder)
 
 TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
 {
+    enum class Made { Nothing, File, Folder };
     struct Case {
         const char* name;
-        bool createFile;
+        Made made;
         std::string contents;
         std::string reason;
     };
     const Case cases[] = {
-        {"missing file", false, "", "b.wav: could not read the file"},
-        {"not a WAV file", true, "this is not a RIFF file", "b.wav: not a RIFF/WAVE file"},
+        {"missing file", Made::Nothing, "", "b.wav: could not read the file"},
+        {"not a WAV file", Made::File, "this is not a RIFF file", "b.wav: not a RIFF/WAVE file"},
+        {"a folder", Made::Folder, "", "b.wav: not a regular file (a folder, a pipe or a device)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestFolder folder;
         const auto out = folder.MakeFolder("out");
         WriteBytes(folder / "a.wav", ShortWave());
-        if (c.createFile) {
+        if (c.made == Made::File) {
             WriteBytes(folder / "b.wav", c.contents);
+        } else if (c.made == Made::Folder) {
+            folder.MakeFolder("b.wav");
         }
         WriteBytes(folder / "c.wav", ShortWave());
 
@@ -115,7 +119,8 @@ TEST(CliRun, MissingOutputFolderFailsEveryFile)
     EXPECT_EQ(result.lines, (Lines{kStart, "a.wav", kFileError, "b.wav", kFileError, kCompleted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(ErrorLines(result),
-              (Lines{"a.wav: could not write the output file", "b.wav: could not write the output file"}));
+              (Lines{"a.wav: could not create a temporary file in the output folder",
+                     "b.wav: could not create a temporary file in the output folder"}));
 }
 
 TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed)
@@ -332,9 +337,9 @@ TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    const std::string note = "a.wav: no thread could be started for it\n";
-    EXPECT_EQ(ReadBytes(log), kStart + "\na.wav\n" + note + kFileError + "\na.wav\n" + note + kFileError + "\n"
-                                  + kCompleted + "\n" + OutputLine(".") + "\n");
+    const std::string failure = kFileError + "\na.wav: no thread could be started for the file\n";
+    EXPECT_EQ(ReadBytes(log), kStart + "\na.wav\n" + failure + "a.wav\n" + failure + kCompleted + "\n"
+                                  + OutputLine(".") + "\n");
 }
 
 TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile)

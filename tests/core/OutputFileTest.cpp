@@ -23,17 +23,22 @@
 
 namespace {
 
+using Kind = FileReason::Kind;
+
 Utf16String Text(const std::string& utf8) { return Utf16FromUtf8(utf8); }
 
 void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& folder) {
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str());
 }
 
-bool Write(const std::filesystem::path& target) {
+// Why the write failed; None when it succeeded.
+Kind Write(const std::filesystem::path& target) {
     ProcessingSettings settings;
     SetOutputFolder(settings, target.parent_path());
     FileReason reason;
-    return WriteWaveFile(settings, PathText(target).c_str(), WaveFile{}, reason);
+    const bool written = WriteWaveFile(settings, PathText(target).c_str(), WaveFile{}, reason);
+    EXPECT_EQ(written, reason.kind == Kind::None);
+    return reason.kind;
 }
 
 TEST(OutputFileTest, OneOutputPathUnderEverySpelling) {
@@ -82,7 +87,7 @@ TEST(OutputFileTest, NameAsLongAsTheFileSystemTakesIsWritten) {
     }
     name += ".wav";
     const std::filesystem::path target = folder.Path() / std::filesystem::u8path(name);
-    ASSERT_TRUE(Write(target));
+    ASSERT_EQ(Write(target), Kind::None);
     EXPECT_EQ(ReadBytes(target), Riff({}));
     EXPECT_EQ(folder.Names().size(), 1u);
 }
@@ -94,7 +99,7 @@ TEST(OutputFileTest, ReadOnlyTargetIsRefusedAndKeptAttributesStay) {
     const std::filesystem::path target = folder / "x.wav";
     WriteBytes(target, {5});
     ASSERT_TRUE(SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(Write(target));
+    EXPECT_EQ(Write(target), Kind::ReadOnlyTarget);
     SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadBytes(target), Bytes{5});
     EXPECT_EQ(folder.Names().size(), 1u);
@@ -102,7 +107,7 @@ TEST(OutputFileTest, ReadOnlyTargetIsRefusedAndKeptAttributesStay) {
     // The replaced file's attributes carry over to its replacement, where the system's
     // ReplaceFileW keeps them (Wine's does not).
     ASSERT_TRUE(SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(Write(target));
+    ASSERT_EQ(Write(target), Kind::None);
     EXPECT_EQ(ReadBytes(target), Riff({}));
     EXPECT_EQ(folder.Names().size(), 1u);
     const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -141,7 +146,7 @@ TEST(OutputFileTest, LinksPlantedInTheOutputFolderAreNeverWrittenThrough) {
         EXPECT_TRUE(nameTaken);
         // The name the writer once used for every target.
         std::filesystem::rename(planted, folder / ("x.wav" + std::string(kTemporarySuffix)));
-        EXPECT_TRUE(Write(folder / "x.wav"));
+        EXPECT_EQ(Write(folder / "x.wav"), Kind::None);
         EXPECT_EQ(ReadBytes(victim), (Bytes{9, 9}));
         EXPECT_FALSE(std::filesystem::exists(victim.string() + ".new"));
         std::filesystem::remove(folder / ("x.wav" + std::string(kTemporarySuffix)));
@@ -154,15 +159,19 @@ TEST(OutputFileTest, ReplacementKeepsTheModeAndReadOnlyTargetsAreRefused) {
     ScratchFolder folder;
     const struct {
         mode_t mode;
-        bool replaced;
-    } rows[] = {{0600, true}, {0640, true}, {0755, true}, {0444, false}, {0400, false}};
+        Kind refusal;
+    } rows[] = {{0600, Kind::None},
+                {0640, Kind::None},
+                {0755, Kind::None},
+                {0444, Kind::ReadOnlyTarget},
+                {0400, Kind::ReadOnlyTarget}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.mode);
         const std::filesystem::path target = folder / "x.wav";
         WriteBytes(target, {5});
         ASSERT_EQ(chmod(target.c_str(), row.mode), 0);
-        EXPECT_EQ(Write(target), row.replaced);
-        EXPECT_EQ(ReadBytes(target), row.replaced ? Riff({}) : Bytes{5});
+        EXPECT_EQ(Write(target), row.refusal);
+        EXPECT_EQ(ReadBytes(target), row.refusal == Kind::None ? Riff({}) : Bytes{5});
         EXPECT_EQ(ModeOf(target), row.mode);
         EXPECT_EQ(folder.Names().size(), 1u);
         std::filesystem::remove(target);
@@ -173,7 +182,7 @@ TEST(OutputFileTest, SymbolicLinkTargetIsReplacedByTheResult) {
     ScratchFolder folder;
     WriteBytes(folder / "elsewhere", {3});
     std::filesystem::create_symlink(folder / "elsewhere", folder / "x.wav");
-    ASSERT_TRUE(Write(folder / "x.wav"));
+    ASSERT_EQ(Write(folder / "x.wav"), Kind::None);
     EXPECT_FALSE(std::filesystem::is_symlink(folder / "x.wav"));
     EXPECT_EQ(ReadBytes(folder / "x.wav"), Riff({}));
     EXPECT_EQ(ReadBytes(folder / "elsewhere"), Bytes{3});
@@ -203,18 +212,20 @@ TEST(OutputFileTest, OwnerIsKeptAndOthersFilesAreRefusedToUnprivilegedRuns) {
     ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
     ASSERT_EQ(chmod(theirs.c_str(), 0600), 0);
     // Root's run replaces another user's file and leaves it theirs.
-    ASSERT_TRUE(Write(theirs));
+    ASSERT_EQ(Write(theirs), Kind::None);
     struct stat status {};
     ASSERT_EQ(stat(theirs.c_str(), &status), 0);
     EXPECT_EQ(status.st_uid, 65534u);
     EXPECT_EQ(status.st_gid, 65534u);
     EXPECT_EQ(status.st_mode & 07777, 0600u);
 
-    // An unprivileged run may not replace a file it could not open for writing.
+    // An unprivileged run may not replace a file it could not open for writing, and says so.
     const std::filesystem::path roots = folder / "roots.wav";
     WriteBytes(roots, {2});
     ASSERT_EQ(chmod(roots.c_str(), 0644), 0);
-    EXPECT_FALSE(AsNobody([](const std::filesystem::path& f) { return Write(f / "roots.wav"); }, folder.Path()));
+    EXPECT_TRUE(AsNobody(
+        [](const std::filesystem::path& f) { return Write(f / "roots.wav") == Kind::ReadOnlyTarget; },
+        folder.Path()));
     EXPECT_EQ(ReadBytes(roots), Bytes{2});
 }
 
@@ -227,14 +238,15 @@ TEST(OutputFileTest, OnlyRegularFilesAreRead) {
         SCOPED_TRACE(input.string());
         auto read = std::async(std::launch::async, [&input] {
             WaveFile wave;
-            return wave.Read(PathText(input).c_str());
+            wave.Read(PathText(input).c_str());
+            return wave.refusal.kind;
         });
         if (read.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
             // Free the reader waiting for a writer, so that the test can end.
             close(open((folder / "fifo.wav").c_str(), O_WRONLY));
             ADD_FAILURE() << "the read waited";
         }
-        EXPECT_FALSE(read.get());
+        EXPECT_EQ(read.get(), Kind::NotRegularFile);
     }
 }
 

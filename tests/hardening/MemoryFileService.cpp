@@ -110,8 +110,9 @@ bool FileHandle::Close() {
 
 namespace fileservice {
 
-FileHandle OpenForReading(const Utf16Char* path) {
+FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
     memoryfs::Announce(Step::Open);
+    notRegular = false;
     if (!memoryfs::Exists(path)) {
         return FileHandle();
     }
