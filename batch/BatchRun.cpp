@@ -10,6 +10,7 @@
 #include "controls/TextVolumeInfo.h"
 #include "controls/TextboxInfo.h"
 #include "core/ProcessingSettings.h"
+#include "core/WrittenOutputs.h"
 
 #include <process.h>
 
@@ -158,25 +159,35 @@ bool ProcessOnWorker(const wchar_t* path) {
     return true;
 }
 
-// Why the file failed or was written unchanged. A worker that could not be started lacked the
-// system's resources.
-FileReason ReasonFor(const ProcessingSettings& settings, bool folderFits, bool processed) {
+// Refuses a file that no worker should start for: the folder does not fit, or the output path was
+// written earlier in the run, whose result this one would replace.
+bool RefusedUpFront(ProcessingSettings& settings, const WrittenOutputs& written, const wchar_t* path,
+                    bool folderFits) {
     if (!folderFits) {
-        return FileReason(FileReason::Kind::PathTooLong);
+        RefuseFile(settings, FileReason::Kind::PathTooLong);
+        return true;
     }
-    return processed ? settings.reason : FileReason(FileReason::Kind::OutOfMemory);
+    if (written.AlreadyWritten(settings, path)) {
+        RefuseFile(settings, FileReason::Kind::SameOutputTwice);
+        return true;
+    }
+    return false;
 }
 
-// The file's own failure is read only after its worker has ended; its reason follows the error line.
-void ProcessListedFile(ProcessingSettings& settings, const wchar_t* path, bool folderFits) {
+// The file's own outcome is read only after its worker has ended; its reason follows the error line.
+void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const wchar_t* path,
+                       bool folderFits) {
     AppendLog(FileNameOf(path));
-    const bool processed = folderFits && ProcessOnWorker(path);
-    if (!processed || settings.errorOccurred) {
-        AppendLog(kErrorLine);
+    if (!RefusedUpFront(settings, written, path, folderFits) && !ProcessOnWorker(path)) {
+        RefuseFile(settings, FileReason::Kind::NoThread);
     }
-    const FileReason reason = ReasonFor(settings, folderFits, processed);
-    if (reason.kind != FileReason::Kind::None) {
-        AppendLog(JapaneseText(reason).c_str());
+    if (settings.errorOccurred) {
+        AppendLog(kErrorLine);
+    } else {
+        written.Remember(settings, path);
+    }
+    if (settings.reason.kind != FileReason::Kind::None) {
+        AppendLog(JapaneseText(settings.reason).c_str());
     }
 }
 
@@ -192,10 +203,11 @@ void ProcessListedFiles(ProcessingSettings& settings, bool folderFits) {
     }
     // Files added during the run wait for the next one.
     const int32_t count = list->GetCount();
+    WrittenOutputs written;
     for (int32_t i = 0; i < count; ++i) {
         // A value changed during the previous file applies from this one on, never half-way through one.
         CaptureSettings();
-        ProcessListedFile(settings, list->GetItem(i), folderFits);
+        ProcessListedFile(settings, written, list->GetItem(i), folderFits);
         if (RunCancelled(settings, *list)) {
             break;
         }

@@ -4,9 +4,13 @@
 #include "cli/ExitStatus.h"
 #include "cli/Platform.h"
 #include "core/ProcessingSettings.h"
+#include "core/WaveWriter.h"
+#include "core/WrittenOutputs.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <future>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -16,6 +20,9 @@ constexpr char kFileErrorText[] = "処理中にエラーが発生しました";
 constexpr char kCompletedText[] = "処理が完了しました";
 constexpr char kInterruptedText[] = "処理が中断されました";
 constexpr char kOutputFolderText[] = "出力先: ";
+// Notes on standard error, after the file's name.
+constexpr char kWrittenText[] = "written before the run stopped";
+constexpr char kNotWrittenText[] = "not written, the run was stopped";
 
 // How soon Ctrl+C reaches a job in progress.
 constexpr std::chrono::milliseconds kInterruptPoll{20};
@@ -45,7 +52,7 @@ void CaptureSettings(const RunSettings& from, ProcessingSettings& to)
 
 void ForwardInterrupt(ProcessingSettings& settings)
 {
-    if (InterruptRequested()) {
+    if (InterruptRequested() || TerminationSignal() != 0) {
         settings.cancelRequested = true;
     }
 }
@@ -60,18 +67,89 @@ void RunJob(ProcessingSettings& settings, const Utf16String& path) noexcept
     }
 }
 
-void ProcessOnWorker(ProcessingSettings& settings, const Utf16String& path)
+void ReportEnd(const ProcessingSettings& settings, bool interrupted, RunReport& report)
+{
+    report.Line(interrupted ? kInterruptedText : kCompletedText);
+    Utf16Char folder[kTextCapacity] = {};
+    // A current directory too long for the buffer leaves the folder blank, as in the window.
+    GetOutputFolder(settings, folder);
+    report.Line(kOutputFolderText + PrintableText(Utf8FromUtf16(folder)));
+}
+
+// SIGTERM or SIGHUP: the file in progress is dropped, not waited for, and the worker is ended
+// with the process. The writer can no longer put its file in place once it has been abandoned.
+[[noreturn]] void EndOnSignal(const ProcessingSettings& settings, const std::string& name, RunReport& report)
+{
+    if (AbandonWriteInProgress()) {
+        report.FileRemark(name, kNotWrittenText);
+    }
+    ReportEnd(settings, true, report);
+    std::_Exit(128 + TerminationSignal());
+}
+
+// False when no worker thread could be started for the file.
+bool ProcessOnWorker(ProcessingSettings& settings, const Utf16String& path, const std::string& name,
+                     RunReport& report)
 {
     std::promise<void> finished;
     std::future<void> done = finished.get_future();
-    std::thread worker([&settings, &path, &finished]() noexcept {
-        RunJob(settings, path);
-        finished.set_value();
-    });
+    std::thread worker;
+    try {
+        worker = std::thread([&settings, &path, &finished]() noexcept {
+            RunJob(settings, path);
+            finished.set_value();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
     while (done.wait_for(kInterruptPoll) == std::future_status::timeout) {
+        if (TerminationSignal() != 0) {
+            EndOnSignal(settings, name, report);
+        }
         ForwardInterrupt(settings);
     }
     worker.join();
+    return true;
+}
+
+// After a stop during the job, whether the file made it is not clear from the log alone.
+void ReportStoppedFile(const ProcessingSettings& settings, const std::string& name, RunReport& report)
+{
+    if (settings.cancelRequested && !settings.errorOccurred) {
+        report.FileRemark(name, settings.outputWritten ? kWrittenText : kNotWrittenText);
+    }
+}
+
+// Processes the file, unless its output path was written earlier in the run, whose result this
+// one would replace. The outcome is left in the settings, a refusal's as the job's own.
+void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16String& path,
+                       const std::string& name, RunReport& report)
+{
+    if (written.AlreadyWritten(settings, path.c_str())) {
+        RefuseFile(settings, FileReason::Kind::SameOutputTwice);
+        return;
+    }
+    if (!ProcessOnWorker(settings, path, name, report)) {
+        RefuseFile(settings, FileReason::Kind::NoThread);
+        return;
+    }
+    // Ctrl+C during the last moments of a job still ends the run here.
+    ForwardInterrupt(settings);
+    ReportStoppedFile(settings, name, report);
+    if (!settings.errorOccurred) {
+        written.Remember(settings, path.c_str());
+    }
+}
+
+int ExitStatusOf(bool interrupted, bool anyFileFailed)
+{
+    if (TerminationSignal() != 0) {
+        return 128 + TerminationSignal();
+    }
+    if (interrupted) {
+        return kExitInterrupted;
+    }
+    return anyFileFailed ? kExitFileFailed : kExitAllProcessed;
 }
 
 }  // namespace
@@ -82,14 +160,13 @@ int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& fil
     CaptureSettings(runSettings, settings);
     report.Line(kStartText);
 
+    WrittenOutputs written;
     bool anyFileFailed = false;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string name = FileName(files[i]);
+        const std::string name = PrintableText(FileName(files[i]));
         report.Line(name);
         report.Progress(i + 1, files.size(), name);
-        ProcessOnWorker(settings, files[i]);
-        // Ctrl+C during the last moments of a job still ends the run here.
-        ForwardInterrupt(settings);
+        ProcessListedFile(settings, written, files[i], name, report);
         if (settings.errorOccurred) {
             report.Line(kFileErrorText);
             anyFileFailed = true;
@@ -103,15 +180,7 @@ int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& fil
     }
 
     const bool interrupted = settings.cancelRequested;
-    report.Line(interrupted ? kInterruptedText : kCompletedText);
-    Utf16Char folder[kTextCapacity] = {};
-    // A current directory too long for the buffer leaves the folder blank, as in the window.
-    GetOutputFolder(settings, folder);
-    report.Line(kOutputFolderText + Utf8FromUtf16(folder));
+    ReportEnd(settings, interrupted, report);
     settings.cancelRequested = false;
-
-    if (interrupted) {
-        return kExitInterrupted;
-    }
-    return anyFileFailed ? kExitFileFailed : kExitAllProcessed;
+    return ExitStatusOf(interrupted, anyFileFailed);
 }

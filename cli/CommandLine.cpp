@@ -26,9 +26,11 @@ const char kUsageText[] =
     "      --version            show the version\n"
     "\n"
     "Values outside a range are clamped to it; all are rounded to two decimals. Of --volume and\n"
-    "--volume-db the last one given counts. Ctrl+C ends the run after the file in progress.\n"
+    "--volume-db the last one given counts. Ctrl+C ends the run after the file in progress;\n"
+    "SIGTERM and SIGHUP end it at once, without writing the file in progress.\n"
     "\n"
-    "Exit status: 0 every file processed, 1 a file failed, 2 a wrong argument, 130 interrupted.\n";
+    "Exit status: 0 every file processed, 1 a file failed, 2 a wrong argument, 130 interrupted,\n"
+    "128 + the signal when ended by SIGTERM or SIGHUP.\n";
 
 namespace {
 

@@ -1,5 +1,5 @@
 // What palvotrix-cli needs of the operating system beyond the core: the console's encoding, whether
-// standard error can show a progress line, and Ctrl+C. One implementation per platform.
+// standard error can show a progress line, Ctrl+C and the signals that end a run. One implementation per platform.
 #pragma once
 
 // For as long as it lives, a console shows UTF-8 output (Windows) and standard error is known to
@@ -21,6 +21,10 @@ private:
 #endif
 };
 
-// From now on Ctrl+C only raises a flag, which the run polls; nothing else reacts to it.
+// From now on Ctrl+C only raises a flag, which the run polls; nothing else reacts to it. Where the
+// system has them, SIGTERM and SIGHUP raise a flag of their own, and SIGPIPE is ignored, so that
+// a closed standard output ends the log but not the run.
 void CatchInterrupts();
 bool InterruptRequested();
+// The signal that asked the program to end without finishing the file in progress, or 0.
+int TerminationSignal();

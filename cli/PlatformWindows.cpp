@@ -64,3 +64,10 @@ bool InterruptRequested()
 {
     return interruptRequested.load(std::memory_order_relaxed);
 }
+
+// Closing the console gives the process a few seconds and then ends it; there is no signal that
+// asks for an end without the file in progress.
+int TerminationSignal()
+{
+    return 0;
+}

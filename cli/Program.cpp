@@ -23,7 +23,7 @@ int RunProgram(const std::vector<Utf16String>& arguments)
         return kExitAllProcessed;
     case CommandLine::Action::Reject:
         std::fprintf(stderr, "palvotrix-cli: %s\nTry 'palvotrix-cli --help' for more information.\n",
-                     command.error.c_str());
+                     PrintableText(command.error).c_str());
         return kExitBadArguments;
     case CommandLine::Action::Run:
         break;

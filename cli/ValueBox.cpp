@@ -3,9 +3,12 @@
 
 #include "core/VolumeUnits.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <charconv>
-#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <system_error>
 
 std::optional<float> ParseNumber(std::string_view text)
@@ -18,8 +21,14 @@ std::optional<float> ParseNumber(std::string_view text)
     float value = 0.0f;
     const char* end = text.data() + text.size();
     const auto [rest, error] = std::from_chars(text.data(), end, value, std::chars_format::general);
-    if (!decimal || error != std::errc() || rest != end || !std::isfinite(value)) {
+    if (!decimal || rest != end || (error != std::errc() && error != std::errc::result_out_of_range)) {
         return std::nullopt;
+    }
+    if (error == std::errc::result_out_of_range) {
+        // A number too large or too small for a float is still a number, and clamps like any other;
+        // strtod tells which way it went (an infinity, or next to zero).
+        const double wide = std::strtod(std::string(text).c_str(), nullptr);
+        value = static_cast<float>(std::clamp(wide, -double{FLT_MAX}, double{FLT_MAX}));
     }
     return value;
 }

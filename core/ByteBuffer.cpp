@@ -1,7 +1,9 @@
-// Aligned allocation for chunk data; large buffers ask Linux for huge pages, which the sample
-// pass, a linear sweep over the whole chunk, profits from.
+// Allocation for chunk data. Buffers large enough for the vectorised sample pass start on a cache
+// line; very large ones ask Linux for huge pages, which that pass, a linear sweep over the whole
+// chunk, profits from. Small ones take the allocator's default alignment and its least overhead.
 #include "core/ByteBuffer.h"
 
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -11,8 +13,8 @@
 
 namespace {
 
-// Whole cache lines, so the vectorised sample pass starts on an aligned boundary.
-constexpr std::size_t kSmallAlignment = 64;
+constexpr std::size_t kCacheLine = 64;
+constexpr std::size_t kCacheLineFrom = 4096;
 #ifdef __linux__
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 #endif
@@ -21,42 +23,69 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // sizes in the chunk sizes of a file, so they are refused here.
 constexpr std::size_t kLargestCapacity = SIZE_MAX - (std::size_t{2} << 20);
 
+// The alignment of a heap buffer of `capacity` bytes as Allocate rounded it; the same answer at
+// allocation and at release.
+std::size_t AlignmentFor(std::size_t capacity) {
+#ifdef __linux__
+    if (capacity >= kHugePage) {
+        return kHugePage;
+    }
+#endif
+    return capacity >= kCacheLineFrom ? kCacheLine : 0;
+}
+
+// Huge-page buffers take whole pages; `capacity` is at most kLargestCapacity, so this cannot wrap.
+std::size_t Rounded(std::size_t capacity) {
+#ifdef __linux__
+    if (capacity >= kHugePage) {
+        return (capacity + kHugePage - 1) / kHugePage * kHugePage;
+    }
+#endif
+    return capacity;
+}
+
 }  // namespace
 
 ByteBuffer::~ByteBuffer() { Release(); }
 
-ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      capacity_(std::exchange(other.capacity_, 0)),
-      alignment_(std::exchange(other.alignment_, 0)) {}
+ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept { TakeFrom(other); }
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
     if (this != &other) {
         Release();
-        data_ = std::exchange(other.data_, nullptr);
-        capacity_ = std::exchange(other.capacity_, 0);
-        alignment_ = std::exchange(other.alignment_, 0);
+        TakeFrom(other);
     }
     return *this;
 }
 
+std::uint8_t* ByteBuffer::Data() {
+    if (capacity_ == 0) {
+        return nullptr;
+    }
+    return IsInline() ? inline_ : heap_;
+}
+
+const std::uint8_t* ByteBuffer::Data() const {
+    if (capacity_ == 0) {
+        return nullptr;
+    }
+    return IsInline() ? inline_ : heap_;
+}
+
 bool ByteBuffer::Allocate(std::size_t capacity) {
     Release();
-    if (capacity == 0) {
+    if (capacity <= kInlineBytes) {
+        capacity_ = capacity;
         return true;
     }
     if (capacity > kLargestCapacity) {
         return false;
     }
-    std::size_t alignment = kSmallAlignment;
-    std::size_t rounded = capacity;
-#ifdef __linux__
-    if (capacity >= kHugePage) {
-        alignment = kHugePage;
-        rounded = (capacity + kHugePage - 1) / kHugePage * kHugePage;
-    }
-#endif
-    void* memory = ::operator new[](rounded, std::align_val_t{alignment}, std::nothrow);
+    const std::size_t rounded = Rounded(capacity);
+    const std::size_t alignment = AlignmentFor(rounded);
+    void* memory = alignment == 0
+                       ? ::operator new[](rounded, std::nothrow)
+                       : ::operator new[](rounded, std::align_val_t{alignment}, std::nothrow);
     if (memory == nullptr) {
         return false;
     }
@@ -66,17 +95,29 @@ bool ByteBuffer::Allocate(std::size_t capacity) {
         madvise(memory, rounded, MADV_HUGEPAGE);
     }
 #endif
-    data_ = static_cast<std::uint8_t*>(memory);
+    heap_ = static_cast<std::uint8_t*>(memory);
     capacity_ = rounded;
-    alignment_ = alignment;
     return true;
 }
 
-void ByteBuffer::Release() {
-    if (data_ != nullptr) {
-        ::operator delete[](data_, std::align_val_t{alignment_});
+void ByteBuffer::TakeFrom(ByteBuffer& other) {
+    capacity_ = std::exchange(other.capacity_, 0);
+    if (IsInline()) {
+        std::memcpy(inline_, other.inline_, kInlineBytes);
+    } else {
+        heap_ = std::exchange(other.heap_, nullptr);
     }
-    data_ = nullptr;
+}
+
+void ByteBuffer::Release() {
+    if (!IsInline()) {
+        const std::size_t alignment = AlignmentFor(capacity_);
+        if (alignment == 0) {
+            ::operator delete[](heap_);
+        } else {
+            ::operator delete[](heap_, std::align_val_t{alignment});
+        }
+    }
+    heap_ = nullptr;
     capacity_ = 0;
-    alignment_ = 0;
 }

@@ -1,5 +1,6 @@
-// An owned, aligned byte array for chunk data: move-only, freed with its owner, and reporting an
-// allocation failure as a result instead of an exception.
+// An owned byte array for chunk data: move-only, freed with its owner, and reporting an
+// allocation failure as a result instead of an exception. A few bytes live in the object itself,
+// so that a file of many tiny chunks costs no allocation per chunk for their data.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,9 @@
 
 class ByteBuffer {
 public:
+    // Contents of up to this many bytes are held without an allocation.
+    static constexpr std::size_t kInlineBytes = sizeof(std::uint8_t*);
+
     ByteBuffer() = default;
     ~ByteBuffer();
     ByteBuffer(ByteBuffer&& other) noexcept;
@@ -18,14 +22,18 @@ public:
     // the result is false and the buffer is left empty.
     bool Allocate(std::size_t capacity);
 
-    std::uint8_t* Data() { return data_; }
-    const std::uint8_t* Data() const { return data_; }
+    std::uint8_t* Data();
+    const std::uint8_t* Data() const;
     std::size_t Capacity() const { return capacity_; }
 
 private:
+    bool IsInline() const { return capacity_ <= kInlineBytes; }
     void Release();
+    void TakeFrom(ByteBuffer& other);
 
-    std::uint8_t* data_ = nullptr;
+    union {
+        std::uint8_t* heap_ = nullptr;
+        std::uint8_t inline_[kInlineBytes];
+    };
     std::size_t capacity_ = 0;
-    std::size_t alignment_ = 0;
 };

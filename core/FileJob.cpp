@@ -71,7 +71,8 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
         MoveChunkPositions(wave.chunks, FrameMove{shift, trim.newFrames});
     }
     FileReason failure;
-    if (!WriteWaveFile(settings, inputPath, wave, failure)) {
+    settings.outputWritten = WriteWaveFile(settings, inputPath, wave, failure);
+    if (!settings.outputWritten) {
         return failure;
     }
     return UnchangedNote(wave);
@@ -82,6 +83,7 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath) {
     settings.errorOccurred = false;
     settings.reason = FileReason();
+    settings.outputWritten = false;
     try {
         settings.reason = RunJob(settings, inputPath);
     } catch (const std::exception&) {
@@ -89,4 +91,10 @@ void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath) {
         settings.reason = FileReason(Kind::OutOfMemory);
     }
     settings.errorOccurred = settings.reason.IsFailure();
+}
+
+void RefuseFile(ProcessingSettings& settings, FileReason::Kind why) {
+    settings.reason = FileReason(why);
+    settings.errorOccurred = true;
+    settings.outputWritten = false;
 }

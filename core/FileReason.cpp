@@ -59,6 +59,8 @@ std::string Japanese(const FileReason& reason) {
     switch (reason.kind) {
         case Kind::None:
             return "";
+        case Kind::NotRegularFile:
+            return "通常のファイルではありません（フォルダー、パイプ、デバイスなど）";
         case Kind::NotRiffWave:
             return "RIFF/WAVE形式のファイルではありません";
         case Kind::BigEndian:
@@ -79,6 +81,12 @@ std::string Japanese(const FileReason& reason) {
             return "処理結果が大きすぎます";
         case Kind::PathTooLong:
             return "出力先のパスが長すぎます";
+        case Kind::NoThread:
+            return "処理用のスレッドを開始できませんでした";
+        case Kind::ReadOnlyTarget:
+            return "出力先にある同じ名前のファイルが読み取り専用です";
+        case Kind::NoTemporaryFile:
+            return "出力先フォルダーに一時ファイルを作成できませんでした";
         case Kind::CannotWrite:
             return "出力ファイルを書き込めませんでした";
         case Kind::NoRoom:
@@ -108,6 +116,8 @@ std::string EnglishText(const FileReason& reason) {
     switch (reason.kind) {
         case Kind::None:
             return "";
+        case Kind::NotRegularFile:
+            return "not a regular file (a folder, a pipe or a device)";
         case Kind::NotRiffWave:
             return "not a RIFF/WAVE file";
         case Kind::BigEndian:
@@ -128,12 +138,18 @@ std::string EnglishText(const FileReason& reason) {
             return "the result would be too large";
         case Kind::PathTooLong:
             return "the output path is too long";
+        case Kind::NoThread:
+            return "no thread could be started for the file";
+        case Kind::ReadOnlyTarget:
+            return "the file already at the output path is read-only";
+        case Kind::NoTemporaryFile:
+            return "could not create a temporary file in the output folder";
         case Kind::CannotWrite:
             return "could not write the output file";
         case Kind::NoRoom:
             return "no room left on the disk";
         case Kind::SameOutputTwice:
-            return "another file of this run has the same output name";
+            return "the same output name twice in this run";
         case Kind::UnchangedCoding:
             return "written unchanged: " + WidthAndCoding(reason, false) + " is not processed";
         case Kind::UnchangedNoFormat:

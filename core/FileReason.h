@@ -12,6 +12,7 @@ struct FileReason {
     enum class Kind {
         None,
         // Refusals: the file gets no output.
+        NotRegularFile,       // a folder, a pipe or a device
         NotRiffWave,
         BigEndian,
         Damaged,              // at byte `offset`
@@ -22,6 +23,9 @@ struct FileReason {
         OutOfMemory,
         TooLarge,
         PathTooLong,
+        NoThread,
+        ReadOnlyTarget,
+        NoTemporaryFile,
         CannotWrite,
         NoRoom,
         SameOutputTwice,

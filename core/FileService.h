@@ -39,8 +39,10 @@ private:
 
 namespace fileservice {
 
-// Opens an existing file for reading; others may read it meanwhile, nobody may write it.
-FileHandle OpenForReading(const Utf16Char* path);
+// Opens an existing regular file for reading; others may read it meanwhile, nobody may write it.
+// Anything else (a folder, a FIFO, a device) is refused at once, without waiting for a writer:
+// then `notRegular` is true.
+FileHandle OpenForReading(const Utf16Char* path, bool& notRegular);
 
 // The size in bytes of an open regular file.
 bool SizeOf(const FileHandle& file, std::uint64_t& size);
@@ -48,15 +50,31 @@ bool SizeOf(const FileHandle& file, std::uint64_t& size);
 // Reads exactly `count` bytes; false on an error or when the file ends first.
 bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count);
 
-// Creates a file for writing, emptying any file of that name; shared with nobody.
-FileHandle CreateForWriting(const Utf16Char* path);
+// What stands at an output path before its new contents are written.
+enum class TargetState {
+    Absent,        // nothing, or something that is not a regular file (e.g. a link), whose
+                   // permissions the new file does not take over
+    File,          // a regular file that may be replaced
+    ReadOnlyFile,  // a regular file that is read-only, or that this process may not write
+};
+TargetState StateOfTarget(const Utf16Char* target);
+
+// Creates a new file for writing, shared with nobody. Never opens anything that exists, a link
+// included: then `nameTaken` is true. A file that will replace an existing one is readable by
+// this process's user alone until TakeOverIdentity gives it the replaced file's permissions.
+FileHandle CreateNew(const Utf16Char* path, bool replacesFile, bool& nameTaken);
+
+// Gives the open file the permissions of the regular file at `target` and, where this process may
+// set them, its owner and group. Nothing to do where MoveIntoPlace carries them over itself.
+bool TakeOverIdentity(const FileHandle& file, const Utf16Char* target);
 
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count);
 
 // Waits until everything written has reached the storage device.
 bool FlushToDisk(const FileHandle& file);
 
-// Puts the closed file `source` in the place of `target` in one step, replacing any file there.
+// Puts the closed file `source` in the place of `target` in one step, replacing any file there; a
+// link at `target` is replaced itself, not the file it points to.
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target);
 
 bool RemoveFileAt(const Utf16Char* path);

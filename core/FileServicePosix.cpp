@@ -45,8 +45,32 @@ bool FileHandle::Close() {
 
 namespace fileservice {
 
-FileHandle OpenForReading(const Utf16Char* path) {
-    return Wrap(open(Utf8FromUtf16(path).c_str(), O_RDONLY | O_CLOEXEC));
+FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
+    const std::string name = Utf8FromUtf16(path);
+    struct stat status {};
+    notRegular = false;
+    if (stat(name.c_str(), &status) != 0) {
+        return FileHandle();
+    }
+    notRegular = !S_ISREG(status.st_mode);
+    if (notRegular) {
+        return FileHandle();
+    }
+    // The name may have been swapped for a FIFO since: without O_NONBLOCK its open would wait
+    // for a writer that never comes.
+    FileHandle file = Wrap(open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file.IsOpen() || fstat(AsDescriptor(file.Native()), &status) != 0) {
+        return FileHandle();
+    }
+    notRegular = !S_ISREG(status.st_mode);
+    if (notRegular) {
+        return FileHandle();
+    }
+    const int flags = fcntl(AsDescriptor(file.Native()), F_GETFL);
+    if (flags < 0 || fcntl(AsDescriptor(file.Native()), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return FileHandle();
+    }
+    return file;
 }
 
 bool SizeOf(const FileHandle& file, std::uint64_t& size) {
@@ -74,8 +98,39 @@ bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
     return true;
 }
 
-FileHandle CreateForWriting(const Utf16Char* path) {
-    return Wrap(open(Utf8FromUtf16(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+TargetState StateOfTarget(const Utf16Char* target) {
+    const std::string name = Utf8FromUtf16(target);
+    struct stat status {};
+    if (lstat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return TargetState::Absent;
+    }
+    // Write permission is checked as a plain open for writing would; a file without any write
+    // bit counts as read-only also for root, who could write it anyway.
+    const bool readOnly = (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+                          faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) != 0;
+    return readOnly ? TargetState::ReadOnlyFile : TargetState::File;
+}
+
+FileHandle CreateNew(const Utf16Char* path, bool replacesFile, bool& nameTaken) {
+    const mode_t mode = replacesFile ? 0600 : 0666;
+    const int descriptor = open(Utf8FromUtf16(path).c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    nameTaken = descriptor < 0 && errno == EEXIST;
+    return Wrap(descriptor);
+}
+
+bool TakeOverIdentity(const FileHandle& file, const Utf16Char* target) {
+    struct stat status {};
+    if (lstat(Utf8FromUtf16(target).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return true;
+    }
+    const int descriptor = AsDescriptor(file.Native());
+    // Only a privileged process may give a file away; the group alone may still be allowed.
+    if (fchown(descriptor, status.st_uid, status.st_gid) != 0) {
+        static_cast<void>(fchown(descriptor, static_cast<uid_t>(-1), status.st_gid));
+    }
+    // After the change of owner, which clears the set-user-ID and set-group-ID bits.
+    return fchmod(descriptor, status.st_mode & 07777) == 0;
 }
 
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {

@@ -15,6 +15,35 @@ FileHandle Wrap(HANDLE handle) { return FileHandle(reinterpret_cast<std::intptr_
 // ReadFile and WriteFile take a 32-bit count; larger transfers go in pieces of this size.
 constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
 
+// The failures of ReplaceFileW after which the target is gone or was never touched, so that a
+// plain move cannot lose anything: a locked or protected target is not among them.
+bool MoveMayFollowFailedReplace(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_INVALID_FUNCTION:
+        case ERROR_INVALID_PARAMETER:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Replacing a file deletes it, which another program that holds it open without delete sharing
+// prevents. Asked first, because some implementations of ReplaceFileW leave a stray backup file
+// behind when they fail on that.
+bool MayBeDeleted(const wchar_t* path) {
+    const HANDLE handle =
+        CreateFileW(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    CloseHandle(handle);
+    return true;
+}
+
 }  // namespace
 
 bool FileHandle::Close() {
@@ -26,9 +55,22 @@ bool FileHandle::Close() {
 
 namespace fileservice {
 
-FileHandle OpenForReading(const Utf16Char* path) {
-    return Wrap(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
+    FileHandle file = Wrap(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        // A folder does not open as a file at all.
+        const DWORD attributes = GetFileAttributesW(path);
+        notRegular = attributes != INVALID_FILE_ATTRIBUTES &&
+                     (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return file;
+    }
+    // A pipe or a device opens like a file, but reads from it may wait for ever.
+    notRegular = GetFileType(AsHandle(file.Native())) != FILE_TYPE_DISK;
+    if (notRegular) {
+        return FileHandle();
+    }
+    return file;
 }
 
 bool SizeOf(const FileHandle& file, std::uint64_t& size) {
@@ -54,10 +96,25 @@ bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
     return true;
 }
 
-FileHandle CreateForWriting(const Utf16Char* path) {
-    return Wrap(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr));
+TargetState StateOfTarget(const Utf16Char* target) {
+    const DWORD attributes = GetFileAttributesW(target);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        return TargetState::Absent;
+    }
+    return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? TargetState::ReadOnlyFile
+                                                       : TargetState::File;
 }
+
+FileHandle CreateNew(const Utf16Char* path, bool, bool& nameTaken) {
+    const HANDLE handle = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    nameTaken = handle == INVALID_HANDLE_VALUE && (GetLastError() == ERROR_FILE_EXISTS ||
+                                                    GetLastError() == ERROR_ALREADY_EXISTS);
+    return Wrap(handle);
+}
+
+bool TakeOverIdentity(const FileHandle&, const Utf16Char*) { return true; }
 
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
     const auto* next = static_cast<const unsigned char*>(data);
@@ -79,6 +136,20 @@ bool FlushToDisk(const FileHandle& file) {
 }
 
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
+    // ReplaceFileW keeps the replaced file's attributes, security and streams; a plain move takes
+    // over where there is no file to keep them from or the file system cannot replace.
+    if (StateOfTarget(target) != TargetState::Absent) {
+        if (!MayBeDeleted(target)) {
+            return false;
+        }
+        if (ReplaceFileW(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                         nullptr) != FALSE) {
+            return true;
+        }
+        if (!MoveMayFollowFailedReplace(GetLastError())) {
+            return false;
+        }
+    }
     return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 

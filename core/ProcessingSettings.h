@@ -15,6 +15,8 @@ struct ProcessingSettings {
     // whether the file failed, and why; or, for a file written unchanged, the note that says so.
     bool errorOccurred = false;
     FileReason reason;
+    // True once the file in progress has been written; read like errorOccurred.
+    bool outputWritten = false;
     // Rewritten by the value boxes and check boxes during a run, read by the worker: each one whole.
     std::atomic<float> gain{1.0f};
     std::atomic<float> headThresholdDb{1.0f};
@@ -37,3 +39,7 @@ bool GetOutputFolder(const ProcessingSettings& settings, Utf16Char* out);
 // The per-file job: read, process, write. Its outcome is left in settings.errorOccurred and
 // settings.reason.
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath);
+
+// A file refused before its job could run, e.g. for an output path written earlier in the run:
+// the outcome is left where ProcessFile leaves its own, so that it is reported the same way.
+void RefuseFile(ProcessingSettings& settings, FileReason::Kind why);

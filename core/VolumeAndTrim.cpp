@@ -302,11 +302,16 @@ FrameRange KeptFrames(const SampleSpan& span, float headLinear, float tailLinear
 }
 
 // Whole frames of silence for a margin. Negative and NaN margins add none; false when the
-// margin alone could not fit in a chunk.
-bool MarginFrames(std::uint32_t byteRate, std::size_t frameBytes, float marginSec,
+// margin alone could not fit in a chunk. The byte rate is only a declared average: where it
+// disagrees with the sample rate, the sample rate says how many frames a second holds.
+bool MarginFrames(const WaveFormat& format, std::size_t frameBytes, float marginSec,
                   std::uint64_t& frames) {
-    const double exact = static_cast<double>(static_cast<float>(byteRate)) * marginSec /
-                         static_cast<double>(static_cast<float>(frameBytes));
+    const bool ratesAgree =
+        std::uint64_t{format.sampleRate} * format.blockAlign == format.byteRate;
+    const double exact =
+        ratesAgree ? static_cast<double>(static_cast<float>(format.byteRate)) * marginSec /
+                         static_cast<double>(static_cast<float>(frameBytes))
+                   : static_cast<double>(format.sampleRate) * marginSec;
     frames = 0;
     if (!(exact > 0.0)) {
         return true;
@@ -374,8 +379,8 @@ TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimReques
     const std::size_t frameBytes = Coding::kBytes * channels;
     std::uint64_t headFrames = 0;
     std::uint64_t tailFrames = 0;
-    if (!MarginFrames(format.byteRate, frameBytes, request.headMarginSec, headFrames) ||
-        !MarginFrames(format.byteRate, frameBytes, request.tailMarginSec, tailFrames)) {
+    if (!MarginFrames(format, frameBytes, request.headMarginSec, headFrames) ||
+        !MarginFrames(format, frameBytes, request.tailMarginSec, tailFrames)) {
         return TrimOutcome::Failed;
     }
     const bool rebuilt = Rebuild(chunk, kept.first * frameBytes,

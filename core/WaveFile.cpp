@@ -193,7 +193,11 @@ FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
 }
 
 FileReason ReadWave(const Utf16Char* path, WaveFile& wave) {
-    const FileHandle file = fileservice::OpenForReading(path);
+    bool notRegular = false;
+    const FileHandle file = fileservice::OpenForReading(path, notRegular);
+    if (notRegular) {
+        return FileReason(Kind::NotRegularFile);
+    }
     std::uint64_t fileSize = 0;
     if (!file.IsOpen() || !fileservice::SizeOf(file, fileSize)) {
         return FileReason(Kind::CannotRead);

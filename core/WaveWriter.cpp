@@ -1,11 +1,14 @@
-// The WAV writer: output naming, the RIFF size, and writing through a temporary file that
-// replaces the target only when complete.
+// The WAV writer: output naming, the RIFF size, and writing through a temporary file of its own
+// that replaces the target only when complete.
 #include "core/WaveWriter.h"
 
 #include "core/FileService.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <limits>
+#include <mutex>
+#include <random>
 
 namespace {
 
@@ -79,24 +82,102 @@ bool WriteContents(const FileHandle& file, const WaveFile& wave, std::uint32_t r
             return false;
         }
     }
-    return fileservice::FlushToDisk(file);
+    return true;
 }
 
-// Why the file operation that just failed failed.
-FileReason WriteFailure() {
-    return FileReason(fileservice::FailedForLackOfRoom() ? FileReason::Kind::NoRoom
-                                                         : FileReason::Kind::CannotWrite);
+// Why the file operation that just failed failed: for lack of room, or as `otherwise` says.
+FileReason WriteFailure(FileReason::Kind otherwise = FileReason::Kind::CannotWrite) {
+    return FileReason(fileservice::FailedForLackOfRoom() ? FileReason::Kind::NoRoom : otherwise);
 }
 
-// Writes the whole file at `temporaryPath`, removing it again on any failure after it was made.
-bool WriteTemporaryFile(const Utf16Char* temporaryPath, const WaveFile& wave,
-                        std::uint32_t riffSize, FileReason& reason) {
-    FileHandle file = fileservice::CreateForWriting(temporaryPath);
+constexpr char kTemporaryPrefix[] = "pvx-";
+constexpr int kNameAttempts = 16;
+
+// A fresh name in the target's folder: a short fixed prefix, 64 random bits and the suffix, so
+// that it fits wherever the target's name fits, and concurrent runs never meet on one.
+Utf16String TemporaryPathFor(const Utf16Char* target) {
+    const Utf16Char* tail = FileNameTail(target);
+    Utf16String path(target, IsSeparator(*tail) ? static_cast<std::size_t>(tail - target) + 1 : 0);
+    std::random_device source;
+    const std::uint64_t bits = std::uint64_t{source()} << 32 | source();
+    char name[sizeof kTemporaryPrefix + 16];
+    std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix,
+                  static_cast<unsigned long long>(bits));
+    return path + Utf16FromUtf8(name) + Utf16FromUtf8(kTemporarySuffix);
+}
+
+// The temporary file this process is writing, if any. A run ended by a signal removes it, and
+// from then on no temporary file is made or moved into place.
+class PendingTemporary {
+public:
+    static PendingTemporary& Instance() {
+        // Never destroyed: a worker may still write while the process ends.
+        static PendingTemporary* const instance = new PendingTemporary();
+        return *instance;
+    }
+
+    FileHandle Create(const Utf16Char* target, bool replacesFile) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (int attempt = 0; attempt < kNameAttempts && !abandoned_; ++attempt) {
+            const Utf16String path = TemporaryPathFor(target);
+            bool nameTaken = false;
+            FileHandle file = fileservice::CreateNew(path.c_str(), replacesFile, nameTaken);
+            if (file.IsOpen()) {
+                path_ = path;
+                return file;
+            }
+            if (!nameTaken) {
+                break;
+            }
+        }
+        return FileHandle();
+    }
+
+    bool MoveIntoPlace(const Utf16Char* target) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (abandoned_ || !fileservice::MoveIntoPlace(path_.c_str(), target)) {
+            return false;
+        }
+        path_.clear();
+        return true;
+    }
+
+    void Remove() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!abandoned_ && !path_.empty()) {
+            fileservice::RemoveFileAt(path_.c_str());
+        }
+        path_.clear();
+    }
+
+    // Keeps the lock for good, so that the worker cannot move the file into place afterwards.
+    bool Abandon() {
+        mutex_.lock();
+        abandoned_ = true;
+        return !path_.empty() && fileservice::RemoveFileAt(path_.c_str());
+    }
+
+private:
+    PendingTemporary() = default;
+
+    std::mutex mutex_;
+    Utf16String path_;
+    bool abandoned_ = false;
+};
+
+// Writes the whole file at a temporary path next to `target`, with the identity of the file it
+// replaces, and puts it in the target's place. Nothing of it remains after a failure, whose reason
+// is taken at once, before the cleanup can change the system's answer.
+bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, const WaveFile& wave,
+                               std::uint32_t riffSize, FileReason& reason) {
+    PendingTemporary& pending = PendingTemporary::Instance();
+    FileHandle file = pending.Create(target, replacesFile);
     if (!file.IsOpen()) {
-        reason = WriteFailure();
+        reason = WriteFailure(FileReason::Kind::NoTemporaryFile);
         return false;
     }
-    bool written = WriteContents(file, wave, riffSize);
+    bool written = WriteContents(file, wave, riffSize) &&
+                   fileservice::TakeOverIdentity(file, target) && fileservice::FlushToDisk(file);
     if (!written) {
         reason = WriteFailure();
     }
@@ -104,8 +185,12 @@ bool WriteTemporaryFile(const Utf16Char* temporaryPath, const WaveFile& wave,
         written = false;
         reason = WriteFailure();
     }
+    if (written && !pending.MoveIntoPlace(target)) {
+        written = false;
+        reason = WriteFailure();
+    }
     if (!written) {
-        fileservice::RemoveFileAt(temporaryPath);
+        pending.Remove();
     }
     return written;
 }
@@ -138,14 +223,14 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
         reason = FileReason(FileReason::Kind::TooLarge);
         return false;
     }
-    const Utf16String temporaryPath = Utf16String(target) + Utf16FromUtf8(".palvotrix-part");
-    if (!WriteTemporaryFile(temporaryPath.c_str(), wave, riffSize, reason)) {
+    const fileservice::TargetState state = fileservice::StateOfTarget(target);
+    // Refused as a plain create would refuse it, before any work is done.
+    if (state == fileservice::TargetState::ReadOnlyFile) {
+        reason = FileReason(FileReason::Kind::ReadOnlyTarget);
         return false;
     }
-    if (!fileservice::MoveIntoPlace(temporaryPath.c_str(), target)) {
-        reason = WriteFailure();
-        fileservice::RemoveFileAt(temporaryPath.c_str());
-        return false;
-    }
-    return true;
+    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave,
+                                     riffSize, reason);
 }
+
+bool AbandonWriteInProgress() { return PendingTemporary::Instance().Abandon(); }

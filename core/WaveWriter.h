@@ -10,9 +10,18 @@
 bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputPath,
                      Utf16Char* out);
 
-// Writes every chunk in list order, each followed by a pad byte when its size is odd. The target
-// is replaced only once the whole file has been written and flushed, so a failure leaves any
-// file already there as it was. False when the file could not be completely written; `reason`
-// then says why.
+// The end of the name of a temporary file that a write in progress makes next to its target.
+constexpr char kTemporarySuffix[] = ".palvotrix-part";
+
+// Writes every chunk in list order, each followed by a pad byte when its size is odd. The file is
+// written under a new name of its own in the output folder and replaces the target only once it
+// is complete and flushed, with the target's permissions and owner, so a failure leaves any file
+// already there as it was. A read-only target is refused. False when the file could not be
+// completely written; `reason` then says why.
 bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath,
                    const WaveFile& wave, FileReason& reason);
+
+// For a process about to end on a signal: removes the temporary file of the write in progress,
+// if any, and keeps every later write in this process from replacing its target (such a write
+// waits for good). Called once, on the way out. True when a temporary file was removed.
+bool AbandonWriteInProgress();

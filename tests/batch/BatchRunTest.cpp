@@ -351,6 +351,21 @@ TEST_F(SharedRectangle, StartClickedSoonAfterStopOrARunsEndIsIgnored) {
     EXPECT_TRUE(AnotherRunStarted());
 }
 
+TEST_F(BatchRun, SecondFileForAnOutputWrittenInTheRunGetsTheErrorLine) {
+    // In place, the second spelling would get the gain a second time.
+    SetBoxText(106, input);
+    SetBoxText(112, L"200.00");
+    const std::wstring original = Input(L"x.wav");
+    ListFiles({original, input + L"\\..\\in\\.\\X.WAV"});
+
+    Click(132);
+
+    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"x.wav", L"X.WAV", kErrorLine,
+                                 L"この実行の別のファイルと出力ファイル名が同じです", kCompletedLine, L"",
+                                 kFolderPrefix + input}));
+    EXPECT_EQ(ReadBytes(original), MakeWave(2 * kAmplitude, kSmallFile));
+}
+
 TEST_F(BatchRun, FolderTextTooLongForThePathBufferWritesNothing) {
     // Cut at 511 units, the text would name the output folder itself.
     std::wstring tooLong = output;

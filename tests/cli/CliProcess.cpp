@@ -208,9 +208,9 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::fil
     });
 }
 
-void CliProcess::Interrupt()
+void CliProcess::Signal(int number)
 {
-    kill(pid_, SIGINT);
+    kill(pid_, number);
 }
 
 int CliProcess::Wait()

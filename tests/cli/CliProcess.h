@@ -24,7 +24,7 @@ public:
     // The next line of standard output; nothing once the output has ended.
     std::optional<std::string> ReadLine();
 #ifndef _WIN32
-    void Interrupt();
+    void Signal(int number);
 #endif
     // Reads what is left of standard output and waits for the program to end.
     CliResult Finish();

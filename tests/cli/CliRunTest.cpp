@@ -4,8 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -63,23 +74,27 @@ TEST(CliRun, WithoutOutputFolderWritesIntoTheWorkingFolder)
 
 TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
 {
+    enum class Made { Nothing, File, Folder };
     struct Case {
         const char* name;
-        bool createFile;
+        Made made;
         std::string contents;
         std::string reason;
     };
     const Case cases[] = {
-        {"missing file", false, "", "b.wav: could not read the file"},
-        {"not a WAV file", true, "this is not a RIFF file", "b.wav: not a RIFF/WAVE file"},
+        {"missing file", Made::Nothing, "", "b.wav: could not read the file"},
+        {"not a WAV file", Made::File, "this is not a RIFF file", "b.wav: not a RIFF/WAVE file"},
+        {"a folder", Made::Folder, "", "b.wav: not a regular file (a folder, a pipe or a device)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestFolder folder;
         const auto out = folder.MakeFolder("out");
         WriteBytes(folder / "a.wav", ShortWave());
-        if (c.createFile) {
+        if (c.made == Made::File) {
             WriteBytes(folder / "b.wav", c.contents);
+        } else if (c.made == Made::Folder) {
+            folder.MakeFolder("b.wav");
         }
         WriteBytes(folder / "c.wav", ShortWave());
 
@@ -104,7 +119,8 @@ TEST(CliRun, MissingOutputFolderFailsEveryFile)
     EXPECT_EQ(result.lines, (Lines{kStart, "a.wav", kFileError, "b.wav", kFileError, kCompleted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(ErrorLines(result),
-              (Lines{"a.wav: could not write the output file", "b.wav: could not write the output file"}));
+              (Lines{"a.wav: could not create a temporary file in the output folder",
+                     "b.wav: could not create a temporary file in the output folder"}));
 }
 
 TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed)
@@ -162,6 +178,38 @@ TEST(CliRun, HelpAndVersionRunNothing)
     }
 }
 
+TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused)
+{
+    const std::string loud = MakeWave(16, {0, 2000, -2000, 0});
+    const std::string doubled = MakeWave(16, {0, 4000, -4000, 0});
+    const struct {
+        const char* what;
+        std::vector<std::string> files;
+    } rows[] = {
+        // In place, the second spelling would get the gain again.
+        {"one file under two spellings", {"a/x.wav", "a/../a/./x.wav"}},
+        // The second would replace the first's result, which replaced its original.
+        {"one name from two folders", {"a/x.wav", "b/x.wav"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TestFolder folder;
+        WriteBytes(folder.MakeFolder("a") / "x.wav", loud);
+        WriteBytes(folder.MakeFolder("b") / "x.wav", loud);
+        std::vector<std::string> arguments{"--volume", "200", "-o", "a"};
+        arguments.insert(arguments.end(), row.files.begin(), row.files.end());
+
+        const CliResult result = RunCli(arguments, folder.Path());
+
+        EXPECT_EQ(result.lines, (Lines{kStart, "x.wav", "x.wav", kFileError, kCompleted,
+                                       OutputLine("a")}));
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(ErrorLines(result), Lines{"x.wav: the same output name twice in this run"});
+        EXPECT_EQ(ReadBytes(folder / "a" / "x.wav"), doubled);
+        EXPECT_EQ(ReadBytes(folder / "b" / "x.wav"), loud);
+    }
+}
+
 #ifndef _WIN32
 
 TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress)
@@ -175,13 +223,146 @@ TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress)
     CliProcess cli({"-o", Utf8Path(out), "large.wav", "next.wav"}, folder.Path());
     EXPECT_EQ(cli.ReadLine(), kStart);
     EXPECT_EQ(cli.ReadLine(), "large.wav");
-    cli.Interrupt();
+    cli.Signal(SIGINT);
     const CliResult result = cli.Finish();
 
     EXPECT_EQ(result.lines, (Lines{kStart, "large.wav", kInterrupted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 130);
-    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(result.errors, "large.wav: not written, the run was stopped\n");
     EXPECT_TRUE(std::filesystem::is_empty(out));
+}
+
+TEST(CliRun, ControlCharactersInNamesAreEscaped)
+{
+    TestFolder folder;
+    const auto out = folder.MakeFolder("out");
+    const std::string forged = "a\n" + kFileError + ".wav";
+    const std::string coloured = "\x1b[31mred\xc2\x9b.wav";
+    WriteBytes(folder / forged, ShortWave());
+    WriteBytes(folder / coloured, ShortWave());
+    const CliResult result = RunCli({"-o", Utf8Path(out), forged, coloured}, folder.Path());
+    EXPECT_EQ(result.lines, (Lines{kStart, "a\\n" + kFileError + ".wav", "\\x1b[31mred\\u009b.wav", kCompleted,
+                                   OutputLine(out)}));
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(ReadBytes(out / forged), ShortWave());
+}
+
+TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile)
+{
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        TestFolder folder;
+        const auto out = folder.MakeFolder("out");
+        WriteLargeSilentWave(folder / "large.wav", 192u << 20);
+        WriteBytes(folder / "next.wav", ShortWave());
+
+        // The gain makes the job write all 192 MiB; the signal comes once the temporary file exists.
+        CliProcess cli({"--volume", "200", "-o", Utf8Path(out), "large.wav", "next.wav"}, folder.Path());
+        EXPECT_EQ(cli.ReadLine(), kStart);
+        EXPECT_EQ(cli.ReadLine(), "large.wav");
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::filesystem::is_empty(out) && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_FALSE(std::filesystem::is_empty(out));
+        cli.Signal(signal);
+        const CliResult result = cli.Finish();
+
+        EXPECT_EQ(result.exitStatus, 128 + signal);
+        EXPECT_EQ(result.lines, (Lines{kStart, "large.wav", kInterrupted, OutputLine(out)}));
+        EXPECT_EQ(result.errors, "large.wav: not written, the run was stopped\n");
+        EXPECT_TRUE(std::filesystem::is_empty(out));
+    }
+}
+
+TEST(CliRun, ClosedStandardOutputEndsTheLogButNotTheRun)
+{
+    TestFolder folder;
+    const auto out = folder.MakeFolder("out");
+    for (const char* name : {"a.wav", "b.wav"}) {
+        WriteBytes(folder / name, ShortWave());
+    }
+    // Standard output is a pipe whose reader is gone before the first line, as after `| head -n 0`.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const std::string executable = PALVOTRIX_CLI_PATH;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(ends[1], STDOUT_FILENO);
+        if (chdir(folder.Path().c_str()) == 0) {
+            execl(executable.c_str(), executable.c_str(), "-o", "out", "a.wav", "b.wav", static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    for (const char* name : {"a.wav", "b.wav"}) {
+        EXPECT_EQ(ReadBytes(out / name), ShortWave()) << name;
+    }
+}
+
+TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the program as a user without room for a thread";
+    }
+    TestFolder folder;
+    WriteBytes(folder / "a.wav", ShortWave());
+    const std::filesystem::path log = folder / "log";
+    const int logFile = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(logFile, 0);
+    const std::string executable = PALVOTRIX_CLI_PATH;
+    // The leak checker of a sanitizer build needs a thread of its own at the end.
+    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+    const std::string options = std::string(sanitizerOptions == nullptr ? "" : sanitizerOptions) + ":detect_leaks=0";
+    const pid_t child = fork();
+    if (child == 0) {
+        // An unprivileged user allowed no further process or thread.
+        const rlimit none{0, 0};
+        setenv("ASAN_OPTIONS", options.c_str(), 1);
+        dup2(logFile, STDOUT_FILENO);
+        dup2(logFile, STDERR_FILENO);
+        if (chdir(folder.Path().c_str()) == 0 && setrlimit(RLIMIT_NPROC, &none) == 0 && setgid(65534) == 0
+            && setuid(65534) == 0) {
+            execl(executable.c_str(), executable.c_str(), "-o", ".", "a.wav", "a.wav", static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    close(logFile);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string failure = kFileError + "\na.wav: no thread could be started for the file\n";
+    EXPECT_EQ(ReadBytes(log), kStart + "\na.wav\n" + failure + "a.wav\n" + failure + kCompleted + "\n"
+                                  + OutputLine(".") + "\n");
+}
+
+TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile)
+{
+    TestFolder folder;
+    const auto out = folder.MakeFolder("out");
+    WriteLargeSilentWave(folder / "x.wav", 32u << 20);
+    const std::string original = ReadBytes(folder / "x.wav");
+    for (int round = 0; round < 3; ++round) {
+        CliProcess first({"--volume", "50", "-o", "out", "x.wav"}, folder.Path());
+        CliProcess second({"--volume", "50", "-o", "out", "x.wav"}, folder.Path());
+        const CliResult one = first.Finish();
+        const CliResult two = second.Finish();
+        EXPECT_EQ(one.exitStatus, 0) << one.errors;
+        EXPECT_EQ(two.exitStatus, 0) << two.errors;
+        // Silence stays silence: either run's result is the original's bytes.
+        EXPECT_TRUE(ReadBytes(out / "x.wav") == original);
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(out)) {
+            names.push_back(entry.path().filename().string());
+        }
+        EXPECT_EQ(names, std::vector<std::string>{"x.wav"});
+    }
 }
 
 #endif

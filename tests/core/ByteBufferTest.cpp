@@ -8,15 +8,22 @@
 
 namespace {
 
-TEST(ByteBufferTest, SmallAndHugeBuffersHoldWhatWasAskedAndAreAligned) {
-    for (const std::size_t size : {std::size_t{1}, std::size_t{4097}, std::size_t{3} << 20}) {
+TEST(ByteBufferTest, EverySizeHoldsWhatWasAskedAndLargeOnesAreAligned) {
+    const struct {
+        std::size_t size;
+        bool cacheLineAligned;
+    } rows[] = {{1, false}, {ByteBuffer::kInlineBytes, false}, {ByteBuffer::kInlineBytes + 1, false},
+                {4097, true}, {std::size_t{3} << 20, true}};
+    for (const auto& row : rows) {
         ByteBuffer buffer;
-        ASSERT_TRUE(buffer.Allocate(size)) << size;
-        ASSERT_GE(buffer.Capacity(), size);
-        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.Data()) % 64, 0u) << size;
+        ASSERT_TRUE(buffer.Allocate(row.size)) << row.size;
+        ASSERT_GE(buffer.Capacity(), row.size);
+        if (row.cacheLineAligned) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.Data()) % 64, 0u) << row.size;
+        }
         // Both ends are writable; the sanitizers would catch anything less.
         std::memset(buffer.Data(), 0x5A, buffer.Capacity());
-        EXPECT_EQ(buffer.Data()[size - 1], 0x5A);
+        EXPECT_EQ(buffer.Data()[row.size - 1], 0x5A);
     }
 }
 
@@ -29,6 +36,19 @@ TEST(ByteBufferTest, SizesAtTheEndOfTheAddressSpaceAreRefused) {
         EXPECT_EQ(buffer.Data(), nullptr);
         EXPECT_EQ(buffer.Capacity(), 0u);
     }
+}
+
+TEST(ByteBufferTest, TinyContentsLiveInTheObjectAndSurviveAMove) {
+    ByteBuffer first;
+    ASSERT_TRUE(first.Allocate(3));
+    const auto* object = reinterpret_cast<const std::uint8_t*>(&first);
+    EXPECT_TRUE(first.Data() >= object && first.Data() < object + sizeof first);
+    std::memcpy(first.Data(), "abc", 3);
+    ByteBuffer second;
+    second = std::move(first);
+    ASSERT_EQ(second.Capacity(), 3u);
+    EXPECT_EQ(std::memcmp(second.Data(), "abc", 3), 0);
+    EXPECT_EQ(first.Data(), nullptr);
 }
 
 TEST(ByteBufferTest, MoveHandsOverTheArrayAndEmptyAllocationHoldsNothing) {

@@ -289,6 +289,29 @@ TEST(VolumeAndTrimTest, MarginsAreWholeFramesOfTheCodingsSilence) {
     }
 }
 
+TEST(VolumeAndTrimTest, MarginsFollowTheSampleRateWhenTheByteRateDisagrees) {
+    const struct {
+        const char* what;
+        std::uint32_t byteRate;
+        std::size_t expectedSize;
+    } rows[] = {
+        // 4 frames a second of 2-byte frames, 2 s on each side: 16 frames of silence and the one
+        // kept sample.
+        {"agreeing rates", 8, 2 * 16 + 2},
+        {"a crafted byte rate", 0xFFFFFFFF, 2 * 16 + 2},
+        {"no byte rate", 0, 2 * 16 + 2},
+    };
+    for (const auto& row : rows) {
+        WaveFile wave = MakeWave(kPcm, 1, 16, 8, Samples(2, {0, 9, 0}));
+        wave.format.byteRate = row.byteRate;
+        Trim trim;
+        trim.headLinear = trim.tailLinear = 0.0001f;
+        trim.headMarginSec = trim.tailMarginSec = 2.0f;
+        EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
+        EXPECT_EQ(wave.chunks[0]->size, row.expectedSize) << row.what;
+    }
+}
+
 TEST(VolumeAndTrimTest, PartialFramesAreNeverCutInto) {
     // Stereo 16-bit: two whole frames, then one lone sample and one stray byte.
     const Bytes loud = Concat({Samples(2, {50, 50, 60, 60, 70}), {9}});

@@ -182,12 +182,15 @@ inline std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
     return chunk;
 }
 
-// A WaveFile in memory with the given format and a single "data" chunk.
+// A WaveFile in memory with the given format and a single "data" chunk. The sample rate is the
+// whole number of frames in `byteRate`.
 inline WaveFile MakeWave(std::uint16_t formatTag, std::uint16_t channels,
                          std::uint16_t bitsPerSample, std::uint32_t byteRate, const Bytes& data) {
     WaveFile wave;
     wave.format.formatTag = formatTag;
     wave.format.channels = channels;
+    wave.format.blockAlign = static_cast<std::uint16_t>(channels * (bitsPerSample / 8u));
+    wave.format.sampleRate = wave.format.blockAlign == 0 ? 0 : byteRate / wave.format.blockAlign;
     wave.format.byteRate = byteRate;
     wave.format.bitsPerSample = bitsPerSample;
     wave.chunks.push_back(MakeChunk("data", data));

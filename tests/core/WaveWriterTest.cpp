@@ -127,7 +127,7 @@ TEST(WaveWriterTest, MissingOutputFolderFails) {
     ScratchFolder folder;
     ProcessingSettings settings;
     SetOutputFolder(settings, folder / "absent");
-    EXPECT_EQ(Write(settings, folder / "x.wav", WaveFile{}), Kind::CannotWrite);
+    EXPECT_EQ(Write(settings, folder / "x.wav", WaveFile{}), Kind::NoTemporaryFile);
     EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
 }
 

@@ -89,12 +89,13 @@ TEST(FaultInjectionTest, EveryFileLayerFaultIsAnErrorAndLeavesTheTarget) {
     struct Fault {
         const char* what;
         void (*arm)(memoryfs::Faults&);
+        FileReason::Kind reason;
     };
     const Fault faults[] = {
-        {"create fails", [](memoryfs::Faults& f) { f.failCreate = true; }},
-        {"flush fails", [](memoryfs::Faults& f) { f.failFlush = true; }},
-        {"close fails", [](memoryfs::Faults& f) { f.failCloseAfterWriting = true; }},
-        {"replacing the target fails", [](memoryfs::Faults& f) { f.failMove = true; }},
+        {"create fails", [](memoryfs::Faults& f) { f.failCreate = true; }, FileReason::Kind::NoTemporaryFile},
+        {"flush fails", [](memoryfs::Faults& f) { f.failFlush = true; }, FileReason::Kind::CannotWrite},
+        {"close fails", [](memoryfs::Faults& f) { f.failCloseAfterWriting = true; }, FileReason::Kind::CannotWrite},
+        {"replacing the target fails", [](memoryfs::Faults& f) { f.failMove = true; }, FileReason::Kind::CannotWrite},
     };
     for (const Placement& placement : kPlacements) {
         for (const Fault& fault : faults) {
@@ -103,7 +104,7 @@ TEST(FaultInjectionTest, EveryFileLayerFaultIsAnErrorAndLeavesTheTarget) {
             fault.arm(memoryfs::ArmedFaults());
             job.Run();
             EXPECT_TRUE(job.Settings().errorOccurred);
-            EXPECT_EQ(job.Settings().reason.kind, FileReason::Kind::CannotWrite);
+            EXPECT_EQ(job.Settings().reason.kind, fault.reason);
             EXPECT_EQ(job.TargetBytes(), job.OldTargetBytes());
             EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
         }

@@ -110,8 +110,9 @@ bool FileHandle::Close() {
 
 namespace fileservice {
 
-FileHandle OpenForReading(const Utf16Char* path) {
+FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
     memoryfs::Announce(Step::Open);
+    notRegular = false;
     if (!memoryfs::Exists(path)) {
         return FileHandle();
     }
@@ -145,15 +146,22 @@ bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
     return copied == count;
 }
 
-FileHandle CreateForWriting(const Utf16Char* path) {
+TargetState StateOfTarget(const Utf16Char* target) {
+    return memoryfs::Exists(target) ? TargetState::File : TargetState::Absent;
+}
+
+FileHandle CreateNew(const Utf16Char* path, bool, bool& nameTaken) {
     memoryfs::Announce(Step::Create);
-    if (memoryfs::Failing(memoryfs::TheState().faults.failCreate)) {
+    nameTaken = memoryfs::Exists(path);
+    if (memoryfs::Failing(memoryfs::TheState().faults.failCreate) || nameTaken) {
         return FileHandle();
     }
     memoryfs::TheState().files[path].clear();
     memoryfs::TheState().claimedSizes.erase(path);
     return memoryfs::Track({path, 0, true});
 }
+
+bool TakeOverIdentity(const FileHandle&, const Utf16Char*) { return true; }
 
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
     memoryfs::Announce(Step::Write);

@@ -1,0 +1,110 @@
+// Recognises an output path written earlier in the run under any spelling of its folder.
+#include "core/WrittenOutputs.h"
+
+#include "core/FileService.h"
+#include "core/WaveWriter.h"
+
+#include <vector>
+
+#ifdef _WIN32
+#include <cwctype>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+constexpr Utf16Char kSeparator = L'\\';
+bool IsSeparator(Utf16Char unit) { return unit == L'\\' || unit == L'/'; }
+// "C:\..." or "\\server\share\...".
+bool IsAbsolute(const Utf16String& path) {
+    return (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2])) ||
+           (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]));
+}
+#else
+constexpr Utf16Char kSeparator = u'/';
+bool IsSeparator(Utf16Char unit) { return unit == u'/'; }
+bool IsAbsolute(const Utf16String& path) { return !path.empty() && path[0] == u'/'; }
+#endif
+
+// The leading part that ".." never climbs above: "/", "C:" or "\\" with a server and share name.
+std::size_t RootLength([[maybe_unused]] const Utf16String& path, std::size_t& fixedParts) {
+    fixedParts = 0;
+#ifdef _WIN32
+    if (path.size() >= 2 && path[1] == L':') {
+        return 2;
+    }
+    fixedParts = 2;
+#endif
+    return 0;
+}
+
+std::vector<Utf16String> PartsOf(const Utf16String& path, std::size_t from, std::size_t fixedParts) {
+    std::vector<Utf16String> parts;
+    std::size_t start = from;
+    for (std::size_t i = from; i <= path.size(); ++i) {
+        if (i < path.size() && !IsSeparator(path[i])) {
+            continue;
+        }
+        const Utf16String part = path.substr(start, i - start);
+        start = i + 1;
+        if (part.empty() || part == Utf16FromUtf8(".")) {
+            continue;
+        }
+        if (part == Utf16FromUtf8("..")) {
+            if (parts.size() > fixedParts) {
+                parts.pop_back();
+            }
+            continue;
+        }
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+}  // namespace
+
+Utf16String WrittenOutputs::Normalised(const Utf16Char* path) {
+    Utf16String full(path);
+    if (!IsAbsolute(full)) {
+        Utf16Char folder[kTextCapacity] = {};
+        if (!fileservice::CurrentFolder(folder, kTextCapacity)) {
+            return Utf16String();
+        }
+        full = Utf16String(folder) + kSeparator + full;
+    }
+    std::size_t fixedParts = 0;
+    const std::size_t rootLength = RootLength(full, fixedParts);
+    Utf16String result = full.substr(0, rootLength);
+    for (const Utf16String& part : PartsOf(full, rootLength, fixedParts)) {
+        result += kSeparator;
+        result += part;
+    }
+#ifdef _WIN32
+    for (Utf16Char& unit : result) {
+        unit = static_cast<Utf16Char>(std::towupper(unit));
+    }
+#endif
+    return result;
+}
+
+Utf16String WrittenOutputs::NormalisedOutputPath(const ProcessingSettings& settings,
+                                                 const Utf16Char* inputPath) {
+    Utf16Char outputPath[kTextCapacity] = {};
+    if (!BuildOutputPath(settings, inputPath, outputPath)) {
+        return Utf16String();
+    }
+    return Normalised(outputPath);
+}
+
+bool WrittenOutputs::AlreadyWritten(const ProcessingSettings& settings,
+                                    const Utf16Char* inputPath) const {
+    const Utf16String path = NormalisedOutputPath(settings, inputPath);
+    return !path.empty() && written_.count(path) != 0;
+}
+
+void WrittenOutputs::Remember(const ProcessingSettings& settings, const Utf16Char* inputPath) {
+    const Utf16String path = NormalisedOutputPath(settings, inputPath);
+    if (!path.empty()) {
+        written_.insert(path);
+    }
+}
