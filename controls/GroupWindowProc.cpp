@@ -7,10 +7,9 @@
 #include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
+#include "controls/ScopedWin.h"
 
 #include <shellapi.h>
-
-#include <exception>
 
 namespace {
 
@@ -93,13 +92,7 @@ LRESULT HandleGroupMessage(HWND group, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 LRESULT CALLBACK GroupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        return HandleGroupMessage(window, message, wParam, lParam);
-    } catch (...) {
-        // An exception must not unwind through the system's frames; running out of memory ends the
-        // program, as it would anywhere else.
-        std::terminate();
-    }
+    return CallWithoutUnwinding(HandleGroupMessage, window, message, wParam, lParam);
 }
 
 void RouteCommand(WPARAM wParam, LPARAM lParam) {

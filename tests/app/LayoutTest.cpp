@@ -250,13 +250,13 @@ TEST_F(LayoutTest, EveryControlIsEnabledAndAllButTheArrowsHaveTheirOwnFont) {
         EXPECT_TRUE(control->IsEnabled());
         EXPECT_TRUE(IsWindowEnabled(control->GetHandle()));
         if (control->kind == ControlKind::VScroll) {
-            EXPECT_EQ(nullptr, control->font);
+            EXPECT_EQ(nullptr, control->font.get());
             continue;
         }
-        ASSERT_NE(nullptr, control->font);
-        EXPECT_EQ(reinterpret_cast<LRESULT>(control->font), SendMessageW(control->GetHandle(), WM_GETFONT, 0, 0));
+        ASSERT_NE(nullptr, control->font.get());
+        EXPECT_EQ(reinterpret_cast<LRESULT>(control->font.get()), SendMessageW(control->GetHandle(), WM_GETFONT, 0, 0));
         for (const auto& other : Registry().controls) {
-            EXPECT_TRUE(other == control || other->font != control->font);
+            EXPECT_TRUE(other == control || other->font.get() != control->font.get());
         }
     }
 }

@@ -46,6 +46,7 @@ TEST(MainWindow, KeepsItsFontAndDeviceContext) {
     EXPECT_EQ(380, record.clientHeight);
     EXPECT_EQ(GetModuleHandleW(nullptr), record.instance);
     ASSERT_NE(nullptr, record.dc);
+    HFONT defaultFont = StartedShell().defaultFont.get();
     ASSERT_NE(nullptr, defaultFont);
     EXPECT_EQ(defaultFont, GetCurrentObject(record.dc, OBJ_FONT));
 }

@@ -4,7 +4,7 @@
 
 #include "controls/ControlRegistry.h"
 #include "controls/GroupInfo.h"
-#include "controls/ScopedGdi.h"
+#include "controls/ScopedWin.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -92,8 +92,8 @@ TEST_F(ListboxInfoTest, CreatesAFileAcceptingMultiSelectListBoxWithItsOwnFont) {
     EXPECT_EQ(list->childId, GetDlgCtrlID(list->GetHandle()));
     EXPECT_EQ(100, list->controlId);
     EXPECT_EQ(ControlKind::Listbox, list->kind);
-    ASSERT_NE(nullptr, list->font);
-    EXPECT_EQ(reinterpret_cast<LRESULT>(list->font), SendMessageW(list->GetHandle(), WM_GETFONT, 0, 0));
+    ASSERT_NE(nullptr, list->font.get());
+    EXPECT_EQ(reinterpret_cast<LRESULT>(list->font.get()), SendMessageW(list->GetHandle(), WM_GETFONT, 0, 0));
 }
 
 TEST_F(ListboxInfoTest, CreateWithACaptionOnlyStoresTheId) {
