@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "controls/ControlRegistry.h"
-#include "controls/GroupWindowProc.h"
+#include "controls/MessageRouting.h"
 #include "controls/ScopedWin.h"
 
 MainWindow* currentMainWindow = nullptr;
