@@ -4,6 +4,7 @@
 
 #include "controls/ButtonInfo.h"
 #include "controls/CheckboxInfo.h"
+#include "controls/ControlIds.h"
 #include "controls/LabelInfo.h"
 #include "ControlTestHelpers.h"
 #include "support/TestWindow.h"
@@ -22,13 +23,13 @@ protected:
 };
 
 TEST_F(GroupWindowProcTest, GroupBoxAndMainWindowAnswerInitDialogWithOne) {
-    auto group = AddGroup(1);
+    auto group = AddGroup(ControlId::FileListGroup);
     EXPECT_EQ(1, SendMessageW(group->GetHandle(), WM_INITDIALOG, 0, 0));
     EXPECT_EQ(1, SendMessageW(mainWindow.Handle(), WM_INITDIALOG, 0, 0));
 }
 
 TEST_F(GroupWindowProcTest, GroupBoxPassesOtherMessagesToTheButtonProcedure) {
-    auto group = AddGroup(1);
+    auto group = AddGroup(ControlId::FileListGroup);
     SendMessageW(group->GetHandle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"renamed"));
     wchar_t text[32] = {};
     EXPECT_EQ(7, SendMessageW(group->GetHandle(), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(text)));
@@ -66,7 +67,7 @@ std::shared_ptr<ControlItem> MakeColored(ControlKind kind, HWND parent) {
 }
 
 TEST_F(GroupWindowProcTest, ColorAnswersByMessageAndKind) {
-    auto group = AddGroup(1);
+    auto group = AddGroup(ControlId::FileListGroup);
     const WindowDC groupDc(group->GetHandle());
     HDC dc = groupDc.Get();
     for (const ColorCase& test : kColorCases) {
@@ -117,7 +118,7 @@ TEST_F(GroupWindowProcTest, PaintingControlsAskTheirColorAndOnlyLabelsGetTheNull
         {"check box", ControlKind::Checkbox, WM_CTLCOLORSTATIC, false},
         {"push button", ControlKind::Button, WM_CTLCOLORBTN, false},
     };
-    auto group = AddGroup(1);
+    auto group = AddGroup(ControlId::FileListGroup);
     SetWindowLongPtrW(group->GetHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordColorQuestions));
     const WindowDC dc(group->GetHandle());
     for (const Case& test : cases) {

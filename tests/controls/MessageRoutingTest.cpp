@@ -2,6 +2,7 @@
 // childId, scroll clicks by window, and file drops onto the list.
 #include "controls/MessageRouting.h"
 
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/GroupInfo.h"
 #include "controls/ListboxInfo.h"
@@ -78,7 +79,7 @@ TEST_F(MessageRoutingTest, CommandWithNoMatchingControlIsSwallowed) {
 }
 
 TEST_F(MessageRoutingTest, ClickInsideAGroupBoxReachesItsControlThroughTheMainWindowProcedure) {
-    auto group = AddGroup(1);
+    auto group = AddGroup(ControlId::FileListGroup);
     auto recorder = MakeRecorder(group->GetHandle(), 2);
 
     SendMessageW(recorder->GetHandle(), BM_CLICK, 0, 0);
@@ -90,7 +91,7 @@ TEST_F(MessageRoutingTest, ClickInsideAGroupBoxReachesItsControlThroughTheMainWi
 }
 
 TEST_F(MessageRoutingTest, ScrollAtAGroupBoxGoesToTheControlOfTheSendingWindow) {
-    auto group = AddGroup(1);
+    auto group = AddGroup(ControlId::FileListGroup);
     auto other = MakeRecorder(group->GetHandle(), 2);
     auto sender = MakeRecorder(group->GetHandle(), 3);
 
@@ -137,9 +138,9 @@ std::vector<std::wstring> Listed(const ListboxInfo& list) {
 class FileDropTest : public MessageRoutingTest {
 protected:
     void SetUp() override {
-        group = AddGroup(1);
+        group = AddGroup(ControlId::FileListGroup);
         list = std::make_shared<ListboxInfo>(group->GetHandle());
-        list->CreateUntitled(100, 5, 20, 320, 200);
+        list->CreateUntitled(ControlId::FileList, 5, 20, 320, 200);
         Registered(list);
     }
 
