@@ -5,6 +5,7 @@
 #include "RunFixture.h"
 #include "controls/ControlIds.h"
 #include "controls/ListboxInfo.h"
+#include "controls/ScopedWin.h"
 #include "core/ProcessingSettings.h"
 
 #include <gtest/gtest.h>
@@ -258,10 +259,10 @@ TEST_F(FolderDialog, FolderWithoutAFileSystemPathCountsAsCancel) {
         if (dialog == nullptr) {
             return false;
         }
-        PIDLIST_ABSOLUTE computer = nullptr;
-        SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer);
-        SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer));
-        CoTaskMemFree(computer);
+        PIDLIST_ABSOLUTE found = nullptr;
+        SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &found);
+        const ShellItemList computer(found);
+        SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer.get()));
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         return true;
     });
