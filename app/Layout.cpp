@@ -33,40 +33,40 @@ struct Row {
 };
 
 const Row kRows[] = {
-    {ControlKind::Group,      1,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260},
-    {ControlKind::Listbox,    100, 1,           nullptr,      5,   20,  320, 200},
-    {ControlKind::Button,     104, 1,           L"追加",      5,   225, 60,  24},
-    {ControlKind::Button,     102, 1,           L"削除",      85,  225, 60,  24},
-    {ControlKind::Button,     103, 1,           L"全削除",    265, 225, 60,  24},
-    {ControlKind::Group,      101, kMainWindow, L"出力フォルダ", 5, 275, 330, 50},
-    {ControlKind::Textbox,    106, 101,         L"",          5,   20,  290, 24},
-    {ControlKind::Button,     105, 101,         L"...",       295, 20,  30,  24},
-    {ControlKind::Button,     132, kMainWindow, L"開始",      265, 330, 60,  40},
-    {ControlKind::Button,     133, kMainWindow, L"停止",      265, 330, 60,  40},
-    {ControlKind::Group,      109, kMainWindow, L"音量調整",  340, 5,   295, 70},
-    {ControlKind::Checkbox,   110, 109,         L"音量変更",  10,  35,  80,  24},
-    {ControlKind::Label,      111, 109,         L"音量(%)",   100, 20,  60,  24},
-    {ControlKind::TextVolume, 112, 109,         L"100.00",    100, 35,  60,  24},
-    {ControlKind::VScroll,    113, 109,         nullptr,      160, 35,  20,  24},
-    {ControlKind::Label,      114, 109,         L"音量(dB)",  190, 20,  60,  24},
-    {ControlKind::TextVolume, 115, 109,         L"0.00",      190, 35,  60,  24},
-    {ControlKind::VScroll,    116, 109,         nullptr,      250, 35,  20,  24},
-    {ControlKind::Group,      117, kMainWindow, L"両端無音削除", 340, 90, 295, 115},
-    {ControlKind::Checkbox,   118, 117,         L"先頭",      10,  35,  80,  24},
-    {ControlKind::Label,      119, 117,         L"閾値(dB)",  100, 20,  60,  24},
-    {ControlKind::TextVolume, 120, 117,         L"-96.00",    100, 35,  60,  24},
-    {ControlKind::VScroll,    121, 117,         nullptr,      160, 35,  20,  24},
-    {ControlKind::Label,      122, 117,         L"遊び(秒)",  190, 20,  60,  24},
-    {ControlKind::TextVolume, 123, 117,         L"0.00",      190, 35,  60,  24},
-    {ControlKind::VScroll,    124, 117,         nullptr,      250, 35,  20,  24},
-    {ControlKind::Checkbox,   125, 117,         L"終端",      10,  80,  80,  24},
-    {ControlKind::Label,      126, 117,         L"閾値(dB)",  100, 65,  60,  24},
-    {ControlKind::TextVolume, 127, 117,         L"-96.00",    100, 80,  60,  24},
-    {ControlKind::VScroll,    128, 117,         nullptr,      160, 80,  20,  24},
-    {ControlKind::Label,      129, 117,         L"遊び(秒)",  190, 65,  60,  24},
-    {ControlKind::TextVolume, 130, 117,         L"0.00",      190, 80,  60,  24},
-    {ControlKind::VScroll,    131, 117,         nullptr,      250, 80,  20,  24},
-    {ControlKind::Log,        108, kMainWindow, L"",          340, 215, 295, 160},
+    {ControlKind::Group,      ControlId::FileListGroup,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260},
+    {ControlKind::Listbox,    ControlId::FileList, ControlId::FileListGroup,           nullptr,      5,   20,  320, 200},
+    {ControlKind::Button,     ControlId::AddButton, ControlId::FileListGroup,           L"追加",      5,   225, 60,  24},
+    {ControlKind::Button,     ControlId::DeleteButton, ControlId::FileListGroup,           L"削除",      85,  225, 60,  24},
+    {ControlKind::Button,     ControlId::DeleteAllButton, ControlId::FileListGroup,           L"全削除",    265, 225, 60,  24},
+    {ControlKind::Group,      ControlId::OutputGroup, kMainWindow, L"出力フォルダ", 5, 275, 330, 50},
+    {ControlKind::Textbox,    ControlId::OutputFolder, ControlId::OutputGroup,         L"",          5,   20,  290, 24},
+    {ControlKind::Button,     ControlId::BrowseButton, ControlId::OutputGroup,         L"...",       295, 20,  30,  24},
+    {ControlKind::Button,     ControlId::Start, kMainWindow, L"開始",      265, 330, 60,  40},
+    {ControlKind::Button,     ControlId::Stop, kMainWindow, L"停止",      265, 330, 60,  40},
+    {ControlKind::Group,      ControlId::VolumeGroup, kMainWindow, L"音量調整",  340, 5,   295, 70},
+    {ControlKind::Checkbox,   ControlId::VolumeCheck, ControlId::VolumeGroup,         L"音量変更",  10,  35,  80,  24},
+    {ControlKind::Label,      ControlId::VolumePercentLabel, ControlId::VolumeGroup,         L"音量(%)",   100, 20,  60,  24},
+    {ControlKind::TextVolume, ControlId::VolumePercent, ControlId::VolumeGroup,         L"100.00",    100, 35,  60,  24},
+    {ControlKind::VScroll,    ControlId::VolumePercentArrows, ControlId::VolumeGroup,         nullptr,      160, 35,  20,  24},
+    {ControlKind::Label,      ControlId::VolumeDbLabel, ControlId::VolumeGroup,         L"音量(dB)",  190, 20,  60,  24},
+    {ControlKind::TextVolume, ControlId::VolumeDb, ControlId::VolumeGroup,         L"0.00",      190, 35,  60,  24},
+    {ControlKind::VScroll,    ControlId::VolumeDbArrows, ControlId::VolumeGroup,         nullptr,      250, 35,  20,  24},
+    {ControlKind::Group,      ControlId::TrimGroup, kMainWindow, L"両端無音削除", 340, 90, 295, 115},
+    {ControlKind::Checkbox,   ControlId::HeadCheck, ControlId::TrimGroup,         L"先頭",      10,  35,  80,  24},
+    {ControlKind::Label,      ControlId::HeadThresholdLabel, ControlId::TrimGroup,         L"閾値(dB)",  100, 20,  60,  24},
+    {ControlKind::TextVolume, ControlId::HeadThreshold, ControlId::TrimGroup,         L"-96.00",    100, 35,  60,  24},
+    {ControlKind::VScroll,    ControlId::HeadThresholdArrows, ControlId::TrimGroup,         nullptr,      160, 35,  20,  24},
+    {ControlKind::Label,      ControlId::HeadMarginLabel, ControlId::TrimGroup,         L"遊び(秒)",  190, 20,  60,  24},
+    {ControlKind::TextVolume, ControlId::HeadMargin, ControlId::TrimGroup,         L"0.00",      190, 35,  60,  24},
+    {ControlKind::VScroll,    ControlId::HeadMarginArrows, ControlId::TrimGroup,         nullptr,      250, 35,  20,  24},
+    {ControlKind::Checkbox,   ControlId::TailCheck, ControlId::TrimGroup,         L"終端",      10,  80,  80,  24},
+    {ControlKind::Label,      ControlId::TailThresholdLabel, ControlId::TrimGroup,         L"閾値(dB)",  100, 65,  60,  24},
+    {ControlKind::TextVolume, ControlId::TailThreshold, ControlId::TrimGroup,         L"-96.00",    100, 80,  60,  24},
+    {ControlKind::VScroll,    ControlId::TailThresholdArrows, ControlId::TrimGroup,         nullptr,      160, 80,  20,  24},
+    {ControlKind::Label,      ControlId::TailMarginLabel, ControlId::TrimGroup,         L"遊び(秒)",  190, 65,  60,  24},
+    {ControlKind::TextVolume, ControlId::TailMargin, ControlId::TrimGroup,         L"0.00",      190, 80,  60,  24},
+    {ControlKind::VScroll,    ControlId::TailMarginArrows, ControlId::TrimGroup,         nullptr,      250, 80,  20,  24},
+    {ControlKind::Log,        ControlId::Log, kMainWindow, L"",          340, 215, 295, 160},
 };
 
 struct ValueRange {
@@ -76,8 +76,9 @@ struct ValueRange {
 };
 
 const ValueRange kRanges[] = {
-    {112, 10.0f, 1000.0f}, {115, -20.0f, 20.0f}, {120, -96.0f, -12.0f},
-    {123, -20.0f, 20.0f},  {127, -96.0f, -12.0f}, {130, -20.0f, 20.0f},
+    {ControlId::VolumePercent, 10.0f, 1000.0f}, {ControlId::VolumeDb, -20.0f, 20.0f},
+    {ControlId::HeadThreshold, -96.0f, -12.0f}, {ControlId::HeadMargin, -20.0f, 20.0f},
+    {ControlId::TailThreshold, -96.0f, -12.0f}, {ControlId::TailMargin, -20.0f, 20.0f},
 };
 
 // Each scroll bar steps the value box in the row before it.
@@ -87,7 +88,9 @@ struct ArrowStep {
 };
 
 const ArrowStep kSteps[] = {
-    {113, 5.0f}, {116, 0.5f}, {121, 4.0f}, {124, 0.5f}, {128, 4.0f}, {131, 0.5f},
+    {ControlId::VolumePercentArrows, 5.0f}, {ControlId::VolumeDbArrows, 0.5f},
+    {ControlId::HeadThresholdArrows, 4.0f}, {ControlId::HeadMarginArrows, 0.5f},
+    {ControlId::TailThresholdArrows, 4.0f}, {ControlId::TailMarginArrows, 0.5f},
 };
 
 struct Dependents {
@@ -96,9 +99,12 @@ struct Dependents {
 };
 
 const Dependents kDependents[] = {
-    {110, {112, 113, 115, 116}},
-    {118, {120, 121, 123, 124}},
-    {125, {127, 128, 130, 131}},
+    {ControlId::VolumeCheck,
+     {ControlId::VolumePercent, ControlId::VolumePercentArrows, ControlId::VolumeDb, ControlId::VolumeDbArrows}},
+    {ControlId::HeadCheck,
+     {ControlId::HeadThreshold, ControlId::HeadThresholdArrows, ControlId::HeadMargin, ControlId::HeadMarginArrows}},
+    {ControlId::TailCheck,
+     {ControlId::TailThreshold, ControlId::TailThresholdArrows, ControlId::TailMargin, ControlId::TailMarginArrows}},
 };
 
 std::shared_ptr<ControlItem> Construct(ControlKind kind, HWND parent) {

@@ -2,12 +2,10 @@
 #include "app/MainWindow.h"
 
 #include "controls/ControlRegistry.h"
-#include "controls/GroupWindowProc.h"
-
-#include <exception>
+#include "controls/MessageRouting.h"
+#include "controls/ScopedWin.h"
 
 MainWindow* currentMainWindow = nullptr;
-HFONT defaultFont = nullptr;
 
 namespace {
 
@@ -62,13 +60,7 @@ LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        return HandleMainMessage(window, message, wParam, lParam);
-    } catch (...) {
-        // An exception must not unwind through the system's frames; running out of memory ends the
-        // program, as it would anywhere else.
-        std::terminate();
-    }
+    return CallWithoutUnwinding(HandleMainMessage, window, message, wParam, lParam);
 }
 
 void CreateMainWindow(MainWindow& record, HINSTANCE instance, int showCommand) {

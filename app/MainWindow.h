@@ -26,7 +26,6 @@ struct MainWindow {
 
 // The record of the running main window; null until the window exists.
 extern MainWindow* currentMainWindow;
-extern HFONT defaultFont;
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void CreateMainWindow(MainWindow& record, HINSTANCE instance, int showCommand);

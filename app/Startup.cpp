@@ -14,7 +14,7 @@ HFONT CreateDefaultFont() {
 }  // namespace
 
 bool StartUp(Shell& shell, HINSTANCE instance, int showCommand) {
-    defaultFont = CreateDefaultFont();
+    shell.defaultFont.reset(CreateDefaultFont());
     shell.record = std::make_unique<MainWindow>();
     shell.record->instance = instance;
     // A folder too long to keep leaves the start folder empty, and an empty box then means the current
@@ -28,8 +28,8 @@ bool StartUp(Shell& shell, HINSTANCE instance, int showCommand) {
     if (currentMainWindow == nullptr) {
         currentMainWindow = shell.record.get();
     }
-    SendMessageW(shell.record->window, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont), TRUE);
-    shell.fontSelection.emplace(shell.record->dc, defaultFont);
+    SendMessageW(shell.record->window, WM_SETFONT, reinterpret_cast<WPARAM>(shell.defaultFont.get()), TRUE);
+    shell.fontSelection.emplace(shell.record->dc, shell.defaultFont.get());
     CreateControls();
     return true;
 }
@@ -53,8 +53,5 @@ void ShutDown(Shell& shell) {
         currentMainWindow = nullptr;
     }
     shell.record.reset();
-    if (defaultFont != nullptr) {
-        DeleteObject(defaultFont);
-        defaultFont = nullptr;
-    }
+    shell.defaultFont.reset();
 }

@@ -3,12 +3,16 @@
 #pragma once
 
 #include "app/MainWindow.h"
-#include "controls/ScopedGdi.h"
+#include "controls/ScopedWin.h"
 
 #include <memory>
 #include <optional>
 
+// The members are declared in the order they are made, so even without ShutDown they go in reverse
+// and the font outlives its selection into the record's device context.
 struct Shell {
+    // The main window's font; each control makes its own.
+    OwnedFont defaultFont;
     std::unique_ptr<MainWindow> record;
     // The default font stays selected into the main window's device context until shut-down.
     std::optional<ScopedSelectObject> fontSelection;

@@ -7,6 +7,7 @@
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
 #include "controls/LogInfo.h"
+#include "controls/ScopedWin.h"
 #include "controls/TextVolumeInfo.h"
 #include "controls/TextboxInfo.h"
 #include "core/ProcessingSettings.h"
@@ -113,24 +114,6 @@ FolderText CaptureOutputFolder(ProcessingSettings& settings) {
     }
     return folder;
 }
-
-// Owns a worker's handle, so it is closed before the next worker starts.
-class ThreadHandle {
-public:
-    explicit ThreadHandle(HANDLE handle) : handle(handle) {}
-    ~ThreadHandle() {
-        if (handle != nullptr) {
-            CloseHandle(handle);
-        }
-    }
-    ThreadHandle(const ThreadHandle&) = delete;
-    ThreadHandle& operator=(const ThreadHandle&) = delete;
-
-    HANDLE Get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
 
 // The worker reads the list's own copy of the path; the list is locked until the worker has ended.
 HANDLE StartWorker(const wchar_t* path) {

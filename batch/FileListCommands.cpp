@@ -6,6 +6,7 @@
 #include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
+#include "controls/ScopedWin.h"
 #include "controls/TextboxInfo.h"
 #include "core/ProcessingSettings.h"
 
@@ -45,18 +46,6 @@ void AddJoinedIfFits(std::vector<std::wstring>& paths, const wchar_t* folder, co
         paths.emplace_back(joined);
     }
 }
-
-// Frees an item list of the folder dialog through the shell's own allocator.
-struct ShellItemListDeleter {
-    void operator()(ITEMIDLIST* itemList) const {
-        IMalloc* allocator = nullptr;
-        if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
-            allocator->Free(itemList);
-            allocator->Release();
-        }
-    }
-};
-using ShellItemList = std::unique_ptr<ITEMIDLIST, ShellItemListDeleter>;
 
 // Puts the current directory back when a dialog returns, whatever the dialog or the shell code it
 // loads did to it: a relative path in the list must keep naming the same file.

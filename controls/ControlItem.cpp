@@ -10,9 +10,7 @@ ControlItem::ControlItem(HWND parent, ControlKind kind)
     ++childIdCounter;
 }
 
-ControlItem::~ControlItem() {
-    DeleteObject(font);
-}
+ControlItem::~ControlItem() = default;
 
 HWND ControlItem::GetHandle() const {
     return window;
@@ -46,13 +44,10 @@ void ControlItem::SetEnabled(bool isEnabled) {
 }
 
 void ControlItem::SetFont(int32_t height, int32_t weight) {
-    if (font != nullptr) {
-        DeleteObject(font);
-    }
-    font = CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, nullptr);
+    font.reset(CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, nullptr));
     if (window != nullptr) {
-        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     }
 }
 

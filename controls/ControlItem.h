@@ -2,6 +2,8 @@
 // its logical enabled flag, with the eleven operations every control answers.
 #pragma once
 
+#include "controls/ScopedWin.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -47,7 +49,7 @@ public:
     int32_t childId;
     int32_t controlId = 0;
     ControlKind kind;
-    HFONT font = nullptr;
+    OwnedFont font;
     bool enabled = true;
     ControlRegistry* registry = nullptr;
 

@@ -1,20 +1,13 @@
-// The routes from window messages to control objects: commands by childId, scroll clicks by the
-// scroll bar's window, and file drops onto the file list.
+// The group box's window procedure: commands go on to the main window's procedure, scroll clicks
+// and drops to their routes, and the colour questions of the controls on its face are answered here.
 #include "controls/GroupWindowProc.h"
 
 #include "app/MainWindow.h"
-#include "batch/BatchRun.h"
-#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
-#include "controls/ListboxInfo.h"
-
-#include <shellapi.h>
-
-#include <exception>
+#include "controls/MessageRouting.h"
+#include "controls/ScopedWin.h"
 
 namespace {
-
-constexpr UINT kNameCapacity = 512;
 
 WNDPROC ReplacedProcedure(HWND group) {
     return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(group, GWLP_USERDATA));
@@ -24,14 +17,9 @@ LRESULT CallReplaced(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcW(ReplacedProcedure(group), group, message, wParam, lParam);
 }
 
-void RouteScroll(WPARAM wParam, LPARAM lParam) {
-    ControlItem* scrollBar = ControlRegistry::Instance().FindByWindow(reinterpret_cast<HWND>(lParam));
-    if (scrollBar != nullptr) {
-        scrollBar->OnCommand(WM_VSCROLL, wParam, lParam);
-    }
-}
-
-// Labels and check boxes sit on the group box's face, so they get no brush of their own.
+// Labels sit on the group box's face, so they get no brush of their own and show the face through.
+// A check box paints with WM_CTLCOLORSTATIC like a label but is answered 0, the system's own brush;
+// the system sends WM_CTLCOLORBTN only for push buttons, so the check-box answer there is never asked.
 LRESULT AnswerControlColor(WPARAM wParam, LPARAM lParam, ControlKind transparentKind) {
     ControlItem* control = ControlRegistry::Instance().FindByWindow(reinterpret_cast<HWND>(lParam));
     if (control == nullptr || control->kind != transparentKind) {
@@ -41,32 +29,10 @@ LRESULT AnswerControlColor(WPARAM wParam, LPARAM lParam, ControlKind transparent
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
 }
 
-// A name longer than the buffer is skipped rather than cut: a cut path would name another file.
-void AddDroppedNames(HDROP drop, ListboxInfo& list) {
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT index = 0; index < count; ++index) {
-        if (DragQueryFileW(drop, index, nullptr, 0) >= kNameCapacity) {
-            continue;
-        }
-        wchar_t name[kNameCapacity] = {};
-        DragQueryFileW(drop, index, name, kNameCapacity);
-        if (IsWaveFileName(name)) {
-            list.AddFile(name);
-        }
-    }
-}
-
 LRESULT HandleDrop(HWND group, WPARAM wParam, LPARAM lParam) {
-    ControlItem* control = ControlRegistry::Instance().FindByControlId(ControlId::FileList);
-    if (control == nullptr || control->kind != ControlKind::Listbox) {
+    if (!RouteDrop(reinterpret_cast<HDROP>(wParam))) {
         return CallReplaced(group, WM_DROPFILES, wParam, lParam);
     }
-    HDROP drop = reinterpret_cast<HDROP>(wParam);
-    // The list must not change while a run's worker reads its paths.
-    if (!RunInProgress()) {
-        AddDroppedNames(drop, static_cast<ListboxInfo&>(*control));
-    }
-    DragFinish(drop);
     return 0;
 }
 
@@ -93,33 +59,5 @@ LRESULT HandleGroupMessage(HWND group, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 LRESULT CALLBACK GroupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        return HandleGroupMessage(window, message, wParam, lParam);
-    } catch (...) {
-        // An exception must not unwind through the system's frames; running out of memory ends the
-        // program, as it would anywhere else.
-        std::terminate();
-    }
-}
-
-void RouteCommand(WPARAM wParam, LPARAM lParam) {
-    ControlItem* control = ControlRegistry::Instance().FindByChildId(LOWORD(wParam));
-    if (control != nullptr) {
-        control->OnCommand(HIWORD(wParam), wParam, lParam);
-    }
-}
-
-bool IsWaveFileName(const wchar_t* name) {
-    const wchar_t* lastDot = nullptr;
-    for (const wchar_t* unit = name; *unit != L'\0'; ++unit) {
-        if (*unit == L'.') {
-            lastDot = unit;
-        }
-    }
-    if (lastDot == nullptr) {
-        return false;
-    }
-    const auto sameLetter = [](wchar_t unit, wchar_t lower) { return unit == lower || unit == lower - (L'a' - L'A'); };
-    // A terminator stops the comparison before anything past the name is read.
-    return sameLetter(lastDot[1], L'w') && sameLetter(lastDot[2], L'a') && sameLetter(lastDot[3], L'v');
+    return CallWithoutUnwinding(HandleGroupMessage, window, message, wParam, lParam);
 }

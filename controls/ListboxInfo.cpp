@@ -1,7 +1,7 @@
 // The input-file list: the list box and the program's own copy of every listed path, kept in step.
 #include "controls/ListboxInfo.h"
 
-#include "controls/ScopedGdi.h"
+#include "controls/ScopedWin.h"
 
 #include <shellapi.h>
 

@@ -5,6 +5,7 @@
 
 #include "StartedShell.h"
 #include "controls/CheckboxInfo.h"
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/TextVolumeInfo.h"
 #include "controls/VScrollInfo.h"
@@ -36,40 +37,40 @@ struct ExpectedControl {
 constexpr LONG_PTR kGroupExStyle = WS_EX_CONTROLPARENT;
 
 const ExpectedControl kControls[] = {
-    {L"Button",    ControlKind::Group,      1,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260, 0x50010007, kGroupExStyle},
-    {L"ListBox",   ControlKind::Listbox,    100, 1,   L"",             5,   20,  320, 200, 0x50A10801, WS_EX_ACCEPTFILES},
-    {L"Button",    ControlKind::Button,     104, 1,   L"追加",         5,   225, 60,  24,  0x50010000},
-    {L"Button",    ControlKind::Button,     102, 1,   L"削除",         85,  225, 60,  24,  0x50010000},
-    {L"Button",    ControlKind::Button,     103, 1,   L"全削除",       265, 225, 60,  24,  0x50010000},
-    {L"Button",    ControlKind::Group,      101, kMainWindow, L"出力フォルダ", 5, 275, 330, 50, 0x50010007, kGroupExStyle},
-    {L"Edit",      ControlKind::Textbox,    106, 101, L"",             5,   20,  290, 24,  0x50810080},
-    {L"Button",    ControlKind::Button,     105, 101, L"...",          295, 20,  30,  24,  0x50010000},
-    {L"Button",    ControlKind::Button,     132, kMainWindow, L"開始", 265, 330, 60,  40,  0x50010000},
-    {L"Button",    ControlKind::Button,     133, kMainWindow, L"停止", 265, 330, 60,  40,  0x40010000},
-    {L"Button",    ControlKind::Group,      109, kMainWindow, L"音量調整", 340, 5, 295, 70, 0x50010007, kGroupExStyle},
-    {L"Button",    ControlKind::Checkbox,   110, 109, L"音量変更",     10,  35,  80,  24,  0x50010003},
-    {L"Static",    ControlKind::Label,      111, 109, L"音量(%)",      100, 20,  60,  24,  0x50000000},
-    {L"Edit",      ControlKind::TextVolume, 112, 109, L"100.00",       100, 35,  60,  24,  0x50810002},
-    {L"ScrollBar", ControlKind::VScroll,    113, 109, L"",             160, 35,  20,  24,  0x50000001},
-    {L"Static",    ControlKind::Label,      114, 109, L"音量(dB)",     190, 20,  60,  24,  0x50000000},
-    {L"Edit",      ControlKind::TextVolume, 115, 109, L"0.00",         190, 35,  60,  24,  0x50810002},
-    {L"ScrollBar", ControlKind::VScroll,    116, 109, L"",             250, 35,  20,  24,  0x50000001},
-    {L"Button",    ControlKind::Group,      117, kMainWindow, L"両端無音削除", 340, 90, 295, 115, 0x50010007, kGroupExStyle},
-    {L"Button",    ControlKind::Checkbox,   118, 117, L"先頭",         10,  35,  80,  24,  0x50010003},
-    {L"Static",    ControlKind::Label,      119, 117, L"閾値(dB)",     100, 20,  60,  24,  0x50000000},
-    {L"Edit",      ControlKind::TextVolume, 120, 117, L"-96.00",       100, 35,  60,  24,  0x50810002},
-    {L"ScrollBar", ControlKind::VScroll,    121, 117, L"",             160, 35,  20,  24,  0x50000001},
-    {L"Static",    ControlKind::Label,      122, 117, L"遊び(秒)",     190, 20,  60,  24,  0x50000000},
-    {L"Edit",      ControlKind::TextVolume, 123, 117, L"0.00",         190, 35,  60,  24,  0x50810002},
-    {L"ScrollBar", ControlKind::VScroll,    124, 117, L"",             250, 35,  20,  24,  0x50000001},
-    {L"Button",    ControlKind::Checkbox,   125, 117, L"終端",         10,  80,  80,  24,  0x50010003},
-    {L"Static",    ControlKind::Label,      126, 117, L"閾値(dB)",     100, 65,  60,  24,  0x50000000},
-    {L"Edit",      ControlKind::TextVolume, 127, 117, L"-96.00",       100, 80,  60,  24,  0x50810002},
-    {L"ScrollBar", ControlKind::VScroll,    128, 117, L"",             160, 80,  20,  24,  0x50000001},
-    {L"Static",    ControlKind::Label,      129, 117, L"遊び(秒)",     190, 65,  60,  24,  0x50000000},
-    {L"Edit",      ControlKind::TextVolume, 130, 117, L"0.00",         190, 80,  60,  24,  0x50810002},
-    {L"ScrollBar", ControlKind::VScroll,    131, 117, L"",             250, 80,  20,  24,  0x50000001},
-    {L"Edit",      ControlKind::Log,        108, kMainWindow, L"",     340, 215, 295, 160, 0x50B008C4},
+    {L"Button",    ControlKind::Group,      ControlId::FileListGroup,   kMainWindow, L"音声ファイルリスト（D&&Dで追加可能）", 5, 5, 330, 260, 0x50010007, kGroupExStyle},
+    {L"ListBox",   ControlKind::Listbox,    ControlId::FileList, ControlId::FileListGroup,   L"",             5,   20,  320, 200, 0x50A10801, WS_EX_ACCEPTFILES},
+    {L"Button",    ControlKind::Button,     ControlId::AddButton, ControlId::FileListGroup,   L"追加",         5,   225, 60,  24,  0x50010000},
+    {L"Button",    ControlKind::Button,     ControlId::DeleteButton, ControlId::FileListGroup,   L"削除",         85,  225, 60,  24,  0x50010000},
+    {L"Button",    ControlKind::Button,     ControlId::DeleteAllButton, ControlId::FileListGroup,   L"全削除",       265, 225, 60,  24,  0x50010000},
+    {L"Button",    ControlKind::Group,      ControlId::OutputGroup, kMainWindow, L"出力フォルダ", 5, 275, 330, 50, 0x50010007, kGroupExStyle},
+    {L"Edit",      ControlKind::Textbox,    ControlId::OutputFolder, ControlId::OutputGroup, L"",             5,   20,  290, 24,  0x50810080},
+    {L"Button",    ControlKind::Button,     ControlId::BrowseButton, ControlId::OutputGroup, L"...",          295, 20,  30,  24,  0x50010000},
+    {L"Button",    ControlKind::Button,     ControlId::Start, kMainWindow, L"開始", 265, 330, 60,  40,  0x50010000},
+    {L"Button",    ControlKind::Button,     ControlId::Stop, kMainWindow, L"停止", 265, 330, 60,  40,  0x40010000},
+    {L"Button",    ControlKind::Group,      ControlId::VolumeGroup, kMainWindow, L"音量調整", 340, 5, 295, 70, 0x50010007, kGroupExStyle},
+    {L"Button",    ControlKind::Checkbox,   ControlId::VolumeCheck, ControlId::VolumeGroup, L"音量変更",     10,  35,  80,  24,  0x50010003},
+    {L"Static",    ControlKind::Label,      ControlId::VolumePercentLabel, ControlId::VolumeGroup, L"音量(%)",      100, 20,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, ControlId::VolumePercent, ControlId::VolumeGroup, L"100.00",       100, 35,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    ControlId::VolumePercentArrows, ControlId::VolumeGroup, L"",             160, 35,  20,  24,  0x50000001},
+    {L"Static",    ControlKind::Label,      ControlId::VolumeDbLabel, ControlId::VolumeGroup, L"音量(dB)",     190, 20,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, ControlId::VolumeDb, ControlId::VolumeGroup, L"0.00",         190, 35,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    ControlId::VolumeDbArrows, ControlId::VolumeGroup, L"",             250, 35,  20,  24,  0x50000001},
+    {L"Button",    ControlKind::Group,      ControlId::TrimGroup, kMainWindow, L"両端無音削除", 340, 90, 295, 115, 0x50010007, kGroupExStyle},
+    {L"Button",    ControlKind::Checkbox,   ControlId::HeadCheck, ControlId::TrimGroup, L"先頭",         10,  35,  80,  24,  0x50010003},
+    {L"Static",    ControlKind::Label,      ControlId::HeadThresholdLabel, ControlId::TrimGroup, L"閾値(dB)",     100, 20,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, ControlId::HeadThreshold, ControlId::TrimGroup, L"-96.00",       100, 35,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    ControlId::HeadThresholdArrows, ControlId::TrimGroup, L"",             160, 35,  20,  24,  0x50000001},
+    {L"Static",    ControlKind::Label,      ControlId::HeadMarginLabel, ControlId::TrimGroup, L"遊び(秒)",     190, 20,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, ControlId::HeadMargin, ControlId::TrimGroup, L"0.00",         190, 35,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    ControlId::HeadMarginArrows, ControlId::TrimGroup, L"",             250, 35,  20,  24,  0x50000001},
+    {L"Button",    ControlKind::Checkbox,   ControlId::TailCheck, ControlId::TrimGroup, L"終端",         10,  80,  80,  24,  0x50010003},
+    {L"Static",    ControlKind::Label,      ControlId::TailThresholdLabel, ControlId::TrimGroup, L"閾値(dB)",     100, 65,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, ControlId::TailThreshold, ControlId::TrimGroup, L"-96.00",       100, 80,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    ControlId::TailThresholdArrows, ControlId::TrimGroup, L"",             160, 80,  20,  24,  0x50000001},
+    {L"Static",    ControlKind::Label,      ControlId::TailMarginLabel, ControlId::TrimGroup, L"遊び(秒)",     190, 65,  60,  24,  0x50000000},
+    {L"Edit",      ControlKind::TextVolume, ControlId::TailMargin, ControlId::TrimGroup, L"0.00",         190, 80,  60,  24,  0x50810002},
+    {L"ScrollBar", ControlKind::VScroll,    ControlId::TailMarginArrows, ControlId::TrimGroup, L"",             250, 80,  20,  24,  0x50000001},
+    {L"Edit",      ControlKind::Log,        ControlId::Log, kMainWindow, L"",     340, 215, 295, 160, 0x50B008C4},
 };
 
 std::wstring ClassOf(HWND window) {
@@ -161,13 +162,16 @@ TEST_F(LayoutTest, EveryControlLiesInsideTheClientArea) {
 }
 
 TEST_F(LayoutTest, OverlappingNumbersNameDifferentControlsUnderEachKey) {
-    EXPECT_EQ(ControlKind::Log, Registry().FindByControlId(108)->kind);
-    EXPECT_EQ(132, Registry().FindByChildId(108)->controlId);
-    EXPECT_EQ(ControlKind::Log, Registry().FindByChildId(133)->kind);
-    EXPECT_EQ(133, Registry().FindByControlId(133)->controlId);
-    EXPECT_EQ(ControlKind::Button, Registry().FindByControlId(133)->kind);
-    EXPECT_EQ(ControlKind::Group, Registry().FindByChildId(100)->kind);
-    EXPECT_EQ(ControlKind::Listbox, Registry().FindByControlId(100)->kind);
+    // Start is row 8 and the log row 33, so Start's childId is the log's controlId and the log's
+    // childId is Stop's controlId.
+    EXPECT_EQ(ControlKind::Log, Registry().FindByControlId(ControlId::Log)->kind);
+    EXPECT_EQ(ControlId::Start, Registry().FindByChildId(ControlId::Log)->controlId);
+    EXPECT_EQ(ControlKind::Log, Registry().FindByChildId(ControlId::Stop)->kind);
+    EXPECT_EQ(ControlId::Stop, Registry().FindByControlId(ControlId::Stop)->controlId);
+    EXPECT_EQ(ControlKind::Button, Registry().FindByControlId(ControlId::Stop)->kind);
+    EXPECT_EQ(ControlKind::Group, Registry().FindByChildId(ControlId::FileList)->kind);
+    EXPECT_EQ(ControlKind::Listbox, Registry().FindByControlId(ControlId::FileList)->kind);
+    // No control has this one.
     EXPECT_EQ(nullptr, Registry().FindByControlId(107));
 }
 
@@ -182,9 +186,12 @@ void PressTab() {
 
 TEST_F(LayoutTest, TabReachesEveryTabStopInsideAndOutsideTheGroupBoxesInTableOrder) {
     // The scroll arrows, labels and the log are no tab stops, and Stop is hidden.
-    const std::vector<int32_t> expected = {104, 102, 103, 106, 105, 132, 110, 112, 115,
-                                           118, 120, 123, 125, 127, 130, 100};
-    SetFocus(Registry().FindByControlId(100)->GetHandle());
+    const std::vector<int32_t> expected = {
+        ControlId::AddButton,     ControlId::DeleteButton,  ControlId::DeleteAllButton, ControlId::OutputFolder,
+        ControlId::BrowseButton,  ControlId::Start,         ControlId::VolumeCheck,     ControlId::VolumePercent,
+        ControlId::VolumeDb,      ControlId::HeadCheck,     ControlId::HeadThreshold,   ControlId::HeadMargin,
+        ControlId::TailCheck,     ControlId::TailThreshold, ControlId::TailMargin,      ControlId::FileList};
+    SetFocus(Registry().FindByControlId(ControlId::FileList)->GetHandle());
     std::vector<int32_t> visited;
     for (size_t i = 0; i < expected.size(); ++i) {
         PressTab();
@@ -195,8 +202,8 @@ TEST_F(LayoutTest, TabReachesEveryTabStopInsideAndOutsideTheGroupBoxesInTableOrd
 }
 
 TEST_F(LayoutTest, StopIsHiddenOnStartsRectangle) {
-    HWND start = Registry().FindByControlId(132)->GetHandle();
-    HWND stop = Registry().FindByControlId(133)->GetHandle();
+    HWND start = Registry().FindByControlId(ControlId::Start)->GetHandle();
+    HWND stop = Registry().FindByControlId(ControlId::Stop)->GetHandle();
     EXPECT_TRUE(GetWindowLongPtrW(start, GWL_STYLE) & WS_VISIBLE);
     EXPECT_FALSE(GetWindowLongPtrW(stop, GWL_STYLE) & WS_VISIBLE);
 }
@@ -210,8 +217,12 @@ TEST_F(LayoutTest, ValueBoxesHaveTheirRangesAndArrowsStepTheBoxBeside) {
         float step;
     };
     const Expected rows[] = {
-        {112, 10.0f, 1000.0f, 113, 5.0f}, {115, -20.0f, 20.0f, 116, 0.5f}, {120, -96.0f, -12.0f, 121, 4.0f},
-        {123, -20.0f, 20.0f, 124, 0.5f},  {127, -96.0f, -12.0f, 128, 4.0f}, {130, -20.0f, 20.0f, 131, 0.5f},
+        {ControlId::VolumePercent, 10.0f, 1000.0f, ControlId::VolumePercentArrows, 5.0f},
+        {ControlId::VolumeDb, -20.0f, 20.0f, ControlId::VolumeDbArrows, 0.5f},
+        {ControlId::HeadThreshold, -96.0f, -12.0f, ControlId::HeadThresholdArrows, 4.0f},
+        {ControlId::HeadMargin, -20.0f, 20.0f, ControlId::HeadMarginArrows, 0.5f},
+        {ControlId::TailThreshold, -96.0f, -12.0f, ControlId::TailThresholdArrows, 4.0f},
+        {ControlId::TailMargin, -20.0f, 20.0f, ControlId::TailMarginArrows, 0.5f},
     };
     for (const Expected& row : rows) {
         SCOPED_TRACE("box " + std::to_string(row.boxId));
@@ -228,9 +239,12 @@ TEST_F(LayoutTest, ValueBoxesHaveTheirRangesAndArrowsStepTheBoxBeside) {
 
 TEST_F(LayoutTest, CheckBoxesStartCheckedWithTheirDependentsInOrder) {
     const std::pair<int32_t, std::vector<int32_t>> rows[] = {
-        {110, {112, 113, 115, 116}},
-        {118, {120, 121, 123, 124}},
-        {125, {127, 128, 130, 131}},
+        {ControlId::VolumeCheck,
+         {ControlId::VolumePercent, ControlId::VolumePercentArrows, ControlId::VolumeDb, ControlId::VolumeDbArrows}},
+        {ControlId::HeadCheck,
+         {ControlId::HeadThreshold, ControlId::HeadThresholdArrows, ControlId::HeadMargin, ControlId::HeadMarginArrows}},
+        {ControlId::TailCheck,
+         {ControlId::TailThreshold, ControlId::TailThresholdArrows, ControlId::TailMargin, ControlId::TailMarginArrows}},
     };
     for (const auto& [checkboxId, dependentIds] : rows) {
         auto* checkbox = Registry().Find<CheckboxInfo>(checkboxId);
@@ -250,13 +264,13 @@ TEST_F(LayoutTest, EveryControlIsEnabledAndAllButTheArrowsHaveTheirOwnFont) {
         EXPECT_TRUE(control->IsEnabled());
         EXPECT_TRUE(IsWindowEnabled(control->GetHandle()));
         if (control->kind == ControlKind::VScroll) {
-            EXPECT_EQ(nullptr, control->font);
+            EXPECT_EQ(nullptr, control->font.get());
             continue;
         }
-        ASSERT_NE(nullptr, control->font);
-        EXPECT_EQ(reinterpret_cast<LRESULT>(control->font), SendMessageW(control->GetHandle(), WM_GETFONT, 0, 0));
+        ASSERT_NE(nullptr, control->font.get());
+        EXPECT_EQ(reinterpret_cast<LRESULT>(control->font.get()), SendMessageW(control->GetHandle(), WM_GETFONT, 0, 0));
         for (const auto& other : Registry().controls) {
-            EXPECT_TRUE(other == control || other->font != control->font);
+            EXPECT_TRUE(other == control || other->font.get() != control->font.get());
         }
     }
 }

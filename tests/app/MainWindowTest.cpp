@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -46,16 +47,87 @@ TEST(MainWindow, KeepsItsFontAndDeviceContext) {
     EXPECT_EQ(380, record.clientHeight);
     EXPECT_EQ(GetModuleHandleW(nullptr), record.instance);
     ASSERT_NE(nullptr, record.dc);
+    HFONT defaultFont = StartedShell().defaultFont.get();
     ASSERT_NE(nullptr, defaultFont);
     EXPECT_EQ(defaultFont, GetCurrentObject(record.dc, OBJ_FONT));
 }
 
+// Records the messages that this program's code hands to DefWindowProcW, by swapping the program's
+// import of it while the spy lives: for these messages the window answers 0 itself, as DefWindowProcW
+// would, so only the call shows a fall-through.
+class DefWindowProcSpy {
+public:
+    DefWindowProcSpy() : slot(FindImportSlot()) {
+        if (slot != nullptr) {
+            original = reinterpret_cast<WNDPROC>(Swap(reinterpret_cast<void*>(&Record)));
+            seen = &messages;
+        }
+    }
+    ~DefWindowProcSpy() {
+        if (slot != nullptr) {
+            seen = nullptr;
+            Swap(reinterpret_cast<void*>(original));
+        }
+    }
+    DefWindowProcSpy(const DefWindowProcSpy&) = delete;
+    DefWindowProcSpy& operator=(const DefWindowProcSpy&) = delete;
+
+    bool Installed() const { return slot != nullptr; }
+
+    std::vector<UINT> messages;
+
+private:
+    static LRESULT WINAPI Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (seen != nullptr) {
+            seen->push_back(message);
+        }
+        return CallWindowProcW(original, window, message, wParam, lParam);
+    }
+
+    // The program's import-table entry that holds DefWindowProcW's address.
+    static void** FindImportSlot() {
+        const void* target = reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "DefWindowProcW"));
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+        const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); module->Name != 0;
+             ++module) {
+            for (auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk); entry->u1.Function != 0;
+                 ++entry) {
+                if (reinterpret_cast<const void*>(entry->u1.Function) == target) {
+                    return reinterpret_cast<void**>(&entry->u1.Function);
+                }
+            }
+        }
+        return nullptr;
+    }
+
+    void* Swap(void* replacement) {
+        DWORD protection = 0;
+        VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &protection);
+        void* previous = *slot;
+        *slot = replacement;
+        VirtualProtect(slot, sizeof(void*), protection, &protection);
+        return previous;
+    }
+
+    static inline WNDPROC original = nullptr;
+    static inline std::vector<UINT>* seen = nullptr;
+    void** slot;
+};
+
 TEST(MainWindow, AnswersInitDialogDropsAndUnknownCommandsItself) {
     HWND window = MainWindowHandle();
+    DefWindowProcSpy spy;
+    ASSERT_TRUE(spy.Installed());
     EXPECT_EQ(1, SendMessageW(window, WM_INITDIALOG, 0, 0));
     EXPECT_EQ(0, SendMessageW(window, WM_DROPFILES, 0, 0));
     EXPECT_EQ(0, SendMessageW(window, WM_COMMAND, MAKEWPARAM(999, BN_CLICKED), 0));
     EXPECT_EQ(0, SendMessageW(window, WM_CREATE, 0, 0));
+    // A message the window leaves to the system shows that the spy sees the calls.
+    SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    EXPECT_EQ(std::vector<UINT>{WM_GETTEXTLENGTH}, spy.messages);
 }
 
 // The test program's folder and the relative path from it to palvotrix.exe.

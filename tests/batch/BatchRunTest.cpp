@@ -4,6 +4,7 @@
 
 #include "RunFixture.h"
 #include "support/TestWindow.h"
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/ListboxInfo.h"
 #include "controls/TextVolumeInfo.h"
@@ -18,9 +19,9 @@
 
 namespace {
 
-constexpr int32_t kLockedIds[] = {100, 102, 103, 104, 105, 106, 132};
+constexpr int32_t kLockedIds[] = {ControlId::FileList, ControlId::DeleteButton, ControlId::DeleteAllButton, ControlId::AddButton, ControlId::BrowseButton, ControlId::OutputFolder, ControlId::Start};
 // The check boxes and value boxes, which stay live during a run.
-constexpr int32_t kLiveIds[] = {110, 112, 115, 118, 120, 123, 125, 127, 130};
+constexpr int32_t kLiveIds[] = {ControlId::VolumeCheck, ControlId::VolumePercent, ControlId::VolumeDb, ControlId::HeadCheck, ControlId::HeadThreshold, ControlId::HeadMargin, ControlId::TailCheck, ControlId::TailThreshold, ControlId::TailMargin};
 
 constexpr int16_t kAmplitude = 1000;
 constexpr uint32_t kSmallFile = 4000;
@@ -36,8 +37,8 @@ protected:
         TheMainWindow();
         input = folder.Subfolder(L"in");
         output = folder.Subfolder(L"out");
-        SetBoxText(106, output);
-        SetBoxText(112, L"100.00");
+        SetBoxText(ControlId::OutputFolder, output);
+        SetBoxText(ControlId::VolumePercent, L"100.00");
     }
 
     std::wstring Input(const std::wstring& name, uint32_t samples = kSmallFile) {
@@ -58,12 +59,12 @@ bool WindowEnabled(int32_t controlId) {
 }
 
 bool StopShown() {
-    return (GetWindowLongW(ControlById(133).GetHandle(), GWL_STYLE) & WS_VISIBLE) != 0;
+    return (GetWindowLongW(ControlById(ControlId::Stop).GetHandle(), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 TEST_F(BatchRun, EmptyListLogsTheStartTheCompletionAndTheFolder) {
     ListFiles({});
-    Click(132);
+    Click(ControlId::Start);
     EXPECT_EQ(LogLines(), (Lines{kStartLine, kCompletedLine, L"", kFolderPrefix + output}));
 }
 
@@ -72,7 +73,7 @@ TEST_F(BatchRun, UnreadableFileGetsTheErrorLineAndItsReasonAndTheRunGoesOn) {
     WriteBytes(broken, "this is not a RIFF file");
     ListFiles({Input(L"一.wav"), broken, Input(L"三.wav")});
 
-    Click(132);
+    Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(), (Lines{kStartLine, L"一.wav", L"二.wav", kErrorLine, L"RIFF/WAVE形式のファイルではありません",
                                  L"三.wav", kCompletedLine, L"", kFolderPrefix + output}));
@@ -87,7 +88,7 @@ TEST_F(BatchRun, FileWrittenUnchangedGetsANoteLine) {
     WriteBytes(input + L"\\a.wav", twelveBit);
     ListFiles({input + L"\\a.wav", Input(L"b.wav")});
 
-    Click(132);
+    Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(), (Lines{kStartLine, L"a.wav", L"12ビットの整数PCMは処理しないため、そのまま書き出しました",
                                  L"b.wav", kCompletedLine, L"", kFolderPrefix + output}));
@@ -96,17 +97,17 @@ TEST_F(BatchRun, FileWrittenUnchangedGetsANoteLine) {
 
 TEST_F(BatchRun, StopEndsTheRunWithTheFileInProgress) {
     ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
-    PostClick(133);
+    PostClick(ControlId::Stop);
 
-    Click(132);
+    Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(), (Lines{kStartLine, L"a.wav", kInterruptedLine, L"", kFolderPrefix + output}));
     EXPECT_TRUE(ListFolder(output).empty());
     EXPECT_FALSE(StopShown());
     EXPECT_FALSE(ProcessingSettings::Instance().cancelRequested);
 
-    Click(133);  // a Stop click that was still queued when the run ended
-    Click(132);
+    Click(ControlId::Stop);  // a Stop click that was still queued when the run ended
+    Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(),
               (Lines{kStartLine, L"a.wav", L"b.wav", L"c.wav", kCompletedLine, L"", kFolderPrefix + output}));
@@ -116,12 +117,12 @@ TEST_F(BatchRun, StopEndsTheRunWithTheFileInProgress) {
 TEST_F(BatchRun, EmptyFolderBoxWritesIntoTheStartFolderWhereverTheCurrentDirectoryIs) {
     const StartFolderScope startFolder(output);
     const CurrentDirectoryScope currentDirectory(input);
-    SetBoxText(106, L"");
-    SetBoxText(112, L"200.00");
+    SetBoxText(ControlId::OutputFolder, L"");
+    SetBoxText(ControlId::VolumePercent, L"200.00");
     const std::wstring path = Input(L"a.wav");
     ListFiles({path});
 
-    Click(132);
+    Click(ControlId::Start);
 
     EXPECT_EQ(LogLines().back(), kFolderPrefix + output);
     EXPECT_EQ(Output(L"a.wav"), MakeWave(2 * kAmplitude, kSmallFile));
@@ -133,7 +134,7 @@ TEST_F(BatchRun, EntryWithoutBackslashIsLoggedWhole) {
     Input(L"plain.wav");
     ListFiles({L"plain.wav"});
 
-    Click(132);
+    Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(), (Lines{kStartLine, L"plain.wav", kCompletedLine, L"", kFolderPrefix + output}));
     EXPECT_EQ(Output(L"plain.wav"), MakeWave(kAmplitude, kSmallFile));
@@ -141,10 +142,10 @@ TEST_F(BatchRun, EntryWithoutBackslashIsLoggedWhole) {
 
 TEST_F(BatchRun, EachStartReplacesTheLog) {
     ListFiles({Input(L"a.wav")});
-    Click(132);
+    Click(ControlId::Start);
     const std::vector<std::wstring> first = LogLines();
 
-    Click(132);
+    Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(), first);
     EXPECT_EQ(first.front(), kStartLine);
@@ -162,12 +163,12 @@ TEST_F(BatchRun, LocksTheListAndFolderControlsOnlyWhileRunning) {
         }
         EXPECT_TRUE(StopShown());
         // The keyboard can still reach Stop, and nothing disabled keeps the focus.
-        EXPECT_EQ(GetFocus(), ControlById(133).GetHandle());
+        EXPECT_EQ(GetFocus(), ControlById(ControlId::Stop).GetHandle());
         return true;
     });
-    SetFocus(ControlById(132).GetHandle());
+    SetFocus(ControlById(ControlId::Start).GetHandle());
 
-    Click(132);
+    Click(ControlId::Start);
 
     ASSERT_TRUE(check.Done());
     for (const int32_t id : kLockedIds) {
@@ -175,7 +176,7 @@ TEST_F(BatchRun, LocksTheListAndFolderControlsOnlyWhileRunning) {
         EXPECT_TRUE(ControlById(id).IsEnabled()) << id;
     }
     EXPECT_FALSE(StopShown());
-    EXPECT_EQ(GetFocus(), ControlById(132).GetHandle());
+    EXPECT_EQ(GetFocus(), ControlById(ControlId::Start).GetHandle());
 }
 
 // A drop of one name, as the shell hands it to the window.
@@ -193,12 +194,12 @@ HDROP MakeDrop(const std::wstring& name) {
 TEST_F(BatchRun, ListAndFolderCommandsThatArriveDuringARunDoNothing) {
     const std::vector<std::wstring> paths{Input(L"a.wav", kLargeFile), Input(L"b.wav")};
     ListFiles(paths);
-    SendMessageW(ControlById(100).GetHandle(), LB_SETSEL, TRUE, 0);
+    SendMessageW(ControlById(ControlId::FileList).GetHandle(), LB_SETSEL, TRUE, 0);
     const WhenPumped commands([this] {
-        for (const int32_t button : {102, 103, 104, 105}) {
+        for (const int32_t button : {ControlId::DeleteButton, ControlId::DeleteAllButton, ControlId::AddButton, ControlId::BrowseButton}) {
             PostClick(button);
         }
-        PostMessageW(GetParent(ControlById(100).GetHandle()), WM_DROPFILES,
+        PostMessageW(GetParent(ControlById(ControlId::FileList).GetHandle()), WM_DROPFILES,
                      reinterpret_cast<WPARAM>(MakeDrop(input + L"\\dropped.wav")), 0);
         return true;
     });
@@ -212,15 +213,15 @@ TEST_F(BatchRun, ListAndFolderCommandsThatArriveDuringARunDoNothing) {
         return dialog != nullptr;
     });
 
-    Click(132);
+    Click(ControlId::Start);
 
     ASSERT_TRUE(commands.Done());
     EXPECT_FALSE(dialogOpened);
-    const auto& list = Control<ListboxInfo>(100);
+    const auto& list = Control<ListboxInfo>(ControlId::FileList);
     ASSERT_EQ(list.GetCount(), 2);
     EXPECT_EQ(std::wstring(list.GetItem(0)), paths[0]);
     EXPECT_EQ(std::wstring(list.GetItem(1)), paths[1]);
-    EXPECT_EQ(BoxText(106), output);
+    EXPECT_EQ(BoxText(ControlId::OutputFolder), output);
     EXPECT_EQ(LogLines(), (Lines{kStartLine, L"a.wav", L"b.wav", kCompletedLine, L"", kFolderPrefix + output}));
 }
 
@@ -228,14 +229,14 @@ TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
     ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
     WhenPumped raiseVolume([] {
         // Typing 200 into the percent box and leaving it, as the user would.
-        SetBoxText(112, L"200");
-        const ControlItem& box = ControlById(112);
+        SetBoxText(ControlId::VolumePercent, L"200");
+        const ControlItem& box = ControlById(ControlId::VolumePercent);
         SendMessageW(GetParent(box.GetHandle()), WM_COMMAND, MAKEWPARAM(box.childId, EN_KILLFOCUS),
                      reinterpret_cast<LPARAM>(box.GetHandle()));
         return true;
     });
 
-    Click(132);
+    Click(ControlId::Start);
 
     ASSERT_TRUE(raiseVolume.Done());
     EXPECT_EQ(Output(L"b.wav"), MakeWave(2 * kAmplitude, kSmallFile));
@@ -253,18 +254,18 @@ void ClickCheckBox(int32_t controlId) {
 }
 
 TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItStarts) {
-    SetBoxText(112, L"200.00");
+    SetBoxText(ControlId::VolumePercent, L"200.00");
     ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
     const WhenPumped changeDuringFirstFile([] {
         // Switched off and on again, the volume shows its box's value; the box is then raised.
-        ClickCheckBox(110);
-        ClickCheckBox(110);
-        SetBoxText(112, L"300");
-        LeaveBox(112);
+        ClickCheckBox(ControlId::VolumeCheck);
+        ClickCheckBox(ControlId::VolumeCheck);
+        SetBoxText(ControlId::VolumePercent, L"300");
+        LeaveBox(ControlId::VolumePercent);
         return true;
     });
 
-    Click(132);
+    Click(ControlId::Start);
 
     ASSERT_TRUE(changeDuringFirstFile.Done());
     EXPECT_TRUE(Output(L"a.wav") == MakeWave(2 * kAmplitude, kLargeFile));
@@ -276,15 +277,15 @@ TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItStarts) {
 // click started another run, which replaces the log.
 class SharedRectangle : public BatchRun {
 protected:
-    void MarkLog() { SetBoxText(108, L"marker"); }
-    bool AnotherRunStarted() { return BoxText(108) != L"marker"; }
+    void MarkLog() { SetBoxText(ControlId::Log, L"marker"); }
+    bool AnotherRunStarted() { return BoxText(ControlId::Log) != L"marker"; }
 };
 
 TEST_F(SharedRectangle, DoubleClickOnStartRunsEveryFile) {
     ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
     WaitUntilStartAcceptsClicks();
 
-    MouseClicks(132, 2);
+    MouseClicks(ControlId::Start, 2);
     PumpPendingMessages();
 
     EXPECT_EQ(LogLines(),
@@ -299,11 +300,11 @@ TEST_F(SharedRectangle, DoubleClickOnStartAtAPersonsPaceRunsEveryFile) {
         if (!RunInProgress()) {
             return false;
         }
-        MouseClicks(133, 1);
+        MouseClicks(ControlId::Stop, 1);
         return true;
     });
 
-    MouseClicks(132, 1);
+    MouseClicks(ControlId::Start, 1);
     PumpPendingMessages();
 
     ASSERT_TRUE(secondClick.Done());
@@ -314,13 +315,13 @@ TEST_F(SharedRectangle, DoubleClickOnStartAtAPersonsPaceRunsEveryFile) {
 TEST_F(SharedRectangle, StopClickedAsTheRunEndsStartsNothing) {
     ListFiles({Input(L"a.wav")});
     const WhenPumped clickAsTheRunEnds([] {
-        MouseClicks(133, 1);
+        MouseClicks(ControlId::Stop, 1);
         // The file ends meanwhile, so the run ends with the click still queued.
         Sleep(300);
         return true;
     });
 
-    Click(132);
+    Click(ControlId::Start);
     MarkLog();
     // Long enough that Start would take a new click again.
     Sleep(GetDoubleClickTime() + 100);
@@ -334,19 +335,19 @@ TEST_F(SharedRectangle, StartClickedSoonAfterStopOrARunsEndIsIgnored) {
     ListFiles({Input(L"a.wav")});
     for (const bool stopFirst : {false, true}) {
         SCOPED_TRACE(stopFirst ? "after Stop" : "after the run's end");
-        Click(132);
+        Click(ControlId::Start);
         if (stopFirst) {
-            Click(133);
+            Click(ControlId::Stop);
         }
         MarkLog();
 
-        MouseClicks(132, 1);
+        MouseClicks(ControlId::Start, 1);
         PumpPendingMessages();
 
         EXPECT_FALSE(AnotherRunStarted());
     }
     Sleep(GetDoubleClickTime());
-    MouseClicks(132, 1);
+    MouseClicks(ControlId::Start, 1);
     PumpPendingMessages();
     EXPECT_TRUE(AnotherRunStarted());
 }
@@ -373,12 +374,12 @@ TEST_F(BatchRun, FolderTextTooLongForThePathBufferWritesNothing) {
         tooLong += L"\\.";
     }
     tooLong += L"\\missing";
-    SetBoxText(106, tooLong);
+    SetBoxText(ControlId::OutputFolder, tooLong);
     TempFolder current;
     CurrentDirectoryScope currentDirectory(current.Path());
     ListFiles({Input(L"a.wav"), Input(L"b.wav")});
 
-    Click(132);
+    Click(ControlId::Start);
 
     const std::vector<std::wstring> lines = LogLines();
     const std::wstring pathTooLong = L"出力先のパスが長すぎます";
@@ -412,16 +413,16 @@ void SetChecked(int32_t checkboxId, bool checked) {
 
 TEST_P(CaptureSettingsTest, ReadsEachPairOnlyWhenItsCheckBoxEnablesIt) {
     const CaptureCase& c = GetParam();
-    SetBoxText(112, L"250");
-    SetBoxText(120, L"-48");
-    SetBoxText(123, L"1.5");
-    SetBoxText(127, L"-60");
-    SetBoxText(130, L"0.25");
-    SetChecked(110, c.volumeOn);
-    SetChecked(118, c.headOn);
-    SetChecked(125, c.tailOn);
+    SetBoxText(ControlId::VolumePercent, L"250");
+    SetBoxText(ControlId::HeadThreshold, L"-48");
+    SetBoxText(ControlId::HeadMargin, L"1.5");
+    SetBoxText(ControlId::TailThreshold, L"-60");
+    SetBoxText(ControlId::TailMargin, L"0.25");
+    SetChecked(ControlId::VolumeCheck, c.volumeOn);
+    SetChecked(ControlId::HeadCheck, c.headOn);
+    SetChecked(ControlId::TailCheck, c.tailOn);
     // Only the logical flag counts, not the window's own state.
-    EnableWindow(ControlById(120).GetHandle(), FALSE);
+    EnableWindow(ControlById(ControlId::HeadThreshold).GetHandle(), FALSE);
 
     CaptureSettings();
 
@@ -432,10 +433,10 @@ TEST_P(CaptureSettingsTest, ReadsEachPairOnlyWhenItsCheckBoxEnablesIt) {
     EXPECT_EQ(settings.tailThresholdDb.load(), c.tailDb) << c.what;
     EXPECT_EQ(settings.tailMarginSec.load(), c.tailSec) << c.what;
 
-    SetChecked(110, true);
-    SetChecked(118, true);
-    SetChecked(125, true);
-    SetBoxText(112, L"100.00");
+    SetChecked(ControlId::VolumeCheck, true);
+    SetChecked(ControlId::HeadCheck, true);
+    SetChecked(ControlId::TailCheck, true);
+    SetBoxText(ControlId::VolumePercent, L"100.00");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -485,7 +486,7 @@ TEST_F(CloseDuringRun, EndsTheProgramWithoutAPartialFile) {
 
     EXPECT_EXIT(
         {
-            PostClick(132);
+            PostClick(ControlId::Start);
             PostMessageW(TheMainWindow(), WM_CLOSE, 0, 0);
             RunProgramToItsEnd();
         },

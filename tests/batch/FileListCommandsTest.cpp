@@ -3,7 +3,9 @@
 #include "batch/FileListCommands.h"
 
 #include "RunFixture.h"
+#include "controls/ControlIds.h"
 #include "controls/ListboxInfo.h"
+#include "controls/ScopedWin.h"
 #include "core/ProcessingSettings.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +20,11 @@ namespace {
 constexpr wchar_t kOpenDialogTitle[] = L"音声ファイルの選択";
 
 int32_t ShownEntries() {
-    return static_cast<int32_t>(SendMessageW(ControlById(100).GetHandle(), LB_GETCOUNT, 0, 0));
+    return static_cast<int32_t>(SendMessageW(ControlById(ControlId::FileList).GetHandle(), LB_GETCOUNT, 0, 0));
 }
 
 std::vector<std::wstring> ListedPaths() {
-    const auto& list = Control<ListboxInfo>(100);
+    const auto& list = Control<ListboxInfo>(ControlId::FileList);
     std::vector<std::wstring> paths;
     for (int32_t i = 0; i < list.GetCount(); ++i) {
         paths.emplace_back(list.GetItem(i));
@@ -73,14 +75,14 @@ WhenPumped AnswerDialog(int button, std::wstring names = L"", std::wstring* titl
 
 TEST(FileListCommands, DeleteAndDeleteAllLeaveAnEmptyListEmpty) {
     ListFiles({});
-    const std::wstring log = BoxText(108);
+    const std::wstring log = BoxText(ControlId::Log);
 
-    Click(102);
-    Click(103);
+    Click(ControlId::DeleteButton);
+    Click(ControlId::DeleteAllButton);
 
-    EXPECT_EQ(Control<ListboxInfo>(100).GetCount(), 0);
+    EXPECT_EQ(Control<ListboxInfo>(ControlId::FileList).GetCount(), 0);
     EXPECT_EQ(ShownEntries(), 0);
-    EXPECT_EQ(BoxText(108), log);
+    EXPECT_EQ(BoxText(ControlId::Log), log);
 }
 
 class OpenDialog : public testing::Test {
@@ -101,7 +103,7 @@ TEST_F(OpenDialog, OneChosenFileIsAddedWithItsFullPath) {
     std::wstring title;
     const WhenPumped answer = AnswerDialog(IDOK, L"b.wav", &title);
 
-    Click(104);
+    Click(ControlId::AddButton);
 
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(title, kOpenDialogTitle);
@@ -111,7 +113,7 @@ TEST_F(OpenDialog, OneChosenFileIsAddedWithItsFullPath) {
 TEST_F(OpenDialog, SeveralChosenFilesAreAddedInTheDialogsOrder) {
     const WhenPumped answer = AnswerDialog(IDOK, L"\"c.wav\" \"a.wav\"");
 
-    Click(104);
+    Click(ControlId::AddButton);
 
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{folder.Path() + L"\\c.wav", folder.Path() + L"\\a.wav"}));
@@ -120,7 +122,7 @@ TEST_F(OpenDialog, SeveralChosenFilesAreAddedInTheDialogsOrder) {
 TEST_F(OpenDialog, CancelAddsNothing) {
     const WhenPumped answer = AnswerDialog(IDCANCEL, L"a.wav");
 
-    Click(104);
+    Click(ControlId::AddButton);
 
     ASSERT_TRUE(answer.Done());
     EXPECT_TRUE(ListedPaths().empty());
@@ -146,7 +148,7 @@ TEST_F(OpenDialog, FileChosenInAnotherFolderLeavesTheCurrentDirectoryWhereItWas)
     WriteBytes(other + L"\\d.wav", MakeWave(1, 2));
     const WhenPumped answer = BrowseAndChoose(other, L"d.wav");
 
-    Click(104);
+    Click(ControlId::AddButton);
 
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{other + L"\\d.wav"});
@@ -161,16 +163,16 @@ TEST_F(OpenDialog, FirstUseWritesIntoTheStartFolderAndLeavesTheInputsAlone) {
     WriteBytes(input + L"\\e.wav", original);
     const StartFolderScope startFolder(output);
     const WhenPumped answer = BrowseAndChoose(input, L"e.wav");
-    SetBoxText(106, L"");
-    SetBoxText(112, L"200.00");
+    SetBoxText(ControlId::OutputFolder, L"");
+    SetBoxText(ControlId::VolumePercent, L"200.00");
 
-    Click(104);
-    Click(132);
+    Click(ControlId::AddButton);
+    Click(ControlId::Start);
 
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(ReadBytes(input + L"\\e.wav"), original);
     EXPECT_EQ(ReadBytes(output + L"\\e.wav"), MakeWave(2000, 400));
-    SetBoxText(112, L"100.00");
+    SetBoxText(ControlId::VolumePercent, L"100.00");
 }
 
 std::wstring WindowsFolder() {
@@ -192,20 +194,20 @@ protected:
     // Runs a Start with an empty list, so outputFolder takes the box's text as it would in a run.
     static void StartWithFolder(const std::wstring& text) {
         ListFiles({});
-        SetBoxText(106, text);
-        Click(132);
+        SetBoxText(ControlId::OutputFolder, text);
+        Click(ControlId::Start);
     }
 };
 
 TEST_F(FolderDialog, OpensAtTheLastStartsFolderAndPutsTheChoiceInTheBox) {
     StartWithFolder(WindowsFolder());
-    SetBoxText(106, SystemFolder());
+    SetBoxText(ControlId::OutputFolder, SystemFolder());
     const WhenPumped answer = AnswerDialog(IDOK);
 
-    Click(105);
+    Click(ControlId::BrowseButton);
 
     ASSERT_TRUE(answer.Done());
-    EXPECT_EQ(BoxText(106), WindowsFolder());
+    EXPECT_EQ(BoxText(ControlId::OutputFolder), WindowsFolder());
 }
 
 TEST_F(FolderDialog, OpensAtTheStartFolderWhenNoFolderWasGiven) {
@@ -214,10 +216,10 @@ TEST_F(FolderDialog, OpensAtTheStartFolderWhenNoFolderWasGiven) {
     StartWithFolder(L"");
     const WhenPumped answer = AnswerDialog(IDOK);
 
-    Click(105);
+    Click(ControlId::BrowseButton);
 
     ASSERT_TRUE(answer.Done());
-    EXPECT_EQ(BoxText(106), WindowsFolder());
+    EXPECT_EQ(BoxText(ControlId::OutputFolder), WindowsFolder());
 }
 
 TEST_F(FolderDialog, PutsBackACurrentDirectoryMovedWhileItWasOpen) {
@@ -232,7 +234,7 @@ TEST_F(FolderDialog, PutsBackACurrentDirectoryMovedWhileItWasOpen) {
         return true;
     });
 
-    Click(105);
+    Click(ControlId::BrowseButton);
 
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(CurrentDirectory(), SystemFolder());
@@ -240,35 +242,35 @@ TEST_F(FolderDialog, PutsBackACurrentDirectoryMovedWhileItWasOpen) {
 
 TEST_F(FolderDialog, CancelKeepsTheBoxText) {
     StartWithFolder(WindowsFolder());
-    SetBoxText(106, L"typed");
+    SetBoxText(ControlId::OutputFolder, L"typed");
     const WhenPumped answer = AnswerDialog(IDCANCEL);
 
-    Click(105);
+    Click(ControlId::BrowseButton);
 
     ASSERT_TRUE(answer.Done());
-    EXPECT_EQ(BoxText(106), L"typed");
+    EXPECT_EQ(BoxText(ControlId::OutputFolder), L"typed");
 }
 
 TEST_F(FolderDialog, FolderWithoutAFileSystemPathCountsAsCancel) {
     StartWithFolder(WindowsFolder());
-    SetBoxText(106, L"typed");
+    SetBoxText(ControlId::OutputFolder, L"typed");
     const WhenPumped answer([] {
         const HWND dialog = FindOpenDialog();
         if (dialog == nullptr) {
             return false;
         }
-        PIDLIST_ABSOLUTE computer = nullptr;
-        SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer);
-        SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer));
-        CoTaskMemFree(computer);
+        PIDLIST_ABSOLUTE found = nullptr;
+        SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &found);
+        const ShellItemList computer(found);
+        SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer.get()));
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         return true;
     });
 
-    Click(105);
+    Click(ControlId::BrowseButton);
 
     ASSERT_TRUE(answer.Done());
-    EXPECT_EQ(BoxText(106), L"typed");
+    EXPECT_EQ(BoxText(ControlId::OutputFolder), L"typed");
 }
 
 }  // namespace

@@ -253,7 +253,7 @@ std::wstring BoxText(int32_t controlId) {
 }
 
 std::vector<std::wstring> LogLines() {
-    const std::wstring text = BoxText(108);
+    const std::wstring text = BoxText(ControlId::Log);
     std::vector<std::wstring> lines(1);
     for (size_t i = 0; i < text.size(); ++i) {
         if (text.compare(i, 2, L"\r\n") == 0) {
@@ -269,7 +269,7 @@ std::vector<std::wstring> LogLines() {
 }
 
 void ListFiles(const std::vector<std::wstring>& paths) {
-    auto& list = Control<ListboxInfo>(100);
+    auto& list = Control<ListboxInfo>(ControlId::FileList);
     list.Clear();
     for (const std::wstring& path : paths) {
         list.AddFile(path.c_str());

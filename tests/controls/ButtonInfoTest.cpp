@@ -2,6 +2,7 @@
 #include "controls/ButtonInfo.h"
 
 #include "ControlTestHelpers.h"
+#include "controls/ControlIds.h"
 #include "controls/ListboxInfo.h"
 #include "support/TestWindow.h"
 
@@ -31,9 +32,9 @@ TEST_F(ButtonInfoTest, OnlyAClickOfARegisteredStopButtonStopsTheRun) {
         bool stops;
     };
     const Row rows[] = {
-        {"click", 133, true, BN_CLICKED, true},
-        {"not registered", 133, false, BN_CLICKED, false},
-        {"double click", 133, true, BN_DOUBLECLICKED, false},
+        {"click", ControlId::Stop, true, BN_CLICKED, true},
+        {"not registered", ControlId::Stop, false, BN_CLICKED, false},
+        {"double click", ControlId::Stop, true, BN_DOUBLECLICKED, false},
         {"identifier of no command", 107, true, BN_CLICKED, false},
     };
     for (const Row& row : rows) {
@@ -54,11 +55,11 @@ TEST_F(ButtonInfoTest, OnlyAClickOfARegisteredStopButtonStopsTheRun) {
 
 TEST_F(ButtonInfoTest, ClickingDeleteAllEmptiesTheFileList) {
     auto list = std::make_shared<ListboxInfo>(mainWindow.Handle());
-    list->CreateUntitled(100, 5, 20, 320, 200);
+    list->CreateUntitled(ControlId::FileList, 5, 20, 320, 200);
     Registered(list);
     list->AddFile(L"C:\\a.wav");
     list->AddFile(L"C:\\b.wav");
-    auto deleteAll = Registered(MakeButton(103));
+    auto deleteAll = Registered(MakeButton(ControlId::DeleteAllButton));
 
     SendMessageW(deleteAll->GetHandle(), BM_CLICK, 0, 0);
 

@@ -3,6 +3,7 @@
 #include "controls/CheckboxInfo.h"
 
 #include "ControlTestHelpers.h"
+#include "controls/ControlIds.h"
 #include "controls/LabelInfo.h"
 #include "support/TestWindow.h"
 
@@ -30,10 +31,16 @@ struct CheckboxRow {
 };
 
 const CheckboxRow kCheckboxes[] = {
-    {110, {112, 113, 115, 116}, {&ProcessingSettings::gain}, 1.0f, {0.12f}},
-    {118, {120, 121, 123, 124}, {&ProcessingSettings::headThresholdDb, &ProcessingSettings::headMarginSec}, 0.0f,
+    {ControlId::VolumeCheck,
+     {ControlId::VolumePercent, ControlId::VolumePercentArrows, ControlId::VolumeDb, ControlId::VolumeDbArrows},
+     {&ProcessingSettings::gain}, 1.0f, {0.12f}},
+    {ControlId::HeadCheck,
+     {ControlId::HeadThreshold, ControlId::HeadThresholdArrows, ControlId::HeadMargin, ControlId::HeadMarginArrows},
+     {&ProcessingSettings::headThresholdDb, &ProcessingSettings::headMarginSec}, 0.0f,
      {12.0f, 1.5f}},
-    {125, {127, 128, 130, 131}, {&ProcessingSettings::tailThresholdDb, &ProcessingSettings::tailMarginSec}, 0.0f,
+    {ControlId::TailCheck,
+     {ControlId::TailThreshold, ControlId::TailThresholdArrows, ControlId::TailMargin, ControlId::TailMarginArrows},
+     {&ProcessingSettings::tailThresholdDb, &ProcessingSettings::tailMarginSec}, 0.0f,
      {12.0f, 1.5f}},
 };
 
@@ -88,7 +95,7 @@ protected:
     TestWindow mainWindow;
     RegistryScope registryScope;
     SettingsScope settingsScope;
-    std::shared_ptr<GroupInfo> group = AddGroup(117);
+    std::shared_ptr<GroupInfo> group = AddGroup(ControlId::TrimGroup);
     std::shared_ptr<CheckboxInfo> checkbox;
     std::shared_ptr<LabelInfo> label;
 };

@@ -57,17 +57,17 @@ TEST_F(ControlItemTest, ParentIsTheGivenWindowOrElseTheMainWindow) {
 TEST_F(ControlItemTest, CreateReplacesAFontSetBeforeTheWindowExisted) {
     LabelInfo label(mainWindow.Handle());
     label.SetFont(30, 700);
-    HFONT early = label.font;
+    HFONT early = label.font.get();
     ASSERT_NE(nullptr, early);
 
     label.Create(5, 0, 0, 60, 24, L"label");
-    EXPECT_NE(early, label.font);
+    EXPECT_NE(early, label.font.get());
     EXPECT_EQ(0u, GetObjectType(early));
     LOGFONTW description = {};
-    GetObjectW(label.font, sizeof(description), &description);
+    GetObjectW(label.font.get(), sizeof(description), &description);
     EXPECT_EQ(12, description.lfHeight);
     EXPECT_EQ(400, description.lfWeight);
-    EXPECT_EQ(reinterpret_cast<LRESULT>(label.font), SendMessageW(label.GetHandle(), WM_GETFONT, 0, 0));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(label.font.get()), SendMessageW(label.GetHandle(), WM_GETFONT, 0, 0));
 }
 
 TEST_F(ControlItemTest, LookUpsReturnTheFirstRegisteredMatch) {

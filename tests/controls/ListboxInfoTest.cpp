@@ -2,9 +2,10 @@
 // remembered selection drives deletion, and the horizontal extent follows the widest path.
 #include "controls/ListboxInfo.h"
 
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/GroupInfo.h"
-#include "controls/ScopedGdi.h"
+#include "controls/ScopedWin.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -19,10 +20,10 @@ class ListboxInfoTest : public ::testing::Test {
 protected:
     void SetUp() override {
         group = std::make_shared<GroupInfo>();
-        group->Create(1, 5, 5, 330, 260, L"files");
+        group->Create(ControlId::FileListGroup, 5, 5, 330, 260, L"files");
         ControlRegistry::Instance().Register(group);
         list = std::make_shared<ListboxInfo>(group->GetHandle());
-        list->CreateUntitled(100, 5, 20, 320, 200);
+        list->CreateUntitled(ControlId::FileList, 5, 20, 320, 200);
         ControlRegistry::Instance().Register(list);
     }
 
@@ -90,10 +91,10 @@ TEST_F(ListboxInfoTest, CreatesAFileAcceptingMultiSelectListBoxWithItsOwnFont) {
     EXPECT_TRUE(GetWindowLongPtrW(list->GetHandle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     EXPECT_EQ(group->GetHandle(), GetParent(list->GetHandle()));
     EXPECT_EQ(list->childId, GetDlgCtrlID(list->GetHandle()));
-    EXPECT_EQ(100, list->controlId);
+    EXPECT_EQ(ControlId::FileList, list->controlId);
     EXPECT_EQ(ControlKind::Listbox, list->kind);
-    ASSERT_NE(nullptr, list->font);
-    EXPECT_EQ(reinterpret_cast<LRESULT>(list->font), SendMessageW(list->GetHandle(), WM_GETFONT, 0, 0));
+    ASSERT_NE(nullptr, list->font.get());
+    EXPECT_EQ(reinterpret_cast<LRESULT>(list->font.get()), SendMessageW(list->GetHandle(), WM_GETFONT, 0, 0));
 }
 
 TEST_F(ListboxInfoTest, CreateWithACaptionOnlyStoresTheId) {

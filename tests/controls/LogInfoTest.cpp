@@ -2,6 +2,7 @@
 #include "controls/LogInfo.h"
 
 #include "ControlTestHelpers.h"
+#include "controls/ControlIds.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@ namespace {
 
 class LogInfoTest : public ::testing::Test {
 protected:
-    LogInfoTest() { log->Create(108, 0, 0, 295, 160, L""); }
+    LogInfoTest() { log->Create(ControlId::Log, 0, 0, 295, 160, L""); }
 
     std::wstring Text() const { return WindowText(log->GetHandle()); }
     void SetLimit(WPARAM limit) { SendMessageW(log->GetHandle(), EM_SETLIMITTEXT, limit, 0); }

@@ -2,6 +2,7 @@
 #include "controls/TextVolumeInfo.h"
 
 #include "ControlTestHelpers.h"
+#include "controls/ControlIds.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +14,9 @@ protected:
     TestWindow mainWindow;
     RegistryScope registryScope;
     SettingsScope settingsScope;
-    std::shared_ptr<GroupInfo> group = AddGroup(109);
-    std::shared_ptr<TextVolumeInfo> percent = AddValueBox(*group, 112, 10.0f, 1000.0f, L"100.00");
-    std::shared_ptr<TextVolumeInfo> decibels = AddValueBox(*group, 115, -20.0f, 20.0f, L"0.00");
+    std::shared_ptr<GroupInfo> group = AddGroup(ControlId::VolumeGroup);
+    std::shared_ptr<TextVolumeInfo> percent = AddValueBox(*group, ControlId::VolumePercent, 10.0f, 1000.0f, L"100.00");
+    std::shared_ptr<TextVolumeInfo> decibels = AddValueBox(*group, ControlId::VolumeDb, -20.0f, 20.0f, L"0.00");
 };
 
 struct TypedValue {

@@ -1,6 +1,7 @@
 // Reading a line back from an edit control never writes past the caller's 512-unit buffer.
 #include "controls/TextboxInfo.h"
 
+#include "controls/ControlIds.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ namespace {
 
 class TextboxInfoTest : public ::testing::Test {
 protected:
-    TextboxInfoTest() { box->Create(106, 5, 20, 290, 24, L""); }
+    TextboxInfoTest() { box->Create(ControlId::OutputFolder, 5, 20, 290, 24, L""); }
 
     TestWindow mainWindow;
     std::shared_ptr<TextboxInfo> box = std::make_shared<TextboxInfo>(mainWindow.Handle());

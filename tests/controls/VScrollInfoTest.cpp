@@ -2,6 +2,7 @@
 #include "controls/VScrollInfo.h"
 
 #include "ControlTestHelpers.h"
+#include "controls/ControlIds.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -19,12 +20,12 @@ protected:
     TestWindow mainWindow;
     RegistryScope registryScope;
     SettingsScope settingsScope;
-    std::shared_ptr<GroupInfo> group = AddGroup(109);
-    std::shared_ptr<TextVolumeInfo> percent = AddValueBox(*group, 112, 10.0f, 1000.0f, L"100.00");
-    std::shared_ptr<VScrollInfo> percentArrows = AddArrows(*group, 113, *percent, 5.0f);
-    std::shared_ptr<TextVolumeInfo> decibels = AddValueBox(*group, 115, -20.0f, 20.0f, L"0.00");
-    std::shared_ptr<TextVolumeInfo> threshold = AddValueBox(*group, 120, -96.0f, -12.0f, L"-96.00");
-    std::shared_ptr<VScrollInfo> thresholdArrows = AddArrows(*group, 121, *threshold, 4.0f);
+    std::shared_ptr<GroupInfo> group = AddGroup(ControlId::VolumeGroup);
+    std::shared_ptr<TextVolumeInfo> percent = AddValueBox(*group, ControlId::VolumePercent, 10.0f, 1000.0f, L"100.00");
+    std::shared_ptr<VScrollInfo> percentArrows = AddArrows(*group, ControlId::VolumePercentArrows, *percent, 5.0f);
+    std::shared_ptr<TextVolumeInfo> decibels = AddValueBox(*group, ControlId::VolumeDb, -20.0f, 20.0f, L"0.00");
+    std::shared_ptr<TextVolumeInfo> threshold = AddValueBox(*group, ControlId::HeadThreshold, -96.0f, -12.0f, L"-96.00");
+    std::shared_ptr<VScrollInfo> thresholdArrows = AddArrows(*group, ControlId::HeadThresholdArrows, *threshold, 4.0f);
 };
 
 TEST_F(VScrollInfoTest, ArrowsStepTheBuddyWithinItsRange) {

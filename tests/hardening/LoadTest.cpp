@@ -1,6 +1,7 @@
 // The batch run under load through the program's own window: a thousand small files, twenty large
 // ones with Stop at random moments, and how quickly the window answers while a file is processed.
 #include "RunFixture.h"
+#include "controls/ControlIds.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +24,9 @@ protected:
         TheMainWindow();
         input = folder.Subfolder(L"in");
         output = folder.Subfolder(L"out");
-        SetBoxText(106, output);
+        SetBoxText(ControlId::OutputFolder, output);
         // 150 %: every output differs from its input, so a copied input is no pass.
-        SetBoxText(112, L"150.00");
+        SetBoxText(ControlId::VolumePercent, L"150.00");
     }
 
     // Writes `count` files of `samples` samples each, named 0000.wav on, into the input folder.
@@ -130,7 +131,7 @@ TEST_F(Load, ThousandSmallFilesAreEachLoggedOnceAndWritten) {
     const auto started = std::chrono::steady_clock::now();
     const long long cpuBefore = ThreadCpuMilliseconds();
 
-    Click(132);
+    Click(ControlId::Start);
 
     // Figures for the record, not limits: the run's time and what the window's thread spent on it.
     const auto elapsed = std::chrono::steady_clock::now() - started;
@@ -151,7 +152,7 @@ TEST_F(Load, TwentyLargeFilesKeepTheWindowAnswering) {
     ListFiles(Paths(names));
     ResponsivenessProbe probe;
 
-    Click(132);
+    Click(ControlId::Start);
 
     probe.Stop();
     EXPECT_EQ(LogLines(), ExpectedLog(names, names.size(), false, output));
@@ -182,10 +183,10 @@ TEST_F(Load, StopAtRandomMomentsLeavesEachOutputCompleteOrAbsent) {
         ListFiles(Paths(names));
         std::thread stopper([delayMilliseconds] {
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMilliseconds));
-            PostClick(133);
+            PostClick(ControlId::Stop);
         });
 
-        Click(132);
+        Click(ControlId::Start);
         stopper.join();
 
         const Lines log = LogLines();

@@ -1,13 +1,12 @@
 // The routes from window messages to control objects, driven through real windows: commands by
-// childId, scroll clicks by window, the colour answers, and file drops onto the list.
-#include "controls/GroupWindowProc.h"
+// childId, scroll clicks by window, and file drops onto the list.
+#include "controls/MessageRouting.h"
 
-#include "controls/ButtonInfo.h"
-#include "controls/CheckboxInfo.h"
+#include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
 #include "controls/GroupInfo.h"
-#include "controls/LabelInfo.h"
 #include "controls/ListboxInfo.h"
+#include "ControlTestHelpers.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -43,31 +42,19 @@ public:
     std::vector<Call> calls;
 };
 
-template <class T>
-std::shared_ptr<T> Register(std::shared_ptr<T> control) {
-    ControlRegistry::Instance().Register(control);
-    return control;
-}
-
-std::shared_ptr<GroupInfo> MakeGroup(int32_t id) {
-    auto group = std::make_shared<GroupInfo>();
-    group->Create(id, 0, 0, 400, 300, L"group");
-    return Register(group);
-}
-
 std::shared_ptr<RecordingButton> MakeRecorder(HWND parent, int32_t id) {
     auto button = std::make_shared<RecordingButton>(parent);
     button->Create(id, 10, 20, 60, 24, L"rec");
-    return Register(button);
+    return Registered(button);
 }
 
-class RoutingTest : public ::testing::Test {
+class MessageRoutingTest : public ::testing::Test {
 protected:
     TestWindow mainWindow;
     RegistryScope scope;
 };
 
-TEST_F(RoutingTest, CommandGoesToTheControlWhoseChildIdMatchesNotItsControlId) {
+TEST_F(MessageRoutingTest, CommandGoesToTheControlWhoseChildIdMatchesNotItsControlId) {
     auto first = MakeRecorder(nullptr, 1);
     auto second = MakeRecorder(nullptr, 2);
     // The second control's controlId is the first one's childId: the route must not pick it.
@@ -84,15 +71,15 @@ TEST_F(RoutingTest, CommandGoesToTheControlWhoseChildIdMatchesNotItsControlId) {
     EXPECT_TRUE(second->calls.empty());
 }
 
-TEST_F(RoutingTest, CommandWithNoMatchingControlIsSwallowed) {
+TEST_F(MessageRoutingTest, CommandWithNoMatchingControlIsSwallowed) {
     auto recorder = MakeRecorder(nullptr, 1);
     const int32_t unused = childIdCounter + 100 + 50;
     EXPECT_EQ(0, SendMessageW(mainWindow.Handle(), WM_COMMAND, MAKEWPARAM(unused, BN_CLICKED), 0));
     EXPECT_TRUE(recorder->calls.empty());
 }
 
-TEST_F(RoutingTest, ClickInsideAGroupBoxReachesItsControlThroughTheMainWindowProcedure) {
-    auto group = MakeGroup(1);
+TEST_F(MessageRoutingTest, ClickInsideAGroupBoxReachesItsControlThroughTheMainWindowProcedure) {
+    auto group = AddGroup(ControlId::FileListGroup);
     auto recorder = MakeRecorder(group->GetHandle(), 2);
 
     SendMessageW(recorder->GetHandle(), BM_CLICK, 0, 0);
@@ -103,8 +90,8 @@ TEST_F(RoutingTest, ClickInsideAGroupBoxReachesItsControlThroughTheMainWindowPro
     EXPECT_EQ(reinterpret_cast<LPARAM>(recorder->GetHandle()), recorder->calls[0].lParam);
 }
 
-TEST_F(RoutingTest, ScrollAtAGroupBoxGoesToTheControlOfTheSendingWindow) {
-    auto group = MakeGroup(1);
+TEST_F(MessageRoutingTest, ScrollAtAGroupBoxGoesToTheControlOfTheSendingWindow) {
+    auto group = AddGroup(ControlId::FileListGroup);
     auto other = MakeRecorder(group->GetHandle(), 2);
     auto sender = MakeRecorder(group->GetHandle(), 3);
 
@@ -117,72 +104,6 @@ TEST_F(RoutingTest, ScrollAtAGroupBoxGoesToTheControlOfTheSendingWindow) {
     EXPECT_EQ(static_cast<WPARAM>(SB_LINEUP), sender->calls[0].wParam);
     EXPECT_EQ(lParam, sender->calls[0].lParam);
     EXPECT_TRUE(other->calls.empty());
-}
-
-TEST_F(RoutingTest, GroupBoxAndMainWindowAnswerInitDialogWithOne) {
-    auto group = MakeGroup(1);
-    EXPECT_EQ(1, SendMessageW(group->GetHandle(), WM_INITDIALOG, 0, 0));
-    EXPECT_EQ(1, SendMessageW(mainWindow.Handle(), WM_INITDIALOG, 0, 0));
-}
-
-TEST_F(RoutingTest, GroupBoxPassesOtherMessagesToTheButtonProcedure) {
-    auto group = MakeGroup(1);
-    SendMessageW(group->GetHandle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"renamed"));
-    wchar_t text[32] = {};
-    EXPECT_EQ(7, SendMessageW(group->GetHandle(), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(text)));
-    EXPECT_STREQ(L"renamed", text);
-}
-
-struct ColorCase {
-    const char* name;
-    ControlKind kind;
-    UINT message;
-    bool transparent;
-};
-
-const ColorCase kColorCases[] = {
-    {"label static", ControlKind::Label, WM_CTLCOLORSTATIC, true},
-    {"checkbox button", ControlKind::Checkbox, WM_CTLCOLORBTN, true},
-    {"checkbox static", ControlKind::Checkbox, WM_CTLCOLORSTATIC, false},
-    {"label button", ControlKind::Label, WM_CTLCOLORBTN, false},
-    {"push button", ControlKind::Button, WM_CTLCOLORBTN, false},
-    {"push button static", ControlKind::Button, WM_CTLCOLORSTATIC, false},
-};
-
-std::shared_ptr<ControlItem> MakeColored(ControlKind kind, HWND parent) {
-    std::shared_ptr<ControlItem> control;
-    if (kind == ControlKind::Label) {
-        control = std::make_shared<LabelInfo>(parent);
-    } else if (kind == ControlKind::Checkbox) {
-        control = std::make_shared<CheckboxInfo>(parent);
-    } else {
-        control = std::make_shared<ButtonInfo>(parent);
-    }
-    control->Create(2, 10, 20, 80, 24, L"colour");
-    return Register(control);
-}
-
-TEST_F(RoutingTest, ColorAnswersGiveTheNullBrushOnlyToLabelsAndCheckBoxes) {
-    auto group = MakeGroup(1);
-    HDC dc = GetDC(group->GetHandle());
-    for (const ColorCase& test : kColorCases) {
-        SCOPED_TRACE(test.name);
-        auto control = MakeColored(test.kind, group->GetHandle());
-        const COLORREF marker = RGB(1, 2, 3);
-        SetBkColor(dc, marker);
-
-        const LRESULT answer = SendMessageW(group->GetHandle(), test.message, reinterpret_cast<WPARAM>(dc),
-                                            reinterpret_cast<LPARAM>(control->GetHandle()));
-
-        if (test.transparent) {
-            EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)), answer);
-            EXPECT_EQ(GetSysColor(COLOR_BTNFACE), GetBkColor(dc));
-        } else {
-            EXPECT_EQ(0, answer);
-            EXPECT_EQ(marker, GetBkColor(dc));
-        }
-    }
-    ReleaseDC(group->GetHandle(), dc);
 }
 
 // A DROPFILES block as the shell hands it over: the header, then the names, each terminated, and
@@ -214,13 +135,13 @@ std::vector<std::wstring> Listed(const ListboxInfo& list) {
     return items;
 }
 
-class FileDropTest : public RoutingTest {
+class FileDropTest : public MessageRoutingTest {
 protected:
     void SetUp() override {
-        group = MakeGroup(1);
+        group = AddGroup(ControlId::FileListGroup);
         list = std::make_shared<ListboxInfo>(group->GetHandle());
-        list->CreateUntitled(100, 5, 20, 320, 200);
-        Register(list);
+        list->CreateUntitled(ControlId::FileList, 5, 20, 320, 200);
+        Registered(list);
     }
 
     void Drop(const std::vector<std::wstring>& names) {
@@ -242,9 +163,11 @@ TEST_F(FileDropTest, AddsWaveNamesInDropOrderAndSkipsTheRest) {
 }
 
 TEST_F(FileDropTest, NameThatDoesNotFitTheBufferIsSkippedNotCut) {
-    // 512 units without the terminator: one more than the buffer holds.
-    const std::wstring longName = L"C:\\" + std::wstring(512 - 7, L'n') + L".wav";
-    Drop({longName, L"C:\\in\\kept.wav"});
+    // A folder whose name ends in ".wav" fills the buffer's 511 units, so the cut name would pass as
+    // a wave file and name that folder.
+    const std::wstring cut = L"C:\\" + std::wstring(511 - 7, L'n') + L".wav";
+    ASSERT_EQ(511u, cut.size());
+    Drop({cut + L"\\a.wav", L"C:\\in\\kept.wav"});
     EXPECT_EQ(std::vector<std::wstring>{L"C:\\in\\kept.wav"}, Listed(*list));
 }
 
