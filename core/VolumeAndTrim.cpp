@@ -8,6 +8,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Samples processed between two looks at the cancel flag: small enough for a prompt stop, large
@@ -61,6 +65,70 @@ void Store64(std::uint8_t* p, std::size_t i, std::uint64_t value) {
     Store32(p, 2 * i + 1, static_cast<std::uint32_t>(value >> 32));
 }
 
+#if defined(__SSE2__)
+// The 24-bit samples are scaled four at a time by hand: the compiler does not vectorise their
+// three-byte stride at this instruction level. The arithmetic is the scalar rule's, in double, two
+// samples at a time.
+
+// All bits of 32-bit lane `lane` set. Sample k of a group of four starts k bytes below lane k.
+__m128i LaneMask(int lane) {
+    return _mm_set_epi32(lane == 3 ? -1 : 0, lane == 2 ? -1 : 0, lane == 1 ? -1 : 0, lane == 0 ? -1 : 0);
+}
+
+// The four samples of a group's twelve bytes, sign-extended, one to a lane.
+__m128i SpreadGroup24(__m128i group) {
+    __m128i spread = _mm_and_si128(group, LaneMask(0));
+    spread = _mm_or_si128(spread, _mm_and_si128(_mm_slli_si128(group, 1), LaneMask(1)));
+    spread = _mm_or_si128(spread, _mm_and_si128(_mm_slli_si128(group, 2), LaneMask(2)));
+    spread = _mm_or_si128(spread, _mm_and_si128(_mm_slli_si128(group, 3), LaneMask(3)));
+    return _mm_srai_epi32(_mm_slli_epi32(spread, 8), 8);
+}
+
+// The low three bytes of each lane, back in a group's twelve bytes.
+__m128i PackGroup24(__m128i lanes) {
+    const __m128i samples = _mm_and_si128(lanes, _mm_set1_epi32(0x00FFFFFF));
+    __m128i packed = _mm_and_si128(samples, LaneMask(0));
+    packed = _mm_or_si128(packed, _mm_srli_si128(_mm_and_si128(samples, LaneMask(1)), 1));
+    packed = _mm_or_si128(packed, _mm_srli_si128(_mm_and_si128(samples, LaneMask(2)), 2));
+    packed = _mm_or_si128(packed, _mm_srli_si128(_mm_and_si128(samples, LaneMask(3)), 3));
+    return packed;
+}
+
+// TruncateClamped for two samples: the products are never NaN, so the vector minimum and maximum
+// agree with std::min and std::max.
+__m128i TruncateClamped24(__m128d samples, __m128d gain) {
+    const __m128d product = _mm_mul_pd(samples, gain);
+    const __m128d clamped =
+        _mm_min_pd(_mm_max_pd(product, _mm_set1_pd(-8388608.0)), _mm_set1_pd(8388607.0));
+    return _mm_cvttpd_epi32(clamped);
+}
+
+// Scales the whole groups of four at the start of the run and returns how many samples they hold.
+// Only the group's own twelve bytes are read and written.
+std::size_t ScaleGroupsOfFour24(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
+    const __m128d gains = _mm_set1_pd(gain);
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(validBits));
+    const std::size_t grouped = count / 4 * 4;
+    for (std::size_t i = 0; i < grouped; i += 4) {
+        std::uint8_t* group = p + 3 * i;
+        std::int32_t last;
+        std::memcpy(&last, group + 8, sizeof last);
+        const __m128i samples = SpreadGroup24(_mm_unpacklo_epi64(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(group)), _mm_cvtsi32_si128(last)));
+        const __m128i low = TruncateClamped24(_mm_cvtepi32_pd(samples), gains);
+        const __m128i high = TruncateClamped24(_mm_cvtepi32_pd(_mm_shuffle_epi32(samples, 0xEE)), gains);
+        const __m128i packed = PackGroup24(_mm_and_si128(_mm_unpacklo_epi64(low, high), mask));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(group), packed);
+        last = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
+        std::memcpy(group + 8, &last, sizeof last);
+    }
+    return grouped;
+}
+#else
+// Without SSE2 every 24-bit sample takes the scalar path.
+std::size_t ScaleGroupsOfFour24(std::uint8_t*, std::size_t, double, std::uint32_t) { return 0; }
+#endif
+
 // Each coding knows its width, its silence byte, how to scale a run of samples in place and the
 // level of one stored sample. The integer codings store each result with only the bits of
 // `validBits` set, so that a sample narrower than its container keeps its unused low bits clear.
@@ -112,7 +180,7 @@ struct Signed24 {
         return (raw ^ 0x800000) - 0x800000;
     }
     static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
-        for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t i = ScaleGroupsOfFour24(p, count, gain, validBits); i < count; ++i) {
             const double product = Load(p, i) * gain;
             const auto stored =
                 static_cast<std::uint32_t>(TruncateClamped(product, -8388608.0, 8388607.0)) & validBits;
@@ -204,14 +272,21 @@ struct Companded {
     static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = Silence;
 
+    // A code's result depends on the code alone, so the run is a lookup in the 256 results,
+    // which cost far less than one per sample.
     static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t) {
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::int32_t original = Expand(p[i]);
-            const std::int32_t scaled = TruncateClamped(original * gain, -32768.0, 32767.0);
-            if (scaled != original) {
-                p[i] = Compress(scaled);
-            }
+        std::uint8_t result[256];
+        for (int code = 0; code < 256; ++code) {
+            result[code] = ScaledCode(static_cast<std::uint8_t>(code), gain);
         }
+        for (std::size_t i = 0; i < count; ++i) {
+            p[i] = result[p[i]];
+        }
+    }
+    static std::uint8_t ScaledCode(std::uint8_t code, double gain) {
+        const std::int32_t original = Expand(code);
+        const std::int32_t scaled = TruncateClamped(original * gain, -32768.0, 32767.0);
+        return scaled != original ? Compress(scaled) : code;
     }
     static float Level(const std::uint8_t* p, std::size_t i) {
         return static_cast<float>(std::abs(Expand(p[i])) * 0.000030517578125);
