@@ -381,6 +381,14 @@ TEST(VolumeAndTrimTest, OnlyTheFirstDataChunkIsProcessed) {
     EXPECT_EQ(DataOf(*wave.chunks[2]), Samples(2, {100}));
 }
 
+// The 256 codes of an 8-bit coding, after `first`.
+std::vector<double> EveryCodeAfter(std::vector<double> first) {
+    for (int code = 0; code < 256; ++code) {
+        first.push_back(code);
+    }
+    return first;
+}
+
 // The gain rule for integer samples, written out plainly: the product in double, silence when it
 // is not a number, the coding's bound when it reaches one, otherwise truncated toward zero.
 std::int64_t ScaledInteger(std::int64_t value, float gain, std::int64_t lowest, std::int64_t highest) {
@@ -439,13 +447,7 @@ Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t vali
 TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::vector<double> everyCode = [] {
-        std::vector<double> codes;
-        for (int code = 0; code < 256; ++code) {
-            codes.push_back(code);
-        }
-        return codes;
-    }();
+    const std::vector<double> everyCode = EveryCodeAfter({});
     const struct {
         const char* what;
         std::uint16_t formatTag;
@@ -504,6 +506,76 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
                     << row.what << ", gain " << gain << ", " << length << " samples: byte "
                     << (differ.first - actual.begin()) << " is " << int{*differ.first} << ", not "
                     << int{*differ.second};
+            }
+        }
+    }
+}
+
+// The level of a sample as the trim search measures it, written out plainly.
+float ReferenceLevel(std::uint16_t formatTag, std::uint16_t bits, double value) {
+    if (formatTag == kFloat) {
+        return static_cast<float>(std::abs(bits == 32 ? static_cast<float>(value) : value));
+    }
+    if (formatTag == kALaw || formatTag == kMuLaw) {
+        const auto code = static_cast<std::uint8_t>(value);
+        return static_cast<float>(std::abs(formatTag == kALaw ? ExpandALaw(code) : ExpandMuLaw(code)) / 32768.0);
+    }
+    const double fullScale = bits <= 16 ? std::ldexp(1.0, bits - 1) : std::ldexp(1.0, bits - 1) - 1;
+    return static_cast<float>(std::abs(value) / fullScale);
+}
+
+// The search for the first and last loud sample against the level rule, with one loud sample at
+// each position around the scan's runs and vector groups, among quiet ones that fill every position.
+TEST(VolumeAndTrimTest, TrimSearchFindsTheLoudSampleInEveryPosition) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Each row's threshold is the level of its first candidate; the candidates fall on both sides.
+    const struct {
+        const char* what;
+        std::uint16_t formatTag;
+        std::uint16_t bits;
+        std::vector<double> candidates;
+    } rows[] = {
+        {"8-bit", kPcm, 8, {64, -64, 63, 65, -65, -128, 127, 0}},
+        {"16-bit", kPcm, 16, {16384, -16384, 16383, 16385, -16385, -32768, 32767, 0}},
+        {"24-bit", kPcm, 24, {4194304, -4194304, 4194303, 4194305, -4194305, -8388608, 8388607, 0}},
+        {"32-bit", kPcm, 32,
+         {1073741824, -1073741824, 1073741888, -1073741889, 1073741952, -1073741953, -2147483648.0,
+          2147483647, 0}},
+        {"32-bit float", kFloat, 32,
+         {0.5, -0.5, 0.50000006, -0.50000006, 0.49999997, 0, -0.0, nan, inf, -inf}},
+        {"64-bit float", kFloat, 64,
+         {0.5, -0.5, 0.5000000001, -0.5000000001, 0.50000006, -0.50000006, 0, nan, inf, -inf}},
+        {"A-law", kALaw, 8, EveryCodeAfter({static_cast<double>(CompressALaw(1024))})},
+        {"µ-law", kMuLaw, 8, EveryCodeAfter({static_cast<double>(CompressMuLaw(1024))})},
+    };
+    // Three runs of the scan and seven samples more: the first and last groups, the run edges.
+    const std::size_t length = 3 * 256 + 7;
+    const std::size_t positions[] = {0,   1,   3,   4,   5,   6,   7,   255, 256, 257, 262, 263, 264,
+                                     511, 512, 518, 519, 520, 767, 768, 771, 772, 773, 774};
+    for (const auto& row : rows) {
+        const float threshold = ReferenceLevel(row.formatTag, row.bits, row.candidates[0]);
+        std::vector<Bytes> quiet;
+        std::vector<Bytes> loud;
+        for (const double value : row.candidates) {
+            const Bytes coded = CodeSample(row.formatTag, row.bits, 0, value, 1.0f).input;
+            (ReferenceLevel(row.formatTag, row.bits, value) > threshold ? loud : quiet).push_back(coded);
+        }
+        ASSERT_FALSE(quiet.empty()) << row.what;
+        ASSERT_FALSE(loud.empty()) << row.what;
+        for (const std::size_t position : positions) {
+            for (const Bytes& louder : loud) {
+                Bytes input;
+                for (std::size_t i = 0; i < length; ++i) {
+                    const Bytes& sample = i == position ? louder : quiet[(i + i / quiet.size()) % quiet.size()];
+                    input.insert(input.end(), sample.begin(), sample.end());
+                }
+                WaveFile wave = MakeWave(row.formatTag, 1, row.bits, 8000, input);
+                Trim trim;
+                trim.headLinear = threshold;
+                trim.tailLinear = threshold;
+                ASSERT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
+                EXPECT_EQ(DataOf(*wave.chunks[0]), louder) << row.what << " loud at " << position;
             }
         }
     }
