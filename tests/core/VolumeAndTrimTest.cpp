@@ -3,10 +3,14 @@
 
 #include "WavBuilder.h"
 
+#include "core/G711.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -398,6 +402,206 @@ TEST(VolumeAndTrimTest, OnlyTheFirstDataChunkIsProcessed) {
     Apply(wave, trim);
     EXPECT_EQ(DataOf(*wave.chunks[1]), Samples(2, {300}));
     EXPECT_EQ(DataOf(*wave.chunks[2]), Samples(2, {100}));
+}
+
+// The 256 codes of an 8-bit coding, after `first`.
+std::vector<double> EveryCodeAfter(std::vector<double> first) {
+    for (int code = 0; code < 256; ++code) {
+        first.push_back(code);
+    }
+    return first;
+}
+
+// The gain rule for integer samples, written out plainly: the product in double, silence when it
+// is not a number, the coding's bound when it reaches one, otherwise truncated toward zero.
+std::int64_t ScaledInteger(std::int64_t value, float gain, std::int64_t lowest, std::int64_t highest) {
+    const double product = static_cast<double>(value) * static_cast<double>(gain);
+    if (std::isnan(product)) {
+        return 0;
+    }
+    if (product <= static_cast<double>(lowest)) {
+        return lowest;
+    }
+    if (product >= static_cast<double>(highest)) {
+        return highest;
+    }
+    return static_cast<std::int64_t>(std::trunc(product));
+}
+
+// One stored sample of a pass's input, and the sample the rule makes of it, in the file's bytes.
+struct Coded {
+    Bytes input;
+    Bytes expected;
+};
+
+Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t validBits, double value,
+                 float gain) {
+    const int bytes = bits / 8;
+    if (formatTag == kFloat && bits == 32) {
+        return {FloatSamples({static_cast<float>(value)}),
+                FloatSamples({static_cast<float>(static_cast<float>(value) * static_cast<double>(gain))})};
+    }
+    if (formatTag == kFloat) {
+        return {DoubleSamples({value}), DoubleSamples({value * static_cast<double>(gain)})};
+    }
+    const auto integer = static_cast<std::int64_t>(value);
+    if (formatTag == kALaw || formatTag == kMuLaw) {
+        const auto code = static_cast<std::uint8_t>(integer);
+        const std::int16_t original = formatTag == kALaw ? ExpandALaw(code) : ExpandMuLaw(code);
+        const std::int64_t scaled = ScaledInteger(original, gain, -32768, 32767);
+        const auto linear = static_cast<std::int32_t>(scaled);
+        const std::uint8_t result =
+            scaled == original ? code : formatTag == kALaw ? CompressALaw(linear) : CompressMuLaw(linear);
+        return {{code}, {result}};
+    }
+    const std::int64_t highest = (std::int64_t{1} << (bits - 1)) - 1;
+    const std::int64_t offset = bits == 8 ? 128 : 0;
+    const std::int64_t unused = validBits == 0 ? 0 : (std::int64_t{1} << (bits - validBits)) - 1;
+    const std::int64_t scaled = ScaledInteger(integer, gain, -highest - 1, highest);
+    Bytes input;
+    Bytes expected;
+    PutLe(input, static_cast<std::uint64_t>(integer + offset), bytes);
+    PutLe(expected, static_cast<std::uint64_t>((scaled + offset) & ~unused), bytes);
+    return {input, expected};
+}
+
+// Every coding's pass against the rule, sample by sample, on runs long enough for the vector body,
+// the block boundary and each possible tail; each value visits every position of a vector group.
+TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<double> everyCode = EveryCodeAfter({});
+    const struct {
+        const char* what;
+        std::uint16_t formatTag;
+        std::uint16_t bits;
+        std::uint16_t validBits;
+        std::vector<double> values;
+    } rows[] = {
+        {"8-bit", kPcm, 8, 0, {-128, -127, -65, -64, -10, -3, -1, 0, 1, 3, 10, 63, 64, 85, 126, 127}},
+        {"16-bit", kPcm, 16, 0,
+         {-32768, -32767, -16385, -16384, -10, -3, -1, 0, 1, 3, 10, 16383, 16384, 21845, 32766, 32767}},
+        {"24-bit", kPcm, 24, 0,
+         {-8388608, -8388607, -4194305, -4194304, -8355841, -32768, -10, -3, -1, 0, 1, 3, 10, 128,
+          32768, 65408, 4194303, 4194304, 5592405, 8388480, 8388606, 8388607}},
+        {"32-bit", kPcm, 32, 0,
+         {-2147483648.0, -2147483647, -1073741825, -1073741824, -10, -3, -1, 0, 1, 3, 10,
+          1073741823, 1073741824, 1431655765, 2147483646, 2147483647}},
+        {"16 of 16 bits, 12 valid", kPcm, 16, 12, {-32768, -17, -16, -15, -1, 0, 1, 15, 16, 17, 32767}},
+        {"24 of 24 bits, 20 valid", kPcm, 24, 20,
+         {-8388608, -17, -16, -15, -1, 0, 1, 15, 16, 17, 4194303, 8388607}},
+        {"32 of 32 bits, 24 valid", kPcm, 32, 24,
+         {-2147483648.0, -257, -256, -255, -1, 0, 1, 255, 256, 257, 2147483647}},
+        {"32-bit float", kFloat, 32, 0,
+         {-inf, -3.4e38, -1, -0.1, -1e-45, -0.0, 0, 1e-45, 0.1, 0.5, 1, 3.4e38, inf, nan}},
+        {"64-bit float", kFloat, 64, 0,
+         {-inf, -1.7e308, -1, -0.1, -4.9e-324, -0.0, 0, 4.9e-324, 0.1, 0.5, 1, 1.7e308, inf, nan}},
+        {"A-law", kALaw, 8, 0, everyCode},
+        {"µ-law", kMuLaw, 8, 0, everyCode},
+    };
+    // Halves and thirds put products on and beside the truncation points; the large gains clamp.
+    const float gains[] = {1.0f, 0.5f, 1.5f, 0.7f, 1.0f / 3, 2.0f, -1.0f, -0.5f, 0.0f, -0.0f, 1e-30f,
+                           3e38f, kInfinity, -kInfinity, kNaN};
+    // One sample, a run shorter than a vector, and one crossing a block boundary with a tail.
+    const std::size_t lengths[] = {1, 7, 2 * 4096 + 11};
+    for (const auto& row : rows) {
+        for (const float gain : gains) {
+            for (const std::size_t length : lengths) {
+                Bytes input;
+                Bytes expected;
+                const std::size_t n = row.values.size();
+                for (std::size_t i = 0; i < length; ++i) {
+                    const double value = row.values[(i + i / n) % n];
+                    const Coded coded = CodeSample(row.formatTag, row.bits, row.validBits, value, gain);
+                    input.insert(input.end(), coded.input.begin(), coded.input.end());
+                    expected.insert(expected.end(), coded.expected.begin(), coded.expected.end());
+                }
+                WaveFile wave = MakeWave(row.validBits == 0 ? row.formatTag : 0xFFFE, 1, row.bits, 8000, input);
+                wave.format.subformatCode = row.formatTag;
+                wave.format.validBitsPerSample = row.validBits;
+                Trim trim;
+                trim.gain = gain;
+                ASSERT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
+                const Bytes actual = DataOf(*wave.chunks[0]);
+                ASSERT_EQ(actual.size(), expected.size()) << row.what;
+                const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin());
+                EXPECT_TRUE(differ.first == actual.end())
+                    << row.what << ", gain " << gain << ", " << length << " samples: byte "
+                    << (differ.first - actual.begin()) << " is " << int{*differ.first} << ", not "
+                    << int{*differ.second};
+            }
+        }
+    }
+}
+
+// The level of a sample as the trim search measures it, written out plainly.
+float ReferenceLevel(std::uint16_t formatTag, std::uint16_t bits, double value) {
+    if (formatTag == kFloat) {
+        return static_cast<float>(std::abs(bits == 32 ? static_cast<float>(value) : value));
+    }
+    if (formatTag == kALaw || formatTag == kMuLaw) {
+        const auto code = static_cast<std::uint8_t>(value);
+        return static_cast<float>(std::abs(formatTag == kALaw ? ExpandALaw(code) : ExpandMuLaw(code)) / 32768.0);
+    }
+    const double fullScale = bits <= 16 ? std::ldexp(1.0, bits - 1) : std::ldexp(1.0, bits - 1) - 1;
+    return static_cast<float>(std::abs(value) / fullScale);
+}
+
+// The search for the first and last loud sample against the level rule, with one loud sample at
+// each position around the scan's runs and vector groups, among quiet ones that fill every position.
+TEST(VolumeAndTrimTest, TrimSearchFindsTheLoudSampleInEveryPosition) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Each row's threshold is the level of its first candidate; the candidates fall on both sides.
+    const struct {
+        const char* what;
+        std::uint16_t formatTag;
+        std::uint16_t bits;
+        std::vector<double> candidates;
+    } rows[] = {
+        {"8-bit", kPcm, 8, {64, -64, 63, 65, -65, -128, 127, 0}},
+        {"16-bit", kPcm, 16, {16384, -16384, 16383, 16385, -16385, -32768, 32767, 0}},
+        {"24-bit", kPcm, 24, {4194304, -4194304, 4194303, 4194305, -4194305, -8388608, 8388607, 0}},
+        {"32-bit", kPcm, 32,
+         {1073741824, -1073741824, 1073741888, -1073741889, 1073741952, -1073741953, -2147483648.0,
+          2147483647, 0}},
+        {"32-bit float", kFloat, 32,
+         {0.5, -0.5, 0.50000006, -0.50000006, 0.49999997, 0, -0.0, nan, inf, -inf}},
+        {"64-bit float", kFloat, 64,
+         {0.5, -0.5, 0.5000000001, -0.5000000001, 0.50000006, -0.50000006, 0, nan, inf, -inf}},
+        {"A-law", kALaw, 8, EveryCodeAfter({static_cast<double>(CompressALaw(1024))})},
+        {"µ-law", kMuLaw, 8, EveryCodeAfter({static_cast<double>(CompressMuLaw(1024))})},
+    };
+    // Three runs of the scan and seven samples more: the first and last groups, the run edges.
+    const std::size_t length = 3 * 256 + 7;
+    const std::size_t positions[] = {0,   1,   3,   4,   5,   6,   7,   255, 256, 257, 262, 263, 264,
+                                     511, 512, 518, 519, 520, 767, 768, 771, 772, 773, 774};
+    for (const auto& row : rows) {
+        const float threshold = ReferenceLevel(row.formatTag, row.bits, row.candidates[0]);
+        std::vector<Bytes> quiet;
+        std::vector<Bytes> loud;
+        for (const double value : row.candidates) {
+            const Bytes coded = CodeSample(row.formatTag, row.bits, 0, value, 1.0f).input;
+            (ReferenceLevel(row.formatTag, row.bits, value) > threshold ? loud : quiet).push_back(coded);
+        }
+        ASSERT_FALSE(quiet.empty()) << row.what;
+        ASSERT_FALSE(loud.empty()) << row.what;
+        for (const std::size_t position : positions) {
+            for (const Bytes& louder : loud) {
+                Bytes input;
+                for (std::size_t i = 0; i < length; ++i) {
+                    const Bytes& sample = i == position ? louder : quiet[(i + i / quiet.size()) % quiet.size()];
+                    input.insert(input.end(), sample.begin(), sample.end());
+                }
+                WaveFile wave = MakeWave(row.formatTag, 1, row.bits, 8000, input);
+                Trim trim;
+                trim.headLinear = threshold;
+                trim.tailLinear = threshold;
+                ASSERT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
+                EXPECT_EQ(DataOf(*wave.chunks[0]), louder) << row.what << " loud at " << position;
+            }
+        }
+    }
 }
 
 }  // namespace
