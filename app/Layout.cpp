@@ -13,6 +13,7 @@
 #include "controls/TextVolumeInfo.h"
 #include "controls/TextboxInfo.h"
 #include "controls/VScrollInfo.h"
+#include "core/ValueBox.h"
 
 #include <array>
 #include <memory>
@@ -69,15 +70,14 @@ const Row kRows[] = {
     {ControlKind::Log,        108, kMainWindow, L"",          340, 215, 295, 160},
 };
 
-struct ValueRange {
+struct BoxRange {
     int32_t boxId;
-    float minimum;
-    float maximum;
+    ValueRange range;
 };
 
-const ValueRange kRanges[] = {
-    {112, 10.0f, 1000.0f}, {115, -20.0f, 20.0f}, {120, -96.0f, -12.0f},
-    {123, -20.0f, 20.0f},  {127, -96.0f, -12.0f}, {130, -20.0f, 20.0f},
+const BoxRange kRanges[] = {
+    {112, kPercentRange}, {115, kVolumeDbRange}, {120, kThresholdDbRange},
+    {123, kMarginSecRange}, {127, kThresholdDbRange}, {130, kMarginSecRange},
 };
 
 // Each scroll bar steps the value box in the row before it.
@@ -141,9 +141,9 @@ void CreateWindowOf(ControlItem& control, const Row& row) {
 }
 
 void ConfigureValueBox(TextVolumeInfo& box) {
-    for (const ValueRange& range : kRanges) {
-        if (range.boxId == box.controlId) {
-            box.SetRange(range.minimum, range.maximum);
+    for (const BoxRange& entry : kRanges) {
+        if (entry.boxId == box.controlId) {
+            box.SetRange(entry.range.minimum, entry.range.maximum);
         }
     }
 }
