@@ -27,7 +27,6 @@ constexpr int32_t kLockedIds[] = {ControlId::FileList, ControlId::DeleteButton, 
                                   ControlId::AddButton, ControlId::BrowseButton, ControlId::OutputFolder,
                                   ControlId::Start};
 
-
 // Closing the main window during a run destroys every control window while the run still holds
 // the objects; such a control is treated as missing.
 template <class T>
