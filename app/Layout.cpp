@@ -13,6 +13,7 @@
 #include "controls/TextVolumeInfo.h"
 #include "controls/TextboxInfo.h"
 #include "controls/VScrollInfo.h"
+#include "core/ValueBox.h"
 
 #include <array>
 #include <memory>
@@ -69,16 +70,15 @@ const Row kRows[] = {
     {ControlKind::Log,        ControlId::Log, kMainWindow, L"",          340, 215, 295, 160},
 };
 
-struct ValueRange {
+struct BoxRange {
     int32_t boxId;
-    float minimum;
-    float maximum;
+    ValueRange range;
 };
 
-const ValueRange kRanges[] = {
-    {ControlId::VolumePercent, 10.0f, 1000.0f}, {ControlId::VolumeDb, -20.0f, 20.0f},
-    {ControlId::HeadThreshold, -96.0f, -12.0f}, {ControlId::HeadMargin, -20.0f, 20.0f},
-    {ControlId::TailThreshold, -96.0f, -12.0f}, {ControlId::TailMargin, -20.0f, 20.0f},
+const BoxRange kRanges[] = {
+    {ControlId::VolumePercent, kPercentRange},     {ControlId::VolumeDb, kVolumeDbRange},
+    {ControlId::HeadThreshold, kThresholdDbRange}, {ControlId::HeadMargin, kMarginSecRange},
+    {ControlId::TailThreshold, kThresholdDbRange}, {ControlId::TailMargin, kMarginSecRange},
 };
 
 // Each scroll bar steps the value box in the row before it.
@@ -147,9 +147,9 @@ void CreateWindowOf(ControlItem& control, const Row& row) {
 }
 
 void ConfigureValueBox(TextVolumeInfo& box) {
-    for (const ValueRange& range : kRanges) {
-        if (range.boxId == box.controlId) {
-            box.SetRange(range.minimum, range.maximum);
+    for (const BoxRange& entry : kRanges) {
+        if (entry.boxId == box.controlId) {
+            box.SetRange(entry.range.minimum, entry.range.maximum);
         }
     }
 }

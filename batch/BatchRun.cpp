@@ -10,12 +10,16 @@
 #include "controls/ScopedWin.h"
 #include "controls/TextVolumeInfo.h"
 #include "controls/TextboxInfo.h"
+#include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
+#include "core/RunLogText.h"
+#include "core/ValueBox.h"
 #include "core/WrittenOutputs.h"
 
 #include <process.h>
 
 #include <cwchar>
+#include <string>
 
 namespace {
 
@@ -23,12 +27,6 @@ namespace {
 constexpr int32_t kLockedIds[] = {ControlId::FileList, ControlId::DeleteButton, ControlId::DeleteAllButton,
                                   ControlId::AddButton, ControlId::BrowseButton, ControlId::OutputFolder,
                                   ControlId::Start};
-
-constexpr wchar_t kStartLine[] = L"処理を開始します";
-constexpr wchar_t kErrorLine[] = L"処理中にエラーが発生しました";
-constexpr wchar_t kCompletedLine[] = L"処理が完了しました\n";
-constexpr wchar_t kInterruptedLine[] = L"処理が中断されました\n";
-constexpr wchar_t kFolderLineFormat[] = L"出力先: %ls";
 
 // Closing the main window during a run destroys every control window while the run still holds
 // the objects; such a control is treated as missing.
@@ -56,7 +54,7 @@ void AppendLog(const wchar_t* text) {
 void AppendFolderLine(const wchar_t* folder) {
     wchar_t line[kTextCapacity] = {};
     // The count leaves the last unit zero, so a line cut at the buffer's end stays terminated.
-    _snwprintf(line, kTextCapacity - 1, kFolderLineFormat, folder);
+    _snwprintf(line, kTextCapacity - 1, L"%ls%ls", kOutputFolderText, folder);
     AppendLog(line);
 }
 
@@ -68,7 +66,7 @@ const wchar_t* FileNameOf(const wchar_t* path) {
 void CaptureVolume(ProcessingSettings& settings) {
     const TextVolumeInfo* volume = ControlRegistry::Instance().Find<TextVolumeInfo>(ControlId::VolumePercent);
     if (volume != nullptr && volume->IsEnabled()) {
-        settings.gain = static_cast<float>(volume->GetValue() / 100.0);
+        settings.gain = GainFromPercent(volume->GetValue());
     } else {
         settings.gain = 1.0f;
     }
@@ -142,32 +140,17 @@ bool ProcessOnWorker(const wchar_t* path) {
     return true;
 }
 
-// Refuses a file that no worker should start for: the folder does not fit, or the output path was
-// written earlier in the run, whose result this one would replace.
-bool RefusedUpFront(ProcessingSettings& settings, const WrittenOutputs& written, const wchar_t* path,
-                    bool folderFits) {
-    if (!folderFits) {
-        RefuseFile(settings, FileReason::Kind::PathTooLong);
-        return true;
-    }
-    if (written.AlreadyWritten(settings, path)) {
-        RefuseFile(settings, FileReason::Kind::SameOutputTwice);
-        return true;
-    }
-    return false;
-}
-
 // The file's own outcome is read only after its worker has ended; its reason follows the error line.
 void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const wchar_t* path,
                        bool folderFits) {
     AppendLog(FileNameOf(path));
-    if (!RefusedUpFront(settings, written, path, folderFits) && !ProcessOnWorker(path)) {
-        RefuseFile(settings, FileReason::Kind::NoThread);
+    if (folderFits) {
+        RunListedFile(settings, written, path, [path]() { return ProcessOnWorker(path); });
+    } else {
+        RefuseFile(settings, FileReason::Kind::PathTooLong);
     }
     if (settings.errorOccurred) {
-        AppendLog(kErrorLine);
-    } else {
-        written.Remember(settings, path);
+        AppendLog(kFileErrorText);
     }
     if (settings.reason.kind != FileReason::Kind::None) {
         AppendLog(JapaneseText(settings.reason).c_str());
@@ -198,7 +181,8 @@ void ProcessListedFiles(ProcessingSettings& settings, bool folderFits) {
 }
 
 void LogOutcome(const ProcessingSettings& settings, const FolderText& folder) {
-    AppendLog(settings.cancelRequested ? kInterruptedLine : kCompletedLine);
+    const std::wstring outcome = settings.cancelRequested ? kRunInterruptedText : kRunCompletedText;
+    AppendLog((outcome + L"\n").c_str());
     if (!folder.fits) {
         AppendFolderLine(folder.text);
         return;
@@ -285,7 +269,7 @@ void StartRun() {
     settings.cancelRequested = false;
     CaptureSettings();
     const FolderText folder = CaptureOutputFolder(settings);
-    ReplaceLog(kStartLine);
+    ReplaceLog(kRunStartText);
     NoteRunStart();
     LockControls();
     ProcessListedFiles(settings, folder.fits);

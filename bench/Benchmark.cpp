@@ -4,6 +4,7 @@
 #include "BenchFiles.h"
 #include "MinimalProcess.h"
 
+#include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
 #include "core/VolumeAndTrim.h"
 

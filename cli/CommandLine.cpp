@@ -1,7 +1,8 @@
 // Parses the options and file names of palvotrix-cli.
 #include "cli/CommandLine.h"
 
-#include "cli/ValueBox.h"
+#include "cli/NumberText.h"
+#include "core/ValueBox.h"
 
 #include <filesystem>
 #include <optional>
@@ -56,13 +57,26 @@ constexpr OptionSpec kOptions[] = {
 };
 
 // The window's value boxes as the options have set them; an unset box belongs to an unticked group.
+// An end is ticked by its threshold alone.
+struct EndBoxes {
+    std::optional<float> thresholdDb;
+    float marginSec = 0.0f;
+};
+
 struct Boxes {
     std::optional<float> percent;
-    std::optional<float> headThresholdDb;
-    std::optional<float> headMarginSec;
-    std::optional<float> tailThresholdDb;
-    std::optional<float> tailMarginSec;
+    EndBoxes head;
+    EndBoxes tail;
 };
+
+// A margin without its threshold is a value in a disabled box: the run does not see it.
+TrimEnd EndFromBoxes(const EndBoxes& boxes)
+{
+    if (!boxes.thresholdDb) {
+        return {};
+    }
+    return {*boxes.thresholdDb, boxes.marginSec};
+}
 
 Utf16String Utf16FromPath(const std::filesystem::path& path)
 {
@@ -189,16 +203,16 @@ private:
             boxes_.percent = PercentFromVolumeDb(BoxValue(*number, kVolumeDbRange));
             break;
         case OptionId::HeadThreshold:
-            boxes_.headThresholdDb = BoxValue(*number, kThresholdDbRange);
+            boxes_.head.thresholdDb = BoxValue(*number, kThresholdDbRange);
             break;
         case OptionId::HeadMargin:
-            boxes_.headMarginSec = BoxValue(*number, kMarginSecRange);
+            boxes_.head.marginSec = BoxValue(*number, kMarginSecRange);
             break;
         case OptionId::TailThreshold:
-            boxes_.tailThresholdDb = BoxValue(*number, kThresholdDbRange);
+            boxes_.tail.thresholdDb = BoxValue(*number, kThresholdDbRange);
             break;
         case OptionId::TailMargin:
-            boxes_.tailMarginSec = BoxValue(*number, kMarginSecRange);
+            boxes_.tail.marginSec = BoxValue(*number, kMarginSecRange);
             break;
         case OptionId::Output:
         case OptionId::Help:
@@ -230,19 +244,12 @@ private:
 
     void SettingsFromBoxes()
     {
-        RunSettings& settings = result_.settings;
+        ProcessingValues& values = result_.settings.values;
         if (boxes_.percent) {
-            settings.gain = GainFromPercent(*boxes_.percent);
+            values.gain = GainFromPercent(*boxes_.percent);
         }
-        // A margin without its threshold is a value in a disabled box: the run does not see it.
-        if (boxes_.headThresholdDb) {
-            settings.headThresholdDb = *boxes_.headThresholdDb;
-            settings.headMarginSec = boxes_.headMarginSec.value_or(0.0f);
-        }
-        if (boxes_.tailThresholdDb) {
-            settings.tailThresholdDb = *boxes_.tailThresholdDb;
-            settings.tailMarginSec = boxes_.tailMarginSec.value_or(0.0f);
-        }
+        values.head = EndFromBoxes(boxes_.head);
+        values.tail = EndFromBoxes(boxes_.tail);
     }
 
     const std::vector<Utf16String>& arguments_;

@@ -2,6 +2,7 @@
 // nothing at all because an argument is wrong.
 #pragma once
 
+#include "core/ProcessingValues.h"
 #include "core/Utf16.h"
 
 #include <string>
@@ -10,11 +11,7 @@
 // The values a run starts with; an option left out leaves the neutral value of an unticked box.
 struct RunSettings {
     Utf16String outputFolder;  // empty: the current directory
-    float gain = 1.0f;
-    float headThresholdDb = 0.0f;  // 0 dB: that end is not trimmed
-    float headMarginSec = 0.0f;
-    float tailThresholdDb = 0.0f;
-    float tailMarginSec = 0.0f;
+    ProcessingValues values;
 };
 
 struct CommandLine {

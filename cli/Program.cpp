@@ -1,7 +1,7 @@
 // Chooses between the help text, the version, an argument error and a batch run.
 #include "cli/Program.h"
 
-#include "cli/BatchRun.h"
+#include "cli/CliRun.h"
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "cli/Platform.h"

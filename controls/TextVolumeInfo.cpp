@@ -7,6 +7,7 @@
 #include "controls/ControlRegistry.h"
 #include "core/ProcessingSettings.h"
 #include "core/Utf16.h"
+#include "core/ValueBox.h"
 #include "core/VolumeUnits.h"
 
 #include <cmath>
@@ -42,9 +43,7 @@ void TextVolumeInfo::SetValue(float value) {
     if (controlId == ControlId::VolumePercent && !RunInProgress()) {
         ProcessingSettings::Instance().gain = value * 0.01f;
     }
-    wchar_t text[kTextCapacity];
-    std::swprintf(text, kTextCapacity, L"%.2f", static_cast<double>(value));
-    SetText(text);
+    SetText(Utf16FromUtf8(BoxText(value)).c_str());
 }
 
 // Text that is not a number, "nan" included, reads as 0 so that the clamp always yields a value

@@ -2,6 +2,8 @@
 // fixed offset and touched only when the chunk's real size holds it.
 #include "core/ChunkPositions.h"
 
+#include "core/ByteOrder.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -37,26 +39,6 @@ constexpr std::size_t kLoopEnd = 12;
 // "ltxt": dwName (the cue point it labels), dwSampleLength, then purpose, locale and text.
 constexpr std::size_t kLabelledTextFields = 8;
 constexpr std::size_t kSubChunkHeader = 8;
-
-std::uint32_t ReadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void WriteLe32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-std::uint64_t ReadLe64(const std::uint8_t* p) {
-    return ReadLe32(p) | std::uint64_t{ReadLe32(p + 4)} << 32;
-}
-
-void WriteLe64(std::uint8_t* p, std::uint64_t value) {
-    WriteLe32(p, static_cast<std::uint32_t>(value));
-    WriteLe32(p + 4, static_cast<std::uint32_t>(value >> 32));
-}
 
 bool IsFourCc(const std::uint8_t* p, const char* fourCc) { return std::memcmp(p, fourCc, 4) == 0; }
 

@@ -1,6 +1,6 @@
 // The per-file job: read the file, change its volume and trim it, move the positions that other
 // chunks hold with the audio, write it to the output folder.
-#include "core/ProcessingSettings.h"
+#include "core/FileJob.h"
 
 #include "core/ChunkPositions.h"
 #include "core/VolumeAndTrim.h"
@@ -51,13 +51,9 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     if (settings.cancelRequested.load()) {
         return {};
     }
-    const float headLinear = LinearFromDb(settings.headThresholdDb.load());
-    const float tailLinear = LinearFromDb(settings.tailThresholdDb.load());
     TrimReport trim;
     const TrimOutcome outcome =
-        ApplyVolumeAndTrim(wave, settings.gain.load(), headLinear, tailLinear,
-                           settings.headMarginSec.load(), settings.tailMarginSec.load(),
-                           settings.cancelRequested, &trim);
+        ApplyVolumeAndTrim(wave, settings.Values(), settings.cancelRequested, &trim);
     switch (outcome) {
         case TrimOutcome::Cancelled:
             return {};

@@ -1,4 +1,4 @@
-// The process-wide settings record and the output-folder rule.
+// The process-wide settings record, its values taken whole, and the output-folder rule.
 #include "core/ProcessingSettings.h"
 
 #include "core/FileService.h"
@@ -7,6 +7,19 @@ ProcessingSettings& ProcessingSettings::Instance() {
     // Never destroyed: a worker may still read it while the process ends.
     static ProcessingSettings* const instance = new ProcessingSettings();
     return *instance;
+}
+
+ProcessingValues ProcessingSettings::Values() const {
+    return {gain.load(), {headThresholdDb.load(), headMarginSec.load()},
+            {tailThresholdDb.load(), tailMarginSec.load()}};
+}
+
+void ProcessingSettings::SetValues(const ProcessingValues& values) {
+    gain = values.gain;
+    headThresholdDb = values.head.thresholdDb;
+    headMarginSec = values.head.marginSec;
+    tailThresholdDb = values.tail.thresholdDb;
+    tailMarginSec = values.tail.marginSec;
 }
 
 bool GetOutputFolder(const ProcessingSettings& settings, Utf16Char* out) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/FileReason.h"
+#include "core/ProcessingValues.h"
 #include "core/Utf16.h"
 
 #include <atomic>
@@ -24,6 +25,11 @@ struct ProcessingSettings {
     std::atomic<float> tailThresholdDb{1.0f};
     std::atomic<float> tailMarginSec{0.0f};
 
+    // A job takes the values once, at its start, so that a box changed meanwhile does not reach
+    // it half-way.
+    ProcessingValues Values() const;
+    void SetValues(const ProcessingValues& values);
+
     static ProcessingSettings& Instance();
 };
 
@@ -35,11 +41,3 @@ static_assert(sizeof(std::atomic<float>) == 4 && std::atomic<float>::is_always_l
 // Fills out (kTextCapacity units) with outputFolder, or with the current directory when it is empty.
 // Returns false, with out empty, when neither fits.
 bool GetOutputFolder(const ProcessingSettings& settings, Utf16Char* out);
-
-// The per-file job: read, process, write. Its outcome is left in settings.errorOccurred and
-// settings.reason.
-void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath);
-
-// A file refused before its job could run, e.g. for an output path written earlier in the run:
-// the outcome is left where ProcessFile leaves its own, so that it is reported the same way.
-void RefuseFile(ProcessingSettings& settings, FileReason::Kind why);

@@ -1,6 +1,8 @@
 // Volume change and silence trimming of the first "data" chunk, one sample coding at a time.
 #include "core/VolumeAndTrim.h"
 
+#include "core/ByteOrder.h"
+#include "core/FormatCodes.h"
 #include "core/G711.h"
 
 #include <algorithm>
@@ -22,11 +24,6 @@ constexpr std::size_t kSamplesPerBlock = 4096;
 // steps, and only the run that has one is searched sample by sample.
 constexpr std::size_t kSamplesPerScanRun = 256;
 
-constexpr std::uint16_t kIntegerPcm = 1;
-constexpr std::uint16_t kIeeeFloat = 3;
-constexpr std::uint16_t kALaw = 6;
-constexpr std::uint16_t kMuLaw = 7;
-
 // The product truncated toward zero and clamped to the coding's range. The clamp comes first so
 // that the conversion is always defined; the product is never NaN (see IntegerGain).
 std::int32_t TruncateClamped(double product, double lowest, double highest) {
@@ -46,28 +43,13 @@ double IntegerGain(double gain) {
 
 // Little-endian 32-bit sample i. Indexed from the block start, which the vectoriser handles;
 // a pointer to each sample would not be.
-std::uint32_t Load32(const std::uint8_t* p, std::size_t i) {
-    return static_cast<std::uint32_t>(p[4 * i]) | static_cast<std::uint32_t>(p[4 * i + 1]) << 8 |
-           static_cast<std::uint32_t>(p[4 * i + 2]) << 16 |
-           static_cast<std::uint32_t>(p[4 * i + 3]) << 24;
-}
+std::uint32_t Load32(const std::uint8_t* p, std::size_t i) { return ReadLe32(p + 4 * i); }
 
-void Store32(std::uint8_t* p, std::size_t i, std::uint32_t value) {
-    p[4 * i] = static_cast<std::uint8_t>(value);
-    p[4 * i + 1] = static_cast<std::uint8_t>(value >> 8);
-    p[4 * i + 2] = static_cast<std::uint8_t>(value >> 16);
-    p[4 * i + 3] = static_cast<std::uint8_t>(value >> 24);
-}
+void Store32(std::uint8_t* p, std::size_t i, std::uint32_t value) { WriteLe32(p + 4 * i, value); }
 
-std::uint64_t Load64(const std::uint8_t* p, std::size_t i) {
-    return static_cast<std::uint64_t>(Load32(p, 2 * i)) |
-           static_cast<std::uint64_t>(Load32(p, 2 * i + 1)) << 32;
-}
+std::uint64_t Load64(const std::uint8_t* p, std::size_t i) { return ReadLe64(p + 8 * i); }
 
-void Store64(std::uint8_t* p, std::size_t i, std::uint64_t value) {
-    Store32(p, 2 * i, static_cast<std::uint32_t>(value));
-    Store32(p, 2 * i + 1, static_cast<std::uint32_t>(value >> 32));
-}
+void Store64(std::uint8_t* p, std::size_t i, std::uint64_t value) { WriteLe64(p + 8 * i, value); }
 
 #if defined(__SSE2__)
 // The 24-bit samples are scaled four at a time by hand: the compiler does not vectorise their
@@ -497,26 +479,19 @@ bool Rebuild(ChunkInfo& chunk, std::size_t keptOffset, std::uint64_t keptBytes,
     return true;
 }
 
-struct TrimRequest {
-    double gain;
-    float headLinear;
-    float tailLinear;
-    float headMarginSec;
-    float tailMarginSec;
-};
-
 template <class Coding>
-TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimRequest& request,
+TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const ProcessingValues& values,
                     const std::atomic<bool>& cancelRequested, TrimReport* report) {
     const std::size_t channels = format.channels;
     const std::size_t samples = chunk.size / Coding::kBytes;
     const SampleSpan span{chunk.data.Data(), samples, samples / channels * channels, channels};
-    const double gain = Coding::kInteger ? IntegerGain(request.gain) : request.gain;
+    const double gain = Coding::kInteger ? IntegerGain(values.gain) : values.gain;
     if (!ScaleAll<Coding>(span, gain, ValidBitsMask(format, Coding::kBytes), cancelRequested)) {
         return TrimOutcome::Cancelled;
     }
     const std::size_t frames = span.framed / channels;
-    const FrameRange kept = KeptFrames<Coding>(span, request.headLinear, request.tailLinear);
+    const FrameRange kept = KeptFrames<Coding>(span, LinearFromDb(values.head.thresholdDb),
+                                                 LinearFromDb(values.tail.thresholdDb));
     if (kept.first == 0 && kept.end == frames) {
         // Nothing cut: a partial last frame stays, and no margins are added.
         return TrimOutcome::Done;
@@ -524,8 +499,8 @@ TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const TrimReques
     const std::size_t frameBytes = Coding::kBytes * channels;
     std::uint64_t headFrames = 0;
     std::uint64_t tailFrames = 0;
-    if (!MarginFrames(format, frameBytes, request.headMarginSec, headFrames) ||
-        !MarginFrames(format, frameBytes, request.tailMarginSec, tailFrames)) {
+    if (!MarginFrames(format, frameBytes, values.head.marginSec, headFrames) ||
+        !MarginFrames(format, frameBytes, values.tail.marginSec, tailFrames)) {
         return TrimOutcome::Failed;
     }
     const bool rebuilt = Rebuild(chunk, kept.first * frameBytes,
@@ -550,7 +525,7 @@ SampleCoding CodingOf(const WaveFormat& format) {
     }
     const std::uint16_t bits = format.bitsPerSample;
     switch (format.Coding()) {
-        case kIntegerPcm:
+        case formatcode::kIntegerPcm:
             switch (bits) {
                 case 8:
                     return SampleCoding::Unsigned8;
@@ -563,11 +538,11 @@ SampleCoding CodingOf(const WaveFormat& format) {
                 default:
                     return SampleCoding::None;
             }
-        case kIeeeFloat:
+        case formatcode::kIeeeFloat:
             return bits == 32 ? SampleCoding::Float32 : bits == 64 ? SampleCoding::Float64 : SampleCoding::None;
-        case kALaw:
+        case formatcode::kALaw:
             return bits == 8 ? SampleCoding::ALaw : SampleCoding::None;
-        case kMuLaw:
+        case formatcode::kMuLaw:
             return bits == 8 ? SampleCoding::MuLaw : SampleCoding::None;
         default:
             return SampleCoding::None;
@@ -592,34 +567,32 @@ float LinearFromDb(float db) {
 
 bool IsProcessedFormat(const WaveFormat& format) { return CodingOf(format) != SampleCoding::None; }
 
-TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, float tailLinear,
-                               float headMarginSec, float tailMarginSec,
+TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values,
                                const std::atomic<bool>& cancelRequested, TrimReport* report) {
     const std::shared_ptr<ChunkInfo> chunk = FirstDataChunk(wave);
     if (!chunk) {
         return TrimOutcome::Done;
     }
     const WaveFormat& format = wave.format;
-    const TrimRequest request{gain, headLinear, tailLinear, headMarginSec, tailMarginSec};
     switch (CodingOf(format)) {
         case SampleCoding::None:
             return TrimOutcome::Done;
         case SampleCoding::Unsigned8:
-            return Process<Unsigned8>(*chunk, format, request, cancelRequested, report);
+            return Process<Unsigned8>(*chunk, format, values, cancelRequested, report);
         case SampleCoding::Signed16:
-            return Process<Signed16>(*chunk, format, request, cancelRequested, report);
+            return Process<Signed16>(*chunk, format, values, cancelRequested, report);
         case SampleCoding::Signed24:
-            return Process<Signed24>(*chunk, format, request, cancelRequested, report);
+            return Process<Signed24>(*chunk, format, values, cancelRequested, report);
         case SampleCoding::Signed32:
-            return Process<Signed32>(*chunk, format, request, cancelRequested, report);
+            return Process<Signed32>(*chunk, format, values, cancelRequested, report);
         case SampleCoding::Float32:
-            return Process<Float32>(*chunk, format, request, cancelRequested, report);
+            return Process<Float32>(*chunk, format, values, cancelRequested, report);
         case SampleCoding::Float64:
-            return Process<Float64>(*chunk, format, request, cancelRequested, report);
+            return Process<Float64>(*chunk, format, values, cancelRequested, report);
         case SampleCoding::ALaw:
-            return Process<ALaw>(*chunk, format, request, cancelRequested, report);
+            return Process<ALaw>(*chunk, format, values, cancelRequested, report);
         case SampleCoding::MuLaw:
-            return Process<MuLaw>(*chunk, format, request, cancelRequested, report);
+            return Process<MuLaw>(*chunk, format, values, cancelRequested, report);
     }
     return TrimOutcome::Done;
 }

@@ -2,6 +2,7 @@
 // head and tail.
 #pragma once
 
+#include "core/ProcessingValues.h"
 #include "core/WaveFile.h"
 
 #include <atomic>
@@ -33,12 +34,11 @@ float LinearFromDb(float db);
 // as they are.
 bool IsProcessedFormat(const WaveFormat& format);
 
-// Multiplies every sample by `gain`, then cuts the chunk to the whole frames from the first one
-// louder than `headLinear` to the last one louder than `tailLinear` (a threshold of 1.0 or more
-// keeps that end) and, when that shortened it, surrounds it with the margins of silence.
+// Multiplies every sample by the gain, then cuts the chunk to the whole frames from the first one
+// louder than the head's threshold to the last one louder than the tail's (a threshold of 0 dB or
+// more keeps that end) and, when that shortened it, surrounds it with the margins of silence.
 // `cancelRequested` is polled between blocks of samples. When the chunk was rebuilt, `report`
 // (if given) says how.
-TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, float gain, float headLinear, float tailLinear,
-                               float headMarginSec, float tailMarginSec,
+TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values,
                                const std::atomic<bool>& cancelRequested,
                                TrimReport* report = nullptr);

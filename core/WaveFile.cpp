@@ -2,7 +2,9 @@
 // the file really holds.
 #include "core/WaveFile.h"
 
+#include "core/ByteOrder.h"
 #include "core/FileService.h"
+#include "core/FormatCodes.h"
 
 #include <cstring>
 
@@ -17,24 +19,10 @@ constexpr std::size_t kFormatFieldBytes = 16;
 // The extensible format's fields: extension size, valid bits, channel mask and subformat GUID.
 constexpr std::size_t kExtensibleFieldBytes = 40;
 constexpr std::uint16_t kExtensibleExtensionBytes = 22;
-constexpr std::uint16_t kIntegerPcm = 1;
-constexpr std::uint16_t kIeeeFloat = 3;
-constexpr std::uint16_t kALaw = 6;
-constexpr std::uint16_t kMuLaw = 7;
-constexpr std::uint16_t kExtensible = 0xFFFE;
 // Bytes 4 to 15 of every subformat GUID that stands for a plain format code, which is held in
 // bytes 0 to 3: xxxxxxxx-0000-0010-8000-00AA00389B71.
 constexpr std::uint8_t kSubformatGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                                  0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-std::uint16_t ReadLe16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-std::uint32_t ReadLe32(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 bool IsFourCc(const std::uint8_t* bytes, const char* fourCc) {
     return std::memcmp(bytes, fourCc, 4) == 0;
@@ -109,7 +97,7 @@ FileReason ParseExtensible(const ChunkInfo& chunk, std::uint64_t chunkOffset, Wa
         return FileReason(Kind::UnknownSubformat);
     }
     const std::uint32_t code = ReadLe32(fields + 24);
-    if (code != kIntegerPcm && code != kIeeeFloat) {
+    if (code != formatcode::kIntegerPcm && code != formatcode::kIeeeFloat) {
         return UnsupportedCoding(Kind::UnsupportedSubformat, code);
     }
     format.subformatCode = static_cast<std::uint16_t>(code);
@@ -135,12 +123,12 @@ FileReason ParseFormat(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFo
     format.blockAlign = ReadLe16(fields + 12);
     format.bitsPerSample = ReadLe16(fields + 14);
     switch (format.formatTag) {
-        case kIntegerPcm:
-        case kIeeeFloat:
-        case kALaw:
-        case kMuLaw:
+        case formatcode::kIntegerPcm:
+        case formatcode::kIeeeFloat:
+        case formatcode::kALaw:
+        case formatcode::kMuLaw:
             return {};
-        case kExtensible:
+        case formatcode::kExtensible:
             return ParseExtensible(chunk, chunkOffset, format);
         default:
             return UnsupportedCoding(Kind::UnsupportedCoding, format.formatTag);
@@ -225,7 +213,7 @@ FileReason ReadWave(const Utf16Char* path, WaveFile& wave) {
 }  // namespace
 
 std::uint16_t WaveFormat::Coding() const {
-    return formatTag == kExtensible ? subformatCode : formatTag;
+    return formatTag == formatcode::kExtensible ? subformatCode : formatTag;
 }
 
 bool ChunkInfo::HasId(const char* fourCc) const { return std::memcmp(id, fourCc, 4) == 0; }

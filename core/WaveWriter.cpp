@@ -2,6 +2,7 @@
 // that replaces the target only when complete.
 #include "core/WaveWriter.h"
 
+#include "core/ByteOrder.h"
 #include "core/FileService.h"
 
 #include <cstdint>
@@ -39,13 +40,6 @@ const Utf16Char* FileNameTail(const Utf16Char* inputPath) {
     return tail != nullptr ? tail : inputPath;
 }
 
-void StoreLe32(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-    p[2] = static_cast<std::uint8_t>(value >> 16);
-    p[3] = static_cast<std::uint8_t>(value >> 24);
-}
-
 // 4 for "WAVE" plus every chunk's header, data and pad byte; false when that passes 32 bits.
 bool RiffSizeOf(const WaveFile& wave, std::uint32_t& riffSize) {
     std::uint64_t total = 4;
@@ -64,7 +58,7 @@ bool WriteChunk(const FileHandle& file, const ChunkInfo& chunk) {
     for (int i = 0; i < 4; ++i) {
         header[i] = static_cast<std::uint8_t>(chunk.id[i]);
     }
-    StoreLe32(header + 4, chunk.size);
+    WriteLe32(header + 4, chunk.size);
     static constexpr std::uint8_t kPad = 0;
     return fileservice::WriteExactly(file, header, sizeof header) &&
            fileservice::WriteExactly(file, chunk.data.Data(), chunk.size) &&
@@ -73,7 +67,7 @@ bool WriteChunk(const FileHandle& file, const ChunkInfo& chunk) {
 
 bool WriteContents(const FileHandle& file, const WaveFile& wave, std::uint32_t riffSize) {
     std::uint8_t header[12] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-    StoreLe32(header + 4, riffSize);
+    WriteLe32(header + 4, riffSize);
     if (!fileservice::WriteExactly(file, header, sizeof header)) {
         return false;
     }

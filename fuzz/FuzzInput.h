@@ -2,17 +2,16 @@
 // seed corpus is written in the same layout.
 #pragma once
 
+#include "core/ProcessingValues.h"
+
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 struct FuzzInput {
-    float gain = 1.0f;
-    float headLinear = 1.0f;
-    float tailLinear = 1.0f;
-    float headMarginSec = 0.0f;
-    float tailMarginSec = 0.0f;
+    ProcessingValues values;
     std::vector<std::uint8_t> file;
 };
 
@@ -32,24 +31,28 @@ inline bool SplitFuzzInput(const std::uint8_t* data, std::size_t size, FuzzInput
     if (size < kFuzzHeaderBytes) {
         return false;
     }
-    input.gain = FloatAt(data);
-    input.headLinear = FloatAt(data + 4);
-    input.tailLinear = FloatAt(data + 8);
-    input.headMarginSec = static_cast<std::int8_t>(data[12]) * kMarginStepSec;
-    input.tailMarginSec = static_cast<std::int8_t>(data[13]) * kMarginStepSec;
+    input.values.gain = FloatAt(data);
+    input.values.head.thresholdDb = FloatAt(data + 4);
+    input.values.tail.thresholdDb = FloatAt(data + 8);
+    input.values.head.marginSec = static_cast<std::int8_t>(data[12]) * kMarginStepSec;
+    input.values.tail.marginSec = static_cast<std::int8_t>(data[13]) * kMarginStepSec;
     input.file.assign(data + kFuzzHeaderBytes, data + size);
     return true;
 }
 
-inline std::vector<std::uint8_t> JoinFuzzInput(float gain, float headLinear, float tailLinear,
-                                               std::int8_t headMargin, std::int8_t tailMargin,
+// The margins must be whole steps between -128 and 127 of them.
+inline std::uint8_t MarginSteps(float marginSec) {
+    return static_cast<std::uint8_t>(static_cast<std::int8_t>(std::lround(marginSec / kMarginStepSec)));
+}
+
+inline std::vector<std::uint8_t> JoinFuzzInput(const ProcessingValues& values,
                                                const std::vector<std::uint8_t>& file) {
     std::vector<std::uint8_t> out(kFuzzHeaderBytes);
-    std::memcpy(out.data(), &gain, 4);
-    std::memcpy(out.data() + 4, &headLinear, 4);
-    std::memcpy(out.data() + 8, &tailLinear, 4);
-    out[12] = static_cast<std::uint8_t>(headMargin);
-    out[13] = static_cast<std::uint8_t>(tailMargin);
+    std::memcpy(out.data(), &values.gain, 4);
+    std::memcpy(out.data() + 4, &values.head.thresholdDb, 4);
+    std::memcpy(out.data() + 8, &values.tail.thresholdDb, 4);
+    out[12] = MarginSteps(values.head.marginSec);
+    out[13] = MarginSteps(values.tail.marginSec);
     out.insert(out.end(), file.begin(), file.end());
     return out;
 }

@@ -67,21 +67,15 @@ std::vector<Bytes> WellFormedFiles() {
     return files;
 }
 
-struct Values {
-    float gain;
-    float headLinear;
-    float tailLinear;
-    std::int8_t headMargin;
-    std::int8_t tailMargin;
-};
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
-const Values kValues[] = {
-    {1.5f, 0.01f, 0.01f, 0, 0},
-    {2.0f, 0.001f, 0.1f, 20, 40},
-    {0.1f, 1.0f, 0.0000158f, -5, 127},
-    {std::numeric_limits<float>::quiet_NaN(), 0.5f, std::numeric_limits<float>::infinity(), 1, 1},
-    // Thresholds that the whole job, which takes them in dB, trims by.
-    {1.0f, -40.0f, -40.0f, 127, 127},
+const ProcessingValues kValues[] = {
+    {1.5f, {-40.0f, 0.0f}, {-40.0f, 0.0f}},
+    {2.0f, {-60.0f, 20 * kMarginStepSec}, {-20.0f, 40 * kMarginStepSec}},
+    {0.1f, {0.0f, -5 * kMarginStepSec}, {-96.0f, 127 * kMarginStepSec}},
+    {std::numeric_limits<float>::quiet_NaN(), {-6.0f, kMarginStepSec}, {kInfinity, kMarginStepSec}},
+    // Every sample but exact silence is louder than -infinity dB.
+    {1.0f, {-kInfinity, 127 * kMarginStepSec}, {-kInfinity, 127 * kMarginStepSec}},
 };
 
 bool WriteSeed(const std::filesystem::path& path, const Bytes& bytes) {
@@ -108,9 +102,8 @@ int main(int argc, char** argv) {
     }
     int count = 0;
     for (const Bytes& file : files) {
-        for (const Values& v : kValues) {
-            const Bytes seed = JoinFuzzInput(v.gain, v.headLinear, v.tailLinear, v.headMargin,
-                                             v.tailMargin, file);
+        for (const ProcessingValues& values : kValues) {
+            const Bytes seed = JoinFuzzInput(values, file);
             if (!WriteSeed(folder / ("seed-" + std::to_string(count++)), seed)) {
                 std::fprintf(stderr, "cannot write the seeds into %s\n", argv[1]);
                 return 1;

@@ -4,6 +4,7 @@
 #include "FuzzInput.h"
 #include "MemoryFileService.h"
 
+#include "core/FileJob.h"
 #include "core/VolumeAndTrim.h"
 #include "core/WaveWriter.h"
 
@@ -52,7 +53,7 @@ void CheckWrittenFile(const WaveFile& wave) {
     Require(memoryfs::Files().size() == 2);
 }
 
-// The reader, the pass and the writer called one by one, with the thresholds as raw amplitudes.
+// The reader, the pass and the writer called one by one.
 void CheckSteps(const FuzzInput& input) {
     memoryfs::Reset();
     memoryfs::Put(kInput, input.file);
@@ -62,8 +63,7 @@ void CheckSteps(const FuzzInput& input) {
     }
     const std::atomic<bool> notCancelled{false};
     const TrimOutcome outcome =
-        ApplyVolumeAndTrim(wave, input.gain, input.headLinear, input.tailLinear,
-                           input.headMarginSec, input.tailMarginSec, notCancelled);
+        ApplyVolumeAndTrim(wave, input.values, notCancelled);
     for (const auto& chunk : wave.chunks) {
         Require(chunk->size <= chunk->data.Capacity());
     }
@@ -80,18 +80,14 @@ void CheckSteps(const FuzzInput& input) {
     }
 }
 
-// The whole job, with the same floats taken as thresholds in dB: an error leaves no output, and
-// anything else leaves one that reads back.
+// The whole job with the same values: an error leaves no output, and anything else leaves one that
+// reads back.
 void CheckJob(const FuzzInput& input) {
     memoryfs::Reset();
     memoryfs::Put(kInput, input.file);
     ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromUtf8("/out").c_str());
-    settings.gain = input.gain;
-    settings.headThresholdDb = input.headLinear;
-    settings.tailThresholdDb = input.tailLinear;
-    settings.headMarginSec = input.headMarginSec;
-    settings.tailMarginSec = input.tailMarginSec;
+    settings.SetValues(input.values);
     ProcessFile(settings, kInput.c_str());
     if (settings.errorOccurred) {
         Require(memoryfs::Files().size() == 1 && settings.reason.IsFailure());

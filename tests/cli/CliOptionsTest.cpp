@@ -3,6 +3,7 @@
 #include "CliProcess.h"
 #include "TestFiles.h"
 
+#include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +16,6 @@
 namespace {
 
 using Args = std::vector<std::string>;
-
-struct Settings {
-    float gain = 1.0f;
-    float headThresholdDb = 0.0f;
-    float headMarginSec = 0.0f;
-    float tailThresholdDb = 0.0f;
-    float tailMarginSec = 0.0f;
-};
 
 // The gain a run takes from the percent box as shown.
 float GainShown(float percent)
@@ -48,15 +41,11 @@ std::string LevelSweepWave()
 }
 
 std::string ProcessedByCore(const std::filesystem::path& input, const std::filesystem::path& out,
-                            const Settings& expected)
+                            const ProcessingValues& expected)
 {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     EXPECT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, Utf16Path(out).c_str()));
-    settings.gain = expected.gain;
-    settings.headThresholdDb = expected.headThresholdDb;
-    settings.headMarginSec = expected.headMarginSec;
-    settings.tailThresholdDb = expected.tailThresholdDb;
-    settings.tailMarginSec = expected.tailMarginSec;
+    settings.SetValues(expected);
     ProcessFile(settings, Utf16Path(input).c_str());
     EXPECT_FALSE(settings.errorOccurred);
     return ReadBytes(out / input.filename());
@@ -66,40 +55,45 @@ TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
 {
     struct Case {
         Args options;
-        Settings expected;
+        ProcessingValues expected;
         // What a plausible slip would give instead; the fixture must tell the two apart.
-        std::optional<Settings> notThis;
+        std::optional<ProcessingValues> notThis;
     };
     const Case cases[] = {
         {{}, {}, std::nullopt},
-        {{"--volume", "150"}, {1.5f}, std::nullopt},
-        {{"--volume=+120"}, {GainShown(120.0f)}, std::nullopt},
-        {{"--volume", "2000"}, {10.0f}, Settings{20.0f}},
-        {{"--volume", "5"}, {0.1f}, Settings{0.05f}},
-        {{"--volume", "50.004"}, {0.5f}, Settings{0.50004f}},
-        {{"--volume", "50.006"}, {GainShown(50.01f)}, Settings{0.5f}},
+        {{"--volume", "150"}, {1.5f, {}, {}}, std::nullopt},
+        {{"--volume=+120"}, {GainShown(120.0f), {}, {}}, std::nullopt},
+        {{"--volume", "2000"}, {10.0f, {}, {}}, ProcessingValues{20.0f, {}, {}}},
+        {{"--volume", "5"}, {0.1f, {}, {}}, ProcessingValues{0.05f, {}, {}}},
+        {{"--volume", "50.004"}, {0.5f, {}, {}}, ProcessingValues{0.50004f, {}, {}}},
+        {{"--volume", "50.006"}, {GainShown(50.01f), {}, {}}, ProcessingValues{0.5f, {}, {}}},
         // -6 dB is 50.1187 %, shown as 50.12; the run takes the gain from what is shown.
-        {{"--volume-db", "-6"}, {GainShown(50.12f)}, Settings{0.501187f}},
-        {{"--volume-db", "30"}, {10.0f}, std::nullopt},
-        {{"--volume-db", "-25"}, {0.1f}, std::nullopt},
-        {{"--volume-db", "-6", "--volume", "80"}, {GainShown(80.0f)}, std::nullopt},
-        {{"--volume", "80", "--volume-db", "-6"}, {GainShown(50.12f)}, Settings{0.8f}},
-        {{"--head-threshold", "-40"}, {1.0f, -40.0f, 0.0f}, std::nullopt},
-        {{"--head-threshold", "-30", "--head-margin", "0.25"}, {1.0f, -30.0f, 0.25f}, std::nullopt},
-        {{"--head-threshold", "-5"}, {1.0f, -12.0f}, Settings{1.0f, -5.0f}},
-        {{"--head-threshold", "-200"}, {1.0f, -96.0f}, Settings{1.0f, -200.0f}},
-        {{"--tail-threshold=-20.004", "--tail-margin", "50"}, {1.0f, 0.0f, 0.0f, -20.0f, 20.0f},
-         Settings{1.0f, 0.0f, 0.0f, -20.0f, 50.0f}},
-        {{"--tail-margin", "-0.5", "--tail-threshold", "-30"}, {1.0f, 0.0f, 0.0f, -30.0f, -0.5f}, std::nullopt},
+        {{"--volume-db", "-6"}, {GainShown(50.12f), {}, {}}, ProcessingValues{0.501187f, {}, {}}},
+        {{"--volume-db", "30"}, {10.0f, {}, {}}, std::nullopt},
+        {{"--volume-db", "-25"}, {0.1f, {}, {}}, std::nullopt},
+        {{"--volume-db", "-6", "--volume", "80"}, {GainShown(80.0f), {}, {}}, std::nullopt},
+        {{"--volume", "80", "--volume-db", "-6"}, {GainShown(50.12f), {}, {}}, ProcessingValues{0.8f, {}, {}}},
+        {{"--head-threshold", "-40"}, {1.0f, {-40.0f, 0.0f}, {}}, std::nullopt},
+        {{"--head-threshold", "-30", "--head-margin", "0.25"}, {1.0f, {-30.0f, 0.25f}, {}}, std::nullopt},
+        {{"--head-threshold", "-5"}, {1.0f, {-12.0f}, {}}, ProcessingValues{1.0f, {-5.0f}, {}}},
+        {{"--head-threshold", "-200"}, {1.0f, {-96.0f}, {}}, ProcessingValues{1.0f, {-200.0f}, {}}},
+        {{"--tail-threshold=-20.004", "--tail-margin", "50"}, {1.0f, {}, {-20.0f, 20.0f}},
+         ProcessingValues{1.0f, {}, {-20.0f, 50.0f}}},
+        {{"--tail-margin", "-0.5", "--tail-threshold", "-30"}, {1.0f, {}, {-30.0f, -0.5f}}, std::nullopt},
         // Numbers beyond a float's range are numbers all the same, and clamp.
-        {{"--volume", "1e39"}, {10.0f}, std::nullopt},
-        {{"--volume-db", "-1e999"}, {0.1f}, std::nullopt},
-        {{"--tail-threshold", "-1e39", "--tail-margin", "1e-50"}, {1.0f, 0.0f, 0.0f, -96.0f, 0.0f}, std::nullopt},
+        {{"--volume", "1e39"}, {10.0f, {}, {}}, std::nullopt},
+        {{"--volume-db", "-1e999"}, {0.1f, {}, {}}, std::nullopt},
+        {{"--tail-threshold", "-1e39", "--tail-margin", "1e-50"}, {1.0f, {}, {-96.0f, 0.0f}}, std::nullopt},
         // A margin without its threshold is a value in a box whose check box is off.
         {{"--head-margin", "1"}, {}, std::nullopt},
+        // Once the other end is cut, margins are added at both ends: one without its threshold would show.
+        {{"--head-margin", "1", "--tail-threshold", "-30"}, {1.0f, {}, {-30.0f, 0.0f}},
+         ProcessingValues{1.0f, {0.0f, 1.0f}, {-30.0f, 0.0f}}},
+        {{"--tail-margin", "1", "--head-threshold", "-30"}, {1.0f, {-30.0f, 0.0f}, {}},
+         ProcessingValues{1.0f, {-30.0f, 0.0f}, {0.0f, 1.0f}}},
         {{"--volume", "200", "--head-threshold", "-60", "--head-margin", "0.1", "--tail-threshold", "-50",
           "--tail-margin", "0.2"},
-         {2.0f, -60.0f, 0.1f, -50.0f, 0.2f}, std::nullopt},
+         {2.0f, {-60.0f, 0.1f}, {-50.0f, 0.2f}}, std::nullopt},
     };
     TestFolder folder;
     const auto input = folder / "sweep.wav";

@@ -3,6 +3,7 @@
 
 #include "ControlTestHelpers.h"
 #include "controls/ControlIds.h"
+#include "core/ValueBox.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +64,21 @@ TEST_F(TextVolumeInfoTest, TypingWithoutLeavingChangesNothing) {
     EXPECT_EQ(WindowText(percent->GetHandle()), L"2000");
     EXPECT_EQ(WindowText(decibels->GetHandle()), L"0.00");
     EXPECT_EQ(ProcessingSettings::Instance().gain, 0.75f);
+}
+
+// The command line takes its values through the core's box rules; the window's box must hold the
+// same value for each, so that both programs process a file alike.
+TEST_F(TextVolumeInfoTest, BoxHoldsWhatTheCommandLineTakes) {
+    const float values[] = {2000.0f, 5.0f, 50.006f, 10.125f, 0.375f, -0.001f, -6.005f, -200.0f};
+    const ValueRange ranges[] = {kPercentRange, kVolumeDbRange, kThresholdDbRange, kMarginSecRange};
+    for (const ValueRange& range : ranges) {
+        percent->SetRange(range.minimum, range.maximum);
+        for (const float value : values) {
+            percent->SetValue(value);
+            EXPECT_EQ(percent->GetValue(), BoxValue(value, range)) << value << " in " << range.minimum;
+            EXPECT_EQ(WindowText(percent->GetHandle()), Utf16FromUtf8(BoxText(BoxValue(value, range))));
+        }
+    }
 }
 
 }  // namespace

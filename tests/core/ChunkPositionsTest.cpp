@@ -1,5 +1,6 @@
 // Timecode, cue points, loops, region lengths and the frame count follow the audio through a trim.
 #include "core/ChunkPositions.h"
+#include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
 
 #include "WavBuilder.h"

@@ -1,5 +1,5 @@
 // The per-file job end to end: where the output goes, what the error flag says, and cancelling.
-#include "core/ProcessingSettings.h"
+#include "core/FileJob.h"
 
 #include "WavBuilder.h"
 

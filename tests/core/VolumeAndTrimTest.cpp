@@ -18,22 +18,14 @@ constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kFloat = 3;
 constexpr std::uint16_t kALaw = 6;
 constexpr std::uint16_t kMuLaw = 7;
-constexpr float kOff = 1.0f;
+// A threshold of 0 dB keeps its end.
+constexpr float kOff = 0.0f;
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInfinity = std::numeric_limits<float>::infinity();
 
-struct Trim {
-    float gain = 1.0f;
-    float headLinear = kOff;
-    float tailLinear = kOff;
-    float headMarginSec = 0.0f;
-    float tailMarginSec = 0.0f;
-};
-
-TrimOutcome Apply(WaveFile& wave, const Trim& trim, bool cancelled = false) {
+TrimOutcome Apply(WaveFile& wave, const ProcessingValues& trim, bool cancelled = false) {
     const std::atomic<bool> cancel{cancelled};
-    return ApplyVolumeAndTrim(wave, trim.gain, trim.headLinear, trim.tailLinear,
-                              trim.headMarginSec, trim.tailMarginSec, cancel);
+    return ApplyVolumeAndTrim(wave, trim, cancel);
 }
 
 struct Row {
@@ -90,7 +82,7 @@ const Row kCodingRows[] = {
 TEST(VolumeAndTrimTest, CodingsScaleClampAndTruncate) {
     for (const Row& row : kCodingRows) {
         WaveFile wave = MakeWave(row.formatTag, 1, row.bits, 8000, row.input);
-        Trim trim;
+        ProcessingValues trim;
         trim.gain = row.gain;
         EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
         EXPECT_EQ(DataOf(*wave.chunks[0]), row.expected) << row.what;
@@ -104,7 +96,7 @@ TEST(VolumeAndTrimTest, CompandedCodesAreKeptAtFullVolume) {
     }
     for (const std::uint16_t law : {kALaw, kMuLaw}) {
         WaveFile wave = MakeWave(law, 1, 8, 8000, everyCode);
-        Apply(wave, Trim{});
+        Apply(wave, ProcessingValues{});
         EXPECT_EQ(DataOf(*wave.chunks[0]), everyCode) << law;
     }
 }
@@ -139,7 +131,7 @@ TEST(VolumeAndTrimTest, ExtensibleSamplesScaleInTheirContainerAndKeepUnusedBitsC
         WaveFile wave = MakeWave(0xFFFE, 1, row.bits, 8000, row.input);
         wave.format.subformatCode = row.subformat;
         wave.format.validBitsPerSample = row.validBits;
-        Trim trim;
+        ProcessingValues trim;
         trim.gain = row.gain;
         EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
         EXPECT_EQ(DataOf(*wave.chunks[0]), row.expected) << row.what;
@@ -159,9 +151,9 @@ TEST(VolumeAndTrimTest, CompandedMarginsAreTheCodingsZero) {
     for (const auto& row : rows) {
         WaveFile wave = MakeWave(row.law, 1, 8, 2, row.input);
         wave.format.sampleRate = 2;
-        Trim trim;
-        trim.headLinear = trim.tailLinear = 0.001f;
-        trim.headMarginSec = trim.tailMarginSec = 1.0f;
+        ProcessingValues trim;
+        trim.head.thresholdDb = trim.tail.thresholdDb = -60.0f;
+        trim.head.marginSec = trim.tail.marginSec = 1.0f;
         Apply(wave, trim);
         EXPECT_EQ(DataOf(*wave.chunks[0]), row.expected) << row.law;
     }
@@ -169,8 +161,8 @@ TEST(VolumeAndTrimTest, CompandedMarginsAreTheCodingsZero) {
 
 TEST(VolumeAndTrimTest, ZeroChannelsNeverReachADivision) {
     WaveFile wave = MakeWave(kPcm, 0, 16, 0, Samples(2, {0, 100, 0}));
-    Trim trim;
-    trim.headLinear = trim.tailLinear = 0.01f;
+    ProcessingValues trim;
+    trim.head.thresholdDb = trim.tail.thresholdDb = -40.0f;
     EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done);
     EXPECT_EQ(wave.chunks[0]->size, 6u);
 }
@@ -187,8 +179,8 @@ TEST(VolumeAndTrimTest, ThresholdsFromDecibels) {
     };
     for (const Row& row : rows) {
         WaveFile wave = MakeWave(row.formatTag, 1, row.bits, 8000, row.input);
-        Trim trim;
-        trim.headLinear = trim.tailLinear = LinearFromDb(-96.0f);
+        ProcessingValues trim;
+        trim.head.thresholdDb = trim.tail.thresholdDb = -96.0f;
         Apply(wave, trim);
         EXPECT_EQ(DataOf(*wave.chunks[0]), row.expected) << row.what;
     }
@@ -196,15 +188,15 @@ TEST(VolumeAndTrimTest, ThresholdsFromDecibels) {
 
 TEST(VolumeAndTrimTest, WorkedExampleAtMinus40Db) {
     const Bytes samples = Samples(2, {0, 10, 500, 600, 5, 0});
-    Trim trim;
-    trim.headLinear = trim.tailLinear = LinearFromDb(-40.0f);
+    ProcessingValues trim;
+    trim.head.thresholdDb = trim.tail.thresholdDb = -40.0f;
 
     WaveFile plain = MakeWave(kPcm, 1, 16, 16000, samples);
     Apply(plain, trim);
     EXPECT_EQ(DataOf(*plain.chunks[0]), Samples(2, {500, 600}));
 
     WaveFile withMargin = MakeWave(kPcm, 1, 16, 16000, samples);
-    trim.headMarginSec = 1.0f;
+    trim.head.marginSec = 1.0f;
     Apply(withMargin, trim);
     const Bytes data = DataOf(*withMargin.chunks[0]);
     ASSERT_EQ(data.size(), 16004u);
@@ -218,8 +210,8 @@ TEST(VolumeAndTrimTest, CutKeepsWholeStereoFrames) {
     samples[2 * 21] = 100;
     samples[2 * 24] = 100;
     WaveFile wave = MakeWave(kPcm, 2, 16, 32000, samples);
-    Trim trim;
-    trim.headLinear = trim.tailLinear = 0.001f;
+    ProcessingValues trim;
+    trim.head.thresholdDb = trim.tail.thresholdDb = -60.0f;
     Apply(wave, trim);
     EXPECT_EQ(DataOf(*wave.chunks[0]), Samples(2, {0, 100, 0, 0, 100, 0}));
 }
@@ -228,22 +220,22 @@ TEST(VolumeAndTrimTest, EndsAreKeptWhenNothingIsLouderThanTheirThreshold) {
     const struct {
         const char* what;
         Bytes input;
-        float headLinear;
-        float tailLinear;
+        float headDb;
+        float tailDb;
     } rows[] = {
-        {"all silent", Samples(2, {0, 0, 0}), 0.01f, 0.01f},
-        {"level equals the threshold", FloatSamples({0.5f, 0.5f}), 0.5f, 0.5f},
-        {"thresholds of 0 dB", Samples(2, {0, 1000, 0}), LinearFromDb(0.0f), LinearFromDb(0.0f)},
-        {"NaN samples are never loud", FloatSamples({kNaN, kNaN}), 0.01f, 0.01f},
+        {"all silent", Samples(2, {0, 0, 0}), -40.0f, -40.0f},
+        {"level equals the threshold", FloatSamples({LinearFromDb(-6.0f), LinearFromDb(-6.0f)}), -6.0f, -6.0f},
+        {"thresholds of 0 dB", Samples(2, {0, 1000, 0}), 0.0f, 0.0f},
+        {"NaN samples are never loud", FloatSamples({kNaN, kNaN}), -40.0f, -40.0f},
         {"NaN thresholds", Samples(2, {0, 1000, 0}), kNaN, kNaN},
     };
     for (const auto& row : rows) {
         const std::uint16_t tag = row.input.size() % 4 == 0 ? kFloat : kPcm;
         WaveFile wave = MakeWave(tag, 1, tag == kFloat ? 32 : 16, 8000, row.input);
-        Trim trim;
-        trim.headLinear = row.headLinear;
-        trim.tailLinear = row.tailLinear;
-        trim.headMarginSec = trim.tailMarginSec = 1.0f;
+        ProcessingValues trim;
+        trim.head.thresholdDb = row.headDb;
+        trim.tail.thresholdDb = row.tailDb;
+        trim.head.marginSec = trim.tail.marginSec = 1.0f;
         Apply(wave, trim);
         EXPECT_EQ(DataOf(*wave.chunks[0]), row.input) << row.what;
     }
@@ -252,13 +244,13 @@ TEST(VolumeAndTrimTest, EndsAreKeptWhenNothingIsLouderThanTheirThreshold) {
 TEST(VolumeAndTrimTest, EachEndHasItsOwnThreshold) {
     // Floats may exceed 1.0, which still does not trim an end whose threshold is 1.0.
     WaveFile wave = MakeWave(kFloat, 1, 32, 32000, FloatSamples({0.0f, 2.0f, 0.1f, 0.0f, 0.0f}));
-    Trim trim;
-    trim.headLinear = 0.05f;
-    trim.tailLinear = kOff;
+    ProcessingValues trim;
+    trim.head.thresholdDb = -26.0f;
+    trim.tail.thresholdDb = kOff;
     Apply(wave, trim);
     EXPECT_EQ(DataOf(*wave.chunks[0]), FloatSamples({2.0f, 0.1f, 0.0f, 0.0f}));
-    trim.headLinear = kOff;
-    trim.tailLinear = 0.5f;
+    trim.head.thresholdDb = kOff;
+    trim.tail.thresholdDb = -6.0f;
     Apply(wave, trim);
     EXPECT_EQ(DataOf(*wave.chunks[0]), FloatSamples({2.0f}));
 }
@@ -284,10 +276,10 @@ TEST(VolumeAndTrimTest, MarginsAreWholeFramesOfTheCodingsSilence) {
     };
     for (const auto& row : rows) {
         WaveFile wave = MakeWave(kPcm, row.channels, row.bits, row.byteRate, row.input);
-        Trim trim;
-        trim.headLinear = trim.tailLinear = 0.0001f;
-        trim.headMarginSec = row.headMarginSec;
-        trim.tailMarginSec = row.tailMarginSec;
+        ProcessingValues trim;
+        trim.head.thresholdDb = trim.tail.thresholdDb = -80.0f;
+        trim.head.marginSec = row.headMarginSec;
+        trim.tail.marginSec = row.tailMarginSec;
         EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
         EXPECT_EQ(DataOf(*wave.chunks[0]), row.expected) << row.what;
     }
@@ -308,9 +300,9 @@ TEST(VolumeAndTrimTest, MarginsFollowTheSampleRateWhenTheByteRateDisagrees) {
     for (const auto& row : rows) {
         WaveFile wave = MakeWave(kPcm, 1, 16, 8, Samples(2, {0, 9, 0}));
         wave.format.byteRate = row.byteRate;
-        Trim trim;
-        trim.headLinear = trim.tailLinear = 0.0001f;
-        trim.headMarginSec = trim.tailMarginSec = 2.0f;
+        ProcessingValues trim;
+        trim.head.thresholdDb = trim.tail.thresholdDb = -80.0f;
+        trim.head.marginSec = trim.tail.marginSec = 2.0f;
         EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
         EXPECT_EQ(wave.chunks[0]->size, row.expectedSize) << row.what;
     }
@@ -320,15 +312,15 @@ TEST(VolumeAndTrimTest, PartialFramesAreNeverCutInto) {
     // Stereo 16-bit: two whole frames, then one lone sample and one stray byte.
     const Bytes loud = Concat({Samples(2, {50, 50, 60, 60, 70}), {9}});
     WaveFile untouched = MakeWave(kPcm, 2, 16, 32000, loud);
-    Trim trim;
-    trim.headLinear = trim.tailLinear = 0.001f;
-    trim.headMarginSec = trim.tailMarginSec = 1.0f;
+    ProcessingValues trim;
+    trim.head.thresholdDb = trim.tail.thresholdDb = -60.0f;
+    trim.head.marginSec = trim.tail.marginSec = 1.0f;
     Apply(untouched, trim);
     EXPECT_EQ(DataOf(*untouched.chunks[0]), loud);
 
     const Bytes quietStart = Concat({Samples(2, {0, 0, 60, 60, 70}), {9}});
     WaveFile cut = MakeWave(kPcm, 2, 16, 32000, quietStart);
-    trim.headMarginSec = trim.tailMarginSec = 0.0f;
+    trim.head.marginSec = trim.tail.marginSec = 0.0f;
     Apply(cut, trim);
     EXPECT_EQ(DataOf(*cut.chunks[0]), Samples(2, {60, 60}));
 
@@ -342,15 +334,15 @@ TEST(VolumeAndTrimTest, PartialFramesAreNeverCutInto) {
 TEST(VolumeAndTrimTest, ShorterResultReusesTheArrayAndLongerOneGetsANewOne) {
     WaveFile wave = MakeWave(kPcm, 1, 16, 2, Samples(2, {0, 0, 5, 0}));
     const std::uint8_t* before = wave.chunks[0]->data.Data();
-    Trim trim;
-    trim.headLinear = trim.tailLinear = 0.0001f;
-    trim.headMarginSec = 1.0f;
+    ProcessingValues trim;
+    trim.head.thresholdDb = trim.tail.thresholdDb = -80.0f;
+    trim.head.marginSec = 1.0f;
     Apply(wave, trim);
     EXPECT_EQ(wave.chunks[0]->data.Data(), before);
     EXPECT_EQ(DataOf(*wave.chunks[0]), Samples(2, {0, 5}));
 
-    trim.headMarginSec = 0.0f;
-    trim.tailMarginSec = 1000.0f;
+    trim.head.marginSec = 0.0f;
+    trim.tail.marginSec = 1000.0f;
     wave.chunks[0]->size = 4;
     std::memcpy(wave.chunks[0]->data.Data(), Samples(2, {0, 5}).data(), 4);
     Apply(wave, trim);
@@ -363,9 +355,9 @@ TEST(VolumeAndTrimTest, ShorterResultReusesTheArrayAndLongerOneGetsANewOne) {
 TEST(VolumeAndTrimTest, MarginsBeyond32BitsFail) {
     for (const float margin : {kInfinity, 3.0e9f, 1.1e9f}) {
         WaveFile wave = MakeWave(kPcm, 1, 16, 4, Samples(2, {0, 5}));
-        Trim trim;
-        trim.headLinear = trim.tailLinear = 0.0001f;
-        trim.tailMarginSec = margin;
+        ProcessingValues trim;
+        trim.head.thresholdDb = trim.tail.thresholdDb = -80.0f;
+        trim.tail.marginSec = margin;
         EXPECT_EQ(Apply(wave, trim), TrimOutcome::Failed) << margin;
     }
 }
@@ -377,7 +369,7 @@ TEST(VolumeAndTrimTest, EveryBlockIsProcessedAndACancelStopsThePass) {
         PutLe(samples, 1 + i % 1000, 2);
     }
     WaveFile wave = MakeWave(kPcm, 1, 16, 2, samples);
-    Trim trim;
+    ProcessingValues trim;
     trim.gain = 2.0f;
     ASSERT_EQ(Apply(wave, trim), TrimOutcome::Done);
     const Bytes data = DataOf(*wave.chunks[0]);
@@ -397,7 +389,7 @@ TEST(VolumeAndTrimTest, OnlyTheFirstDataChunkIsProcessed) {
     wave.chunks.insert(wave.chunks.begin(), std::make_shared<ChunkInfo>());
     std::memcpy(wave.chunks[0]->id, "DATA", 4);
     wave.chunks.push_back(second);
-    Trim trim;
+    ProcessingValues trim;
     trim.gain = 3.0f;
     Apply(wave, trim);
     EXPECT_EQ(DataOf(*wave.chunks[1]), Samples(2, {300}));

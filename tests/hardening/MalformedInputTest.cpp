@@ -3,6 +3,7 @@
 #include "MalformedCases.h"
 #include "MemoryFileService.h"
 
+#include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
 
 #include <gtest/gtest.h>

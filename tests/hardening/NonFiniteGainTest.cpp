@@ -53,7 +53,9 @@ TEST(NonFiniteGainTest, IntegerSamplesFollowTheRuleForNaNAndInfiniteGains) {
             }
             WaveFile wave = MakeWave(1, 1, width.bits, 8000, Stored(samples, width));
             const std::atomic<bool> notCancelled{false};
-            ApplyVolumeAndTrim(wave, gain, 1.0f, 1.0f, 0.0f, 0.0f, notCancelled);
+            ProcessingValues values;
+            values.gain = gain;
+            ApplyVolumeAndTrim(wave, values, notCancelled);
             EXPECT_EQ(DataOf(*wave.chunks[0]), Stored(expected, width));
         }
     }

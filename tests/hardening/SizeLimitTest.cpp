@@ -4,6 +4,7 @@
 #include "MemoryFileService.h"
 #include "WavBuilder.h"
 
+#include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
 #include "core/WaveWriter.h"
 

@@ -1,9 +1,8 @@
-// The numbers of the command line pass through the same steps as the window's value boxes: clamped
-// to the box's range, shown with two decimals, and read back from that text as a 32-bit float.
+// The rules of the value boxes, which the window and the command line share: each box's range, the
+// two decimals a box shows and reads back, and the links between the volume boxes and the gain.
 #pragma once
 
-#include <optional>
-#include <string_view>
+#include <string>
 
 struct ValueRange {
     float minimum;
@@ -15,9 +14,9 @@ constexpr ValueRange kVolumeDbRange{-20.0f, 20.0f};
 constexpr ValueRange kThresholdDbRange{-96.0f, -12.0f};
 constexpr ValueRange kMarginSecRange{-20.0f, 20.0f};
 
-// A finite decimal number, written in full ("1.5", "-6", "+3", "2e1"); anything else is refused,
-// where a value box would quietly read 0.
-std::optional<float> ParseNumber(std::string_view text);
+// The text a box shows for `value`, with two decimals; a value halfway between two hundredths
+// goes to the even one, on every build.
+std::string BoxText(float value);
 
 // The value a box holds after being set to `value`: clamped, rounded to two decimals as it is shown.
 float BoxValue(float value, ValueRange range);

@@ -1,12 +1,9 @@
-// Clamping, two-decimal rounding and the percent/dB link of the window's value boxes.
-#include "cli/ValueBox.h"
-
-#include "core/VolumeUnits.h"
+// Reads the numbers of the command line.
+#include "cli/NumberText.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -31,25 +28,4 @@ std::optional<float> ParseNumber(std::string_view text)
         value = static_cast<float>(std::clamp(wide, -double{FLT_MAX}, double{FLT_MAX}));
     }
     return value;
-}
-
-float BoxValue(float value, ValueRange range)
-{
-    value = ClampToRange(value, range.minimum, range.maximum);
-    // The box's own formatting, so that a value halfway between two hundredths goes the same way.
-    char shown[32];
-    const int length = std::snprintf(shown, sizeof shown, "%.2f", static_cast<double>(value));
-    float readBack = 0.0f;
-    std::from_chars(shown, shown + length, readBack);
-    return readBack;
-}
-
-float PercentFromVolumeDb(float shownDb)
-{
-    return BoxValue(DecibelsToPercent(shownDb), kPercentRange);
-}
-
-float GainFromPercent(float shownPercent)
-{
-    return static_cast<float>(shownPercent / 100.0);
 }

@@ -1,9 +1,11 @@
 // Runs the listed files one after another through the per-file job and reports each step.
-#include "cli/BatchRun.h"
+#include "cli/CliRun.h"
 
 #include "cli/ExitStatus.h"
 #include "cli/Platform.h"
+#include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
+#include "core/RunLogText.h"
 #include "core/WaveWriter.h"
 #include "core/WrittenOutputs.h"
 
@@ -15,11 +17,6 @@
 
 namespace {
 
-constexpr char kStartText[] = "処理を開始します";
-constexpr char kFileErrorText[] = "処理中にエラーが発生しました";
-constexpr char kCompletedText[] = "処理が完了しました";
-constexpr char kInterruptedText[] = "処理が中断されました";
-constexpr char kOutputFolderText[] = "出力先: ";
 // Notes on standard error, after the file's name.
 constexpr char kWrittenText[] = "written before the run stopped";
 constexpr char kNotWrittenText[] = "not written, the run was stopped";
@@ -39,15 +36,11 @@ std::string FileName(const Utf16String& path)
     return Utf8FromUtf16(path.c_str() + (separator == Utf16String::npos ? 0 : separator + 1));
 }
 
-void CaptureSettings(const RunSettings& from, ProcessingSettings& to)
+void LoadRunSettings(const RunSettings& from, ProcessingSettings& to)
 {
     // The command line has refused folders that do not fit.
     Utf16Copy(to.outputFolder, kTextCapacity, from.outputFolder.c_str());
-    to.gain = from.gain;
-    to.headThresholdDb = from.headThresholdDb;
-    to.headMarginSec = from.headMarginSec;
-    to.tailThresholdDb = from.tailThresholdDb;
-    to.tailMarginSec = from.tailMarginSec;
+    to.SetValues(from.values);
 }
 
 void ForwardInterrupt(ProcessingSettings& settings)
@@ -69,11 +62,11 @@ void RunJob(ProcessingSettings& settings, const Utf16String& path) noexcept
 
 void ReportEnd(const ProcessingSettings& settings, bool interrupted, RunReport& report)
 {
-    report.Line(interrupted ? kInterruptedText : kCompletedText);
+    report.Line(Utf8FromUtf16(interrupted ? kRunInterruptedText : kRunCompletedText));
     Utf16Char folder[kTextCapacity] = {};
     // A current directory too long for the buffer leaves the folder blank, as in the window.
     GetOutputFolder(settings, folder);
-    report.Line(kOutputFolderText + PrintableText(Utf8FromUtf16(folder)));
+    report.Line(Utf8FromUtf16(kOutputFolderText) + PrintableText(Utf8FromUtf16(folder)));
 }
 
 // SIGTERM or SIGHUP: the file in progress is dropped, not waited for, and the worker is ended
@@ -120,25 +113,19 @@ void ReportStoppedFile(const ProcessingSettings& settings, const std::string& na
     }
 }
 
-// Processes the file, unless its output path was written earlier in the run, whose result this
-// one would replace. The outcome is left in the settings, a refusal's as the job's own.
+// The outcome is left in the settings, a refusal's as the job's own.
 void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16String& path,
                        const std::string& name, RunReport& report)
 {
-    if (written.AlreadyWritten(settings, path.c_str())) {
-        RefuseFile(settings, FileReason::Kind::SameOutputTwice);
-        return;
-    }
-    if (!ProcessOnWorker(settings, path, name, report)) {
-        RefuseFile(settings, FileReason::Kind::NoThread);
-        return;
-    }
-    // Ctrl+C during the last moments of a job still ends the run here.
-    ForwardInterrupt(settings);
-    ReportStoppedFile(settings, name, report);
-    if (!settings.errorOccurred) {
-        written.Remember(settings, path.c_str());
-    }
+    RunListedFile(settings, written, path.c_str(), [&]() {
+        if (!ProcessOnWorker(settings, path, name, report)) {
+            return false;
+        }
+        // Ctrl+C during the last moments of a job still ends the run here.
+        ForwardInterrupt(settings);
+        ReportStoppedFile(settings, name, report);
+        return true;
+    });
 }
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed)
@@ -157,8 +144,8 @@ int ExitStatusOf(bool interrupted, bool anyFileFailed)
 int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& files, RunReport& report)
 {
     ProcessingSettings& settings = ProcessingSettings::Instance();
-    CaptureSettings(runSettings, settings);
-    report.Line(kStartText);
+    LoadRunSettings(runSettings, settings);
+    report.Line(Utf8FromUtf16(kRunStartText));
 
     WrittenOutputs written;
     bool anyFileFailed = false;
@@ -168,7 +155,7 @@ int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& fil
         report.Progress(i + 1, files.size(), name);
         ProcessListedFile(settings, written, files[i], name, report);
         if (settings.errorOccurred) {
-            report.Line(kFileErrorText);
+            report.Line(Utf8FromUtf16(kFileErrorText));
             anyFileFailed = true;
         }
         if (settings.reason.kind != FileReason::Kind::None) {
