@@ -511,9 +511,9 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
                 WaveFile wave = MakeWave(row.validBits == 0 ? row.formatTag : 0xFFFE, 1, row.bits, 8000, input);
                 wave.format.subformatCode = row.formatTag;
                 wave.format.validBitsPerSample = row.validBits;
-                Trim trim;
-                trim.gain = gain;
-                ASSERT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
+                ProcessingValues values;
+                values.gain = gain;
+                ASSERT_EQ(Apply(wave, values), TrimOutcome::Done) << row.what;
                 const Bytes actual = DataOf(*wave.chunks[0]);
                 ASSERT_EQ(actual.size(), expected.size()) << row.what;
                 const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin());
@@ -537,6 +537,16 @@ float ReferenceLevel(std::uint16_t formatTag, std::uint16_t bits, double value) 
     }
     const double fullScale = bits <= 16 ? std::ldexp(1.0, bits - 1) : std::ldexp(1.0, bits - 1) - 1;
     return static_cast<float>(std::abs(value) / fullScale);
+}
+
+// A threshold in dB whose linear level is `level` itself where a float next to the exact logarithm
+// gives it, so that a quiet sample can sit exactly at the threshold.
+float DbNear(float level) {
+    float db = static_cast<float>(20.0 * std::log10(static_cast<double>(level)));
+    for (int step = 0; step < 64 && LinearFromDb(db) != level; ++step) {
+        db = std::nextafter(db, LinearFromDb(db) < level ? 0.0f : -200.0f);
+    }
+    return db;
 }
 
 // The search for the first and last loud sample against the level rule, with one loud sample at
@@ -569,7 +579,8 @@ TEST(VolumeAndTrimTest, TrimSearchFindsTheLoudSampleInEveryPosition) {
     const std::size_t positions[] = {0,   1,   3,   4,   5,   6,   7,   255, 256, 257, 262, 263, 264,
                                      511, 512, 518, 519, 520, 767, 768, 771, 772, 773, 774};
     for (const auto& row : rows) {
-        const float threshold = ReferenceLevel(row.formatTag, row.bits, row.candidates[0]);
+        const float thresholdDb = DbNear(ReferenceLevel(row.formatTag, row.bits, row.candidates[0]));
+        const float threshold = LinearFromDb(thresholdDb);
         std::vector<Bytes> quiet;
         std::vector<Bytes> loud;
         for (const double value : row.candidates) {
@@ -586,10 +597,10 @@ TEST(VolumeAndTrimTest, TrimSearchFindsTheLoudSampleInEveryPosition) {
                     input.insert(input.end(), sample.begin(), sample.end());
                 }
                 WaveFile wave = MakeWave(row.formatTag, 1, row.bits, 8000, input);
-                Trim trim;
-                trim.headLinear = threshold;
-                trim.tailLinear = threshold;
-                ASSERT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
+                ProcessingValues values;
+                values.head.thresholdDb = thresholdDb;
+                values.tail.thresholdDb = thresholdDb;
+                ASSERT_EQ(Apply(wave, values), TrimOutcome::Done) << row.what;
                 EXPECT_EQ(DataOf(*wave.chunks[0]), louder) << row.what << " loud at " << position;
             }
         }
