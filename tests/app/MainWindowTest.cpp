@@ -2,7 +2,7 @@
 // exit code when its window is closed.
 #include "app/MainWindow.h"
 
-#include "StartedShell.h"
+#include "support/TheProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 namespace {
 
 TEST(MainWindow, IsAFixedSizeWindowOfClassWindowsTitledPalvotrix) {
-    HWND window = MainWindowHandle();
+    HWND window = TheMainWindow();
     ASSERT_NE(nullptr, window);
-    EXPECT_EQ(currentMainWindow, StartedShell().record.get());
+    EXPECT_EQ(currentMainWindow, TheProgram().record.get());
 
     wchar_t className[32] = {};
     GetClassNameW(window, className, 32);
@@ -30,18 +30,18 @@ TEST(MainWindow, IsAFixedSizeWindowOfClassWindowsTitledPalvotrix) {
 
 TEST(MainWindow, OuterSizeIsTheClientAreaPlusDialogFramesAndCaption) {
     RECT outer = {};
-    GetWindowRect(MainWindowHandle(), &outer);
+    GetWindowRect(TheMainWindow(), &outer);
     EXPECT_EQ(640 + 2 * GetSystemMetrics(SM_CXDLGFRAME), outer.right - outer.left);
     EXPECT_EQ(380 + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME), outer.bottom - outer.top);
 
     RECT client = {};
-    GetClientRect(MainWindowHandle(), &client);
+    GetClientRect(TheMainWindow(), &client);
     EXPECT_EQ(640, client.right);
     EXPECT_EQ(380, client.bottom);
 }
 
 TEST(MainWindow, KeepsItsFontAndDeviceContext) {
-    const MainWindow& record = *StartedShell().record;
+    const MainWindow& record = *TheProgram().record;
     EXPECT_EQ(640, record.clientWidth);
     EXPECT_EQ(380, record.clientHeight);
     EXPECT_EQ(GetModuleHandleW(nullptr), record.instance);
@@ -51,7 +51,7 @@ TEST(MainWindow, KeepsItsFontAndDeviceContext) {
 }
 
 TEST(MainWindow, AnswersInitDialogDropsAndUnknownCommandsItself) {
-    HWND window = MainWindowHandle();
+    HWND window = TheMainWindow();
     EXPECT_EQ(1, SendMessageW(window, WM_INITDIALOG, 0, 0));
     EXPECT_EQ(0, SendMessageW(window, WM_DROPFILES, 0, 0));
     EXPECT_EQ(0, SendMessageW(window, WM_COMMAND, MAKEWPARAM(999, BN_CLICKED), 0));
