@@ -5,7 +5,7 @@ Shell& TheProgram() {
     // Lives as long as the process, like the program's own window.
     static Shell* const shell = [] {
         auto* started = new Shell();
-        StartUp(*started, GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
+        StartUp(*started, GetModuleHandleW(nullptr), SW_HIDE);
         return started;
     }();
     return *shell;

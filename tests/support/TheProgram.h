@@ -1,5 +1,5 @@
-// The program's own start-up, run once per test program (shown without activation, without the
-// message loop), so the tests see the main window and its controls exactly as wWinMain makes them.
+// The program's own start-up, run once per test program (hidden, without the message loop), so
+// the tests see the main window and its controls exactly as wWinMain makes them.
 #pragma once
 
 #include "app/Startup.h"
