@@ -357,11 +357,7 @@ TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile)
         EXPECT_EQ(two.exitStatus, 0) << two.errors;
         // Silence stays silence: either run's result is the original's bytes.
         EXPECT_TRUE(ReadBytes(out / "x.wav") == original);
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(out)) {
-            names.push_back(entry.path().filename().string());
-        }
-        EXPECT_EQ(names, std::vector<std::string>{"x.wav"});
+        EXPECT_EQ(ListFolder(out), std::vector<std::filesystem::path>{"x.wav"});
     }
 }
 
