@@ -2,6 +2,8 @@
 // and its children's peak memory is their own.
 #include "BenchFiles.h"
 
+#include "support/WavBuilder.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,29 +17,6 @@ constexpr std::uint32_t kSampleRate = 44100;
 constexpr std::uint16_t kChannels = 2;
 constexpr std::size_t kPieceBytes = std::size_t{4} << 20;
 constexpr std::uint64_t kHeaderBytes = 44;
-
-void PutLe(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
-}
-
-std::vector<std::uint8_t> Header(const BenchFile& file) {
-    const std::uint32_t blockAlign = kChannels * file.bitsPerSample / 8u;
-    std::vector<std::uint8_t> out{'R', 'I', 'F', 'F'};
-    PutLe(out, 36 + file.dataBytes, 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutLe(out, 16, 4);
-    PutLe(out, file.formatTag, 2);
-    PutLe(out, kChannels, 2);
-    PutLe(out, kSampleRate, 4);
-    PutLe(out, kSampleRate * blockAlign, 4);
-    PutLe(out, blockAlign, 2);
-    PutLe(out, file.bitsPerSample, 2);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    PutLe(out, file.dataBytes, 4);
-    return out;
-}
 
 // Noise at about a third of full scale: every sample lies well above -40 dB after a gain of 1.5.
 class Noise {
@@ -83,7 +62,8 @@ bool MakeBenchFile(const BenchFile& file) {
     if (!out) {
         return false;
     }
-    const std::vector<std::uint8_t> header = Header(file);
+    const Bytes header = WaveHeader(file.formatTag, kChannels, kSampleRate, file.bitsPerSample,
+                                    static_cast<std::uint32_t>(file.dataBytes));
     bool written = std::fwrite(header.data(), 1, header.size(), out.get()) == header.size();
 
     const std::uint64_t frameBytes = kChannels * file.bitsPerSample / 8u;

@@ -2,7 +2,7 @@
 // every sample width with silence at both ends, some with markers, each behind a header of
 // processing values.
 #include "FuzzInput.h"
-#include "MalformedCases.h"
+#include "support/MalformedCases.h"
 
 #include <cmath>
 #include <cstdio>

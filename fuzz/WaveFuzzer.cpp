@@ -2,7 +2,7 @@
 // values taken from the input, and the writer, then through the whole per-file job; whatever is
 // written must read back, as the same chunks where they are known.
 #include "FuzzInput.h"
-#include "MemoryFileService.h"
+#include "support/MemoryFileService.h"
 
 #include "core/FileJob.h"
 #include "core/VolumeAndTrim.h"

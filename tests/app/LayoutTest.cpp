@@ -3,7 +3,7 @@
 // check boxes, and the look-ups whose two numberings overlap.
 #include "app/Layout.h"
 
-#include "StartedShell.h"
+#include "support/TheProgram.h"
 #include "controls/CheckboxInfo.h"
 #include "controls/ControlIds.h"
 #include "controls/ControlRegistry.h"
@@ -107,7 +107,7 @@ LONG_PTR RequestedStyle(HWND window, ControlKind kind) {
 
 class LayoutTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(nullptr, MainWindowHandle()); }
+    void SetUp() override { ASSERT_NE(nullptr, TheMainWindow()); }
 
     static ControlRegistry& Registry() { return ControlRegistry::Instance(); }
 };
@@ -135,7 +135,7 @@ TEST_F(LayoutTest, EachControlHasItsClassStyleParentIdRectangleAndText) {
         EXPECT_EQ(expected.style, RequestedStyle(window, expected.kind));
         EXPECT_EQ(expected.exStyle, GetWindowLongPtrW(window, GWL_EXSTYLE));
         HWND parent = expected.parentGroupId == kMainWindow
-                          ? MainWindowHandle()
+                          ? TheMainWindow()
                           : Registry().FindByControlId(expected.parentGroupId)->GetHandle();
         EXPECT_EQ(parent, GetParent(window));
         EXPECT_EQ(control->childId, GetDlgCtrlID(window));
@@ -153,7 +153,7 @@ TEST_F(LayoutTest, EveryControlLiesInsideTheClientArea) {
     for (const auto& control : Registry().controls) {
         RECT rect = {};
         GetWindowRect(control->GetHandle(), &rect);
-        MapWindowPoints(nullptr, MainWindowHandle(), reinterpret_cast<POINT*>(&rect), 2);
+        MapWindowPoints(nullptr, TheMainWindow(), reinterpret_cast<POINT*>(&rect), 2);
         EXPECT_GE(rect.left, 0) << control->controlId;
         EXPECT_GE(rect.top, 0) << control->controlId;
         EXPECT_LE(rect.right, 640) << control->controlId;
@@ -181,7 +181,7 @@ void PressTab() {
     message.hwnd = GetFocus();
     message.message = WM_KEYDOWN;
     message.wParam = VK_TAB;
-    IsDialogMessageW(MainWindowHandle(), &message);
+    IsDialogMessageW(TheMainWindow(), &message);
 }
 
 TEST_F(LayoutTest, TabReachesEveryTabStopInsideAndOutsideTheGroupBoxesInTableOrder) {

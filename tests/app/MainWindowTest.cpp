@@ -2,7 +2,7 @@
 // exit code when its window is closed.
 #include "app/MainWindow.h"
 
-#include "StartedShell.h"
+#include "support/TheProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 namespace {
 
 TEST(MainWindow, IsAFixedSizeWindowOfClassWindowsTitledPalvotrix) {
-    HWND window = MainWindowHandle();
+    HWND window = TheMainWindow();
     ASSERT_NE(nullptr, window);
-    EXPECT_EQ(currentMainWindow, StartedShell().record.get());
+    EXPECT_EQ(currentMainWindow, TheProgram().record.get());
 
     wchar_t className[32] = {};
     GetClassNameW(window, className, 32);
@@ -31,23 +31,23 @@ TEST(MainWindow, IsAFixedSizeWindowOfClassWindowsTitledPalvotrix) {
 
 TEST(MainWindow, OuterSizeIsTheClientAreaPlusDialogFramesAndCaption) {
     RECT outer = {};
-    GetWindowRect(MainWindowHandle(), &outer);
+    GetWindowRect(TheMainWindow(), &outer);
     EXPECT_EQ(640 + 2 * GetSystemMetrics(SM_CXDLGFRAME), outer.right - outer.left);
     EXPECT_EQ(380 + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME), outer.bottom - outer.top);
 
     RECT client = {};
-    GetClientRect(MainWindowHandle(), &client);
+    GetClientRect(TheMainWindow(), &client);
     EXPECT_EQ(640, client.right);
     EXPECT_EQ(380, client.bottom);
 }
 
 TEST(MainWindow, KeepsItsFontAndDeviceContext) {
-    const MainWindow& record = *StartedShell().record;
+    const MainWindow& record = *TheProgram().record;
     EXPECT_EQ(640, record.clientWidth);
     EXPECT_EQ(380, record.clientHeight);
     EXPECT_EQ(GetModuleHandleW(nullptr), record.instance);
     ASSERT_NE(nullptr, record.dc);
-    HFONT defaultFont = StartedShell().defaultFont.get();
+    HFONT defaultFont = TheProgram().defaultFont.get();
     ASSERT_NE(nullptr, defaultFont);
     EXPECT_EQ(defaultFont, GetCurrentObject(record.dc, OBJ_FONT));
 }
@@ -118,7 +118,7 @@ private:
 };
 
 TEST(MainWindow, AnswersInitDialogDropsAndUnknownCommandsItself) {
-    HWND window = MainWindowHandle();
+    HWND window = TheMainWindow();
     DefWindowProcSpy spy;
     ASSERT_TRUE(spy.Installed());
     EXPECT_EQ(1, SendMessageW(window, WM_INITDIALOG, 0, 0));

@@ -35,19 +35,19 @@ protected:
 
     void SetUp() override {
         TheMainWindow();
-        input = folder.Subfolder(L"in");
-        output = folder.Subfolder(L"out");
+        input = folder.MakeFolder(L"in").wstring();
+        output = folder.MakeFolder(L"out").wstring();
         SetBoxText(ControlId::OutputFolder, output);
         SetBoxText(ControlId::VolumePercent, L"100.00");
     }
 
     std::wstring Input(const std::wstring& name, uint32_t samples = kSmallFile) {
         const std::wstring path = input + L"\\" + name;
-        WriteBytes(path, MakeWave(kAmplitude, samples));
+        WriteBytes(path, AlternatingWave(kAmplitude, samples));
         return path;
     }
 
-    std::string Output(const std::wstring& name) const { return ReadBytes(output + L"\\" + name); }
+    Bytes Output(const std::wstring& name) const { return ReadBytes(output + L"\\" + name); }
 
     TempFolder folder;
     std::wstring input;
@@ -70,20 +70,20 @@ TEST_F(BatchRun, EmptyListLogsTheStartTheCompletionAndTheFolder) {
 
 TEST_F(BatchRun, UnreadableFileGetsTheErrorLineAndItsReasonAndTheRunGoesOn) {
     const std::wstring broken = input + L"\\二.wav";
-    WriteBytes(broken, "this is not a RIFF file");
+    WriteBytes(broken, BytesOf("this is not a RIFF file"));
     ListFiles({Input(L"一.wav"), broken, Input(L"三.wav")});
 
     Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(), (Lines{kStartLine, L"一.wav", L"二.wav", kErrorLine, L"RIFF/WAVE形式のファイルではありません",
                                  L"三.wav", kCompletedLine, L"", kFolderPrefix + output}));
-    EXPECT_EQ(Output(L"一.wav"), MakeWave(kAmplitude, kSmallFile));
-    EXPECT_EQ(Output(L"三.wav"), MakeWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"一.wav"), AlternatingWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"三.wav"), AlternatingWave(kAmplitude, kSmallFile));
     EXPECT_FALSE(FileExists(output + L"\\二.wav"));
 }
 
 TEST_F(BatchRun, FileWrittenUnchangedGetsANoteLine) {
-    std::string twelveBit = MakeWave(kAmplitude, kSmallFile);
+    Bytes twelveBit = AlternatingWave(kAmplitude, kSmallFile);
     twelveBit[34] = 12;  // bits per sample
     WriteBytes(input + L"\\a.wav", twelveBit);
     ListFiles({input + L"\\a.wav", Input(L"b.wav")});
@@ -111,7 +111,7 @@ TEST_F(BatchRun, StopEndsTheRunWithTheFileInProgress) {
 
     EXPECT_EQ(LogLines(),
               (Lines{kStartLine, L"a.wav", L"b.wav", L"c.wav", kCompletedLine, L"", kFolderPrefix + output}));
-    EXPECT_EQ(Output(L"c.wav"), MakeWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(kAmplitude, kSmallFile));
 }
 
 TEST_F(BatchRun, EmptyFolderBoxWritesIntoTheStartFolderWhereverTheCurrentDirectoryIs) {
@@ -125,8 +125,8 @@ TEST_F(BatchRun, EmptyFolderBoxWritesIntoTheStartFolderWhereverTheCurrentDirecto
     Click(ControlId::Start);
 
     EXPECT_EQ(LogLines().back(), kFolderPrefix + output);
-    EXPECT_EQ(Output(L"a.wav"), MakeWave(2 * kAmplitude, kSmallFile));
-    EXPECT_EQ(ReadBytes(path), MakeWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"a.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(ReadBytes(path), AlternatingWave(kAmplitude, kSmallFile));
 }
 
 TEST_F(BatchRun, EntryWithoutBackslashIsLoggedWhole) {
@@ -137,7 +137,7 @@ TEST_F(BatchRun, EntryWithoutBackslashIsLoggedWhole) {
     Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(), (Lines{kStartLine, L"plain.wav", kCompletedLine, L"", kFolderPrefix + output}));
-    EXPECT_EQ(Output(L"plain.wav"), MakeWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"plain.wav"), AlternatingWave(kAmplitude, kSmallFile));
 }
 
 TEST_F(BatchRun, EachStartReplacesTheLog) {
@@ -239,8 +239,8 @@ TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
     Click(ControlId::Start);
 
     ASSERT_TRUE(raiseVolume.Done());
-    EXPECT_EQ(Output(L"b.wav"), MakeWave(2 * kAmplitude, kSmallFile));
-    EXPECT_EQ(Output(L"c.wav"), MakeWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"b.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
 }
 
 void LeaveBox(int32_t controlId) {
@@ -268,9 +268,9 @@ TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItStarts) {
     Click(ControlId::Start);
 
     ASSERT_TRUE(changeDuringFirstFile.Done());
-    EXPECT_TRUE(Output(L"a.wav") == MakeWave(2 * kAmplitude, kLargeFile));
-    EXPECT_EQ(Output(L"b.wav"), MakeWave(3 * kAmplitude, kSmallFile));
-    EXPECT_EQ(Output(L"c.wav"), MakeWave(3 * kAmplitude, kSmallFile));
+    EXPECT_TRUE(Output(L"a.wav") == AlternatingWave(2 * kAmplitude, kLargeFile));
+    EXPECT_EQ(Output(L"b.wav"), AlternatingWave(3 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(3 * kAmplitude, kSmallFile));
 }
 
 // Real mouse input on the rectangle that Start and Stop share. A marker in the log shows whether a
@@ -368,17 +368,17 @@ TEST_F(SharedRectangle, StartClickedSoonAfterStopOrARunsEndIsIgnored) {
 
 TEST_F(BatchRun, SecondFileForAnOutputWrittenInTheRunGetsTheErrorLine) {
     // In place, the second spelling would get the gain a second time.
-    SetBoxText(106, input);
-    SetBoxText(112, L"200.00");
+    SetBoxText(ControlId::OutputFolder, input);
+    SetBoxText(ControlId::VolumePercent, L"200.00");
     const std::wstring original = Input(L"x.wav");
     ListFiles({original, input + L"\\..\\in\\.\\X.WAV"});
 
-    Click(132);
+    Click(ControlId::Start);
 
     EXPECT_EQ(LogLines(), (Lines{kStartLine, L"x.wav", L"X.WAV", kErrorLine,
                                  L"この実行の別のファイルと出力ファイル名が同じです", kCompletedLine, L"",
                                  kFolderPrefix + input}));
-    EXPECT_EQ(ReadBytes(original), MakeWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(ReadBytes(original), AlternatingWave(2 * kAmplitude, kSmallFile));
 }
 
 TEST_F(BatchRun, FolderTextTooLongForThePathBufferWritesNothing) {
@@ -506,8 +506,8 @@ TEST_F(CloseDuringRun, EndsTheProgramWithoutAPartialFile) {
         },
         testing::ExitedWithCode(0), "");
 
-    const std::string first = Output(L"a.wav");
-    EXPECT_TRUE(first.empty() || first == MakeWave(kAmplitude, kLargeFile));
+    const Bytes first = Output(L"a.wav");
+    EXPECT_TRUE(first.empty() || first == AlternatingWave(kAmplitude, kLargeFile));
     EXPECT_FALSE(FileExists(output + L"\\b.wav"));
     EXPECT_FALSE(FileExists(output + L"\\c.wav"));
 }

@@ -90,7 +90,7 @@ protected:
     void SetUp() override {
         ListFiles({});
         for (const wchar_t* name : {L"a.wav", L"b.wav", L"c.wav"}) {
-            WriteBytes(folder.Path() + L"\\" + name, MakeWave(1, 2));
+            WriteBytes(folder.Path().wstring() + L"\\" + name, AlternatingWave(1, 2));
         }
     }
 
@@ -107,7 +107,7 @@ TEST_F(OpenDialog, OneChosenFileIsAddedWithItsFullPath) {
 
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(title, kOpenDialogTitle);
-    EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{folder.Path() + L"\\b.wav"});
+    EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{folder.Path().wstring() + L"\\b.wav"});
 }
 
 TEST_F(OpenDialog, SeveralChosenFilesAreAddedInTheDialogsOrder) {
@@ -116,7 +116,7 @@ TEST_F(OpenDialog, SeveralChosenFilesAreAddedInTheDialogsOrder) {
     Click(ControlId::AddButton);
 
     ASSERT_TRUE(answer.Done());
-    EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{folder.Path() + L"\\c.wav", folder.Path() + L"\\a.wav"}));
+    EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{folder.Path().wstring() + L"\\c.wav", folder.Path().wstring() + L"\\a.wav"}));
 }
 
 TEST_F(OpenDialog, CancelAddsNothing) {
@@ -144,22 +144,22 @@ WhenPumped BrowseAndChoose(const std::wstring& folderPath, const std::wstring& n
 }
 
 TEST_F(OpenDialog, FileChosenInAnotherFolderLeavesTheCurrentDirectoryWhereItWas) {
-    const std::wstring other = folder.Subfolder(L"other");
-    WriteBytes(other + L"\\d.wav", MakeWave(1, 2));
+    const std::wstring other = folder.MakeFolder(L"other").wstring();
+    WriteBytes(other + L"\\d.wav", AlternatingWave(1, 2));
     const WhenPumped answer = BrowseAndChoose(other, L"d.wav");
 
     Click(ControlId::AddButton);
 
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{other + L"\\d.wav"});
-    EXPECT_EQ(CurrentDirectory(), folder.Path());
+    EXPECT_EQ(std::filesystem::current_path(), folder.Path());
 }
 
 // The first use: files added with the dialog, the folder box left empty, Start.
 TEST_F(OpenDialog, FirstUseWritesIntoTheStartFolderAndLeavesTheInputsAlone) {
-    const std::wstring input = folder.Subfolder(L"in");
-    const std::wstring output = folder.Subfolder(L"out");
-    const std::string original = MakeWave(1000, 400);
+    const std::wstring input = folder.MakeFolder(L"in").wstring();
+    const std::wstring output = folder.MakeFolder(L"out").wstring();
+    const Bytes original = AlternatingWave(1000, 400);
     WriteBytes(input + L"\\e.wav", original);
     const StartFolderScope startFolder(output);
     const WhenPumped answer = BrowseAndChoose(input, L"e.wav");
@@ -171,7 +171,7 @@ TEST_F(OpenDialog, FirstUseWritesIntoTheStartFolderAndLeavesTheInputsAlone) {
 
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(ReadBytes(input + L"\\e.wav"), original);
-    EXPECT_EQ(ReadBytes(output + L"\\e.wav"), MakeWave(2000, 400));
+    EXPECT_EQ(ReadBytes(output + L"\\e.wav"), AlternatingWave(2000, 400));
     SetBoxText(ControlId::VolumePercent, L"100.00");
 }
 
@@ -237,7 +237,7 @@ TEST_F(FolderDialog, PutsBackACurrentDirectoryMovedWhileItWasOpen) {
     Click(ControlId::BrowseButton);
 
     ASSERT_TRUE(answer.Done());
-    EXPECT_EQ(CurrentDirectory(), SystemFolder());
+    EXPECT_EQ(std::filesystem::current_path(), SystemFolder());
 }
 
 TEST_F(FolderDialog, CancelKeepsTheBoxText) {

@@ -1,4 +1,4 @@
-// The main window, files and message helpers that the batch tests share.
+// The clicks, box texts and message helpers that the batch tests share.
 #include "RunFixture.h"
 
 #include "controls/ControlIds.h"
@@ -9,33 +9,6 @@
 #include <stdexcept>
 
 namespace {
-
-void AppendLittleEndian(std::string& bytes, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) {
-        bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
-
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") {
-                continue;
-            }
-            const std::wstring child = path + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
-}
 
 void SendOrPostClick(int32_t controlId, bool post) {
     if (controlId == ControlId::Start) {
@@ -63,55 +36,7 @@ INPUT MouseInput(DWORD flags, LONG x = 0, LONG y = 0) {
 
 constexpr wchar_t kWhenPumpedClass[] = L"PalvotrixBatchTestWhenPumped";
 
-int folderCounter = 0;
-
 }  // namespace
-
-Shell& TheProgram() {
-    // Lives as long as the process, like the program's own window.
-    static Shell* shell = [] {
-        auto* started = new Shell();
-        StartUp(*started, GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
-        return started;
-    }();
-    return *shell;
-}
-
-HWND TheMainWindow() {
-    return TheProgram().record->window;
-}
-
-TempFolder::TempFolder()
-    : TempFolder(std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++folderCounter)) {}
-
-TempFolder::TempFolder(const std::wstring& name) {
-    wchar_t base[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, base);
-    path = std::wstring(base) + L"pvx-batch-" + name;
-    RemoveTree(path);
-    CreateDirectoryW(path.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() {
-    RemoveTree(path);
-}
-
-std::wstring TempFolder::Subfolder(const wchar_t* name) const {
-    const std::wstring subfolder = path + L"\\" + name;
-    CreateDirectoryW(subfolder.c_str(), nullptr);
-    return subfolder;
-}
-
-CurrentDirectoryScope::CurrentDirectoryScope(const std::wstring& dir) {
-    wchar_t current[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, current);
-    previous = current;
-    SetCurrentDirectoryW(dir.c_str());
-}
-
-CurrentDirectoryScope::~CurrentDirectoryScope() {
-    SetCurrentDirectoryW(previous.c_str());
-}
 
 StartFolderScope::StartFolderScope(const std::wstring& folder) : previous(TheProgram().record->startFolder) {
     Utf16Copy(TheProgram().record->startFolder, kTextCapacity, folder.c_str());
@@ -119,84 +44,6 @@ StartFolderScope::StartFolderScope(const std::wstring& folder) : previous(ThePro
 
 StartFolderScope::~StartFolderScope() {
     Utf16Copy(TheProgram().record->startFolder, kTextCapacity, previous.c_str());
-}
-
-std::wstring CurrentDirectory() {
-    wchar_t current[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, current);
-    return current;
-}
-
-std::string MakeWave(int16_t amplitude, uint32_t sampleCount) {
-    const uint32_t dataSize = sampleCount * 2;
-    std::string bytes = "RIFF";
-    AppendLittleEndian(bytes, 36 + dataSize, 4);
-    bytes += "WAVE";
-    bytes += "fmt ";
-    AppendLittleEndian(bytes, 16, 4);     // chunk size
-    AppendLittleEndian(bytes, 1, 2);      // integer PCM
-    AppendLittleEndian(bytes, 1, 2);      // mono
-    AppendLittleEndian(bytes, 8000, 4);   // frames per second
-    AppendLittleEndian(bytes, 16000, 4);  // bytes per second
-    AppendLittleEndian(bytes, 2, 2);      // bytes per frame
-    AppendLittleEndian(bytes, 16, 2);     // bits per sample
-    bytes += "data";
-    AppendLittleEndian(bytes, dataSize, 4);
-    for (uint32_t i = 0; i < sampleCount; ++i) {
-        const int16_t sample = (i % 2 == 0) ? amplitude : static_cast<int16_t>(-amplitude);
-        AppendLittleEndian(bytes, static_cast<uint16_t>(sample), 2);
-    }
-    return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw std::runtime_error("cannot create a test file");
-    }
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    if (!ok || written != bytes.size()) {
-        throw std::runtime_error("cannot write a test file");
-    }
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return {};
-    }
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
-        read = 0;
-    }
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
-
-bool FileExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::vector<std::wstring> ListFolder(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") {
-            names.push_back(name);
-        }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return names;
 }
 
 ControlItem& ControlById(int32_t controlId) {

@@ -1,48 +1,14 @@
-// Test support for the batch commands: the program's main window with all its controls, temporary
-// folders, small WAV files, and clicks and log reads through the real windows.
+// Test support for the batch commands: clicks and log reads through the program's real windows.
 #pragma once
 
-#include "app/Startup.h"
 #include "controls/ControlItem.h"
+#include "support/TestFiles.h"
+#include "support/TheProgram.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-// The program's own start-up, run once per test program: the main window with all its controls.
-Shell& TheProgram();
-HWND TheMainWindow();
-
-// A fresh folder under the temporary folder, removed with everything in it afterwards.
-class TempFolder {
-public:
-    TempFolder();
-    // A folder of a fixed name, emptied first: a child process of a death test finds the same one.
-    explicit TempFolder(const std::wstring& name);
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::wstring& Path() const { return path; }
-    // Creates a subfolder and returns its full path.
-    std::wstring Subfolder(const wchar_t* name) const;
-
-private:
-    std::wstring path;
-};
-
-// Makes dir the current directory for the guard's lifetime.
-class CurrentDirectoryScope {
-public:
-    explicit CurrentDirectoryScope(const std::wstring& dir);
-    ~CurrentDirectoryScope();
-    CurrentDirectoryScope(const CurrentDirectoryScope&) = delete;
-    CurrentDirectoryScope& operator=(const CurrentDirectoryScope&) = delete;
-
-private:
-    std::wstring previous;
-};
 
 // Makes folder the program's start folder, which an empty output-folder box stands for, for the
 // guard's lifetime.
@@ -56,17 +22,6 @@ public:
 private:
     std::wstring previous;
 };
-
-std::wstring CurrentDirectory();
-
-// A 16-bit mono PCM file whose samples alternate between +amplitude and -amplitude.
-std::string MakeWave(int16_t amplitude, uint32_t sampleCount);
-void WriteBytes(const std::wstring& path, const std::string& bytes);
-// The file's bytes; empty when the file cannot be read.
-std::string ReadBytes(const std::wstring& path);
-bool FileExists(const std::wstring& path);
-// The names of the files in a folder.
-std::vector<std::wstring> ListFolder(const std::wstring& folder);
 
 template <class T>
 T& Control(int32_t controlId);

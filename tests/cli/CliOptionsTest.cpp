@@ -1,7 +1,7 @@
 // The options of palvotrix-cli: what a wrong one does, and what the right ones make of a file,
 // compared byte for byte with the core's own job run with the settings the window would capture.
 #include "CliProcess.h"
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 #include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
@@ -26,7 +26,7 @@ float GainShown(float percent)
 // 24 bits, so that thresholds down to -96 dB and below still fall on different samples. The level
 // climbs from -120 dB to full scale, holds, and falls back: every threshold cuts at its own sample,
 // and every gain changes the loud part.
-std::string LevelSweepWave()
+Bytes LevelSweepWave()
 {
     constexpr int kRamp = 3000;
     constexpr int kHold = 2000;
@@ -40,13 +40,13 @@ std::string LevelSweepWave()
     return MakeWave(24, samples);
 }
 
-std::string ProcessedByCore(const std::filesystem::path& input, const std::filesystem::path& out,
+Bytes ProcessedByCore(const std::filesystem::path& input, const std::filesystem::path& out,
                             const ProcessingValues& expected)
 {
     ProcessingSettings& settings = ProcessingSettings::Instance();
-    EXPECT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, Utf16Path(out).c_str()));
+    EXPECT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out).c_str()));
     settings.SetValues(expected);
-    ProcessFile(settings, Utf16Path(input).c_str());
+    ProcessFile(settings, PathText(input).c_str());
     EXPECT_FALSE(settings.errorOccurred);
     return ReadBytes(out / input.filename());
 }
@@ -95,7 +95,7 @@ TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
           "--tail-margin", "0.2"},
          {2.0f, {-60.0f, 0.1f}, {-50.0f, 0.2f}}, std::nullopt},
     };
-    TestFolder folder;
+    TempFolder folder;
     const auto input = folder / "sweep.wav";
     WriteBytes(input, LevelSweepWave());
     for (const Case& c : cases) {
@@ -111,7 +111,7 @@ TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
 
         const CliResult result = RunCli(arguments, folder.Path());
         ASSERT_EQ(result.exitStatus, 0) << result.errors;
-        const std::string produced = ReadBytes(cliOut / "sweep.wav");
+        const Bytes produced = ReadBytes(cliOut / "sweep.wav");
         EXPECT_EQ(produced, ProcessedByCore(input, coreOut, c.expected));
         if (c.notThis) {
             EXPECT_NE(produced, ProcessedByCore(input, coreOut, *c.notThis));
@@ -123,7 +123,7 @@ TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
 
 TEST(CliOptions, OutputFolderIsTakenInEverySpelling)
 {
-    TestFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "a.wav", MakeWave(8, {0, 40, -40, 0}));
     const auto out = Utf8Path(folder / "out");
     const Args spellings[] = {{"-o", out}, {"-o" + out}, {"--output", out}, {"--output=" + out}};
@@ -162,7 +162,7 @@ TEST(CliOptions, WrongArgumentIsRefusedBeforeAnyFileIsTouched)
         {{"--help=yes"}, "'--help'"},
         {{""}, "empty file name"},
     };
-    TestFolder folder;
+    TempFolder folder;
     const auto out = folder.MakeFolder("out");
     WriteBytes(folder / "a.wav", MakeWave(16, {0, 100, -100, 0}));
     for (const Case& c : cases) {
@@ -180,7 +180,7 @@ TEST(CliOptions, WrongArgumentIsRefusedBeforeAnyFileIsTouched)
 
 TEST(CliOptions, OverlongPathsAreRefused)
 {
-    TestFolder folder;
+    TempFolder folder;
     const std::string longName(600, 'x');
     const Args cases[] = {{"-o", longName}, {longName + ".wav"}};
     for (const Args& arguments : cases) {

@@ -1,6 +1,6 @@
 // The run log and exit status of palvotrix-cli, watched from outside the program.
 #include "CliProcess.h"
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -48,14 +48,14 @@ Lines ErrorLines(const CliResult& result)
     return lines;
 }
 
-std::string ShortWave()
+Bytes ShortWave()
 {
     return MakeWave(16, {0, 0, 1200, -3400, 5600, -7800, 0, 0});
 }
 
 TEST(CliRun, EmptyListLogsStartCompletionAndFolder)
 {
-    TestFolder folder;
+    TempFolder folder;
     const CliResult result = RunCli({"-o", Utf8Path(folder.Path())}, folder.Path());
     EXPECT_EQ(result.lines, (Lines{kStart, kCompleted, OutputLine(folder.Path())}));
     EXPECT_EQ(result.exitStatus, 0);
@@ -64,7 +64,7 @@ TEST(CliRun, EmptyListLogsStartCompletionAndFolder)
 
 TEST(CliRun, WithoutOutputFolderWritesIntoTheWorkingFolder)
 {
-    TestFolder folder;
+    TempFolder folder;
     const auto input = folder.MakeFolder("in") / "a.wav";
     WriteBytes(input, ShortWave());
     const CliResult result = RunCli({Utf8Path(input)}, folder.Path());
@@ -88,11 +88,11 @@ TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TestFolder folder;
+        TempFolder folder;
         const auto out = folder.MakeFolder("out");
         WriteBytes(folder / "a.wav", ShortWave());
         if (c.made == Made::File) {
-            WriteBytes(folder / "b.wav", c.contents);
+            WriteBytes(folder / "b.wav", BytesOf(c.contents));
         } else if (c.made == Made::Folder) {
             folder.MakeFolder("b.wav");
         }
@@ -111,7 +111,7 @@ TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
 
 TEST(CliRun, MissingOutputFolderFailsEveryFile)
 {
-    TestFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "a.wav", ShortWave());
     WriteBytes(folder / "b.wav", ShortWave());
     const auto out = folder / "no such folder";
@@ -125,10 +125,10 @@ TEST(CliRun, MissingOutputFolderFailsEveryFile)
 
 TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed)
 {
-    TestFolder folder;
+    TempFolder folder;
     const auto out = folder.MakeFolder("out");
     // A 12-bit file: its samples are copied as they are.
-    std::string twelveBit = ShortWave();
+    Bytes twelveBit = ShortWave();
     twelveBit[34] = 12;
     WriteBytes(folder / "a.wav", twelveBit);
     WriteBytes(folder / "b.wav", ShortWave());
@@ -142,7 +142,7 @@ TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed)
 
 TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8)
 {
-    TestFolder folder;
+    TempFolder folder;
     const auto out = folder.MakeFolder(std::filesystem::u8path("出力"));
     const auto input = folder.MakeFolder(std::filesystem::u8path("サブ")) / std::filesystem::u8path("テスト.wav");
     WriteBytes(input, ShortWave());
@@ -154,7 +154,7 @@ TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8)
 
 TEST(CliRun, DoubleDashEndsTheOptions)
 {
-    TestFolder folder;
+    TempFolder folder;
     const auto out = folder.MakeFolder("out");
     WriteBytes(folder / "-h.wav", ShortWave());
     const CliResult result = RunCli({"-o", Utf8Path(out), "--", "-h.wav"}, folder.Path());
@@ -164,7 +164,7 @@ TEST(CliRun, DoubleDashEndsTheOptions)
 
 TEST(CliRun, HelpAndVersionRunNothing)
 {
-    TestFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "a.wav", ShortWave());
     const auto out = folder.MakeFolder("out");
     for (const char* option : {"-h", "--help", "--version"}) {
@@ -180,8 +180,8 @@ TEST(CliRun, HelpAndVersionRunNothing)
 
 TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused)
 {
-    const std::string loud = MakeWave(16, {0, 2000, -2000, 0});
-    const std::string doubled = MakeWave(16, {0, 4000, -4000, 0});
+    const Bytes loud = MakeWave(16, {0, 2000, -2000, 0});
+    const Bytes doubled = MakeWave(16, {0, 4000, -4000, 0});
     const struct {
         const char* what;
         std::vector<std::string> files;
@@ -193,7 +193,7 @@ TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        TestFolder folder;
+        TempFolder folder;
         WriteBytes(folder.MakeFolder("a") / "x.wav", loud);
         WriteBytes(folder.MakeFolder("b") / "x.wav", loud);
         std::vector<std::string> arguments{"--volume", "200", "-o", "a"};
@@ -214,7 +214,7 @@ TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused)
 
 TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress)
 {
-    TestFolder folder;
+    TempFolder folder;
     const auto out = folder.MakeFolder("out");
     // Large enough that reading and scanning it outlasts the delivery of the signal by far.
     WriteLargeSilentWave(folder / "large.wav", 192u << 20);
@@ -234,7 +234,7 @@ TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress)
 
 TEST(CliRun, ControlCharactersInNamesAreEscaped)
 {
-    TestFolder folder;
+    TempFolder folder;
     const auto out = folder.MakeFolder("out");
     const std::string forged = "a\n" + kFileError + ".wav";
     const std::string coloured = "\x1b[31mred\xc2\x9b.wav";
@@ -251,7 +251,7 @@ TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile)
 {
     for (const int signal : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        TestFolder folder;
+        TempFolder folder;
         const auto out = folder.MakeFolder("out");
         WriteLargeSilentWave(folder / "large.wav", 192u << 20);
         WriteBytes(folder / "next.wav", ShortWave());
@@ -277,7 +277,7 @@ TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile)
 
 TEST(CliRun, ClosedStandardOutputEndsTheLogButNotTheRun)
 {
-    TestFolder folder;
+    TempFolder folder;
     const auto out = folder.MakeFolder("out");
     for (const char* name : {"a.wav", "b.wav"}) {
         WriteBytes(folder / name, ShortWave());
@@ -310,7 +310,7 @@ TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn)
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to run the program as a user without room for a thread";
     }
-    TestFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "a.wav", ShortWave());
     const std::filesystem::path log = folder / "log";
     const int logFile = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -338,16 +338,16 @@ TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn)
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
     const std::string failure = kFileError + "\na.wav: no thread could be started for the file\n";
-    EXPECT_EQ(ReadBytes(log), kStart + "\na.wav\n" + failure + "a.wav\n" + failure + kCompleted + "\n"
-                                  + OutputLine(".") + "\n");
+    EXPECT_EQ(ReadBytes(log), BytesOf(kStart + "\na.wav\n" + failure + "a.wav\n" + failure + kCompleted + "\n"
+                                      + OutputLine(".") + "\n"));
 }
 
 TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile)
 {
-    TestFolder folder;
+    TempFolder folder;
     const auto out = folder.MakeFolder("out");
     WriteLargeSilentWave(folder / "x.wav", 32u << 20);
-    const std::string original = ReadBytes(folder / "x.wav");
+    const Bytes original = ReadBytes(folder / "x.wav");
     for (int round = 0; round < 3; ++round) {
         CliProcess first({"--volume", "50", "-o", "out", "x.wav"}, folder.Path());
         CliProcess second({"--volume", "50", "-o", "out", "x.wav"}, folder.Path());
@@ -357,11 +357,7 @@ TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile)
         EXPECT_EQ(two.exitStatus, 0) << two.errors;
         // Silence stays silence: either run's result is the original's bytes.
         EXPECT_TRUE(ReadBytes(out / "x.wav") == original);
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(out)) {
-            names.push_back(entry.path().filename().string());
-        }
-        EXPECT_EQ(names, std::vector<std::string>{"x.wav"});
+        EXPECT_EQ(ListFolder(out), std::vector<std::filesystem::path>{"x.wav"});
     }
 }
 

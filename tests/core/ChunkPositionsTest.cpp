@@ -3,7 +3,7 @@
 #include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
 
-#include "WavBuilder.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -48,8 +48,8 @@ const ChunkInfo& Find(const WaveFile& wave, const char* id) {
 
 // The job on the marked file with these settings, and its result as read back.
 WaveFile RunJob(ProcessingSettings& settings) {
-    ScratchFolder in;
-    ScratchFolder out;
+    TempFolder in;
+    TempFolder out;
     WriteBytes(in / "marked.wav", MarkedFile());
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
     ProcessFile(settings, PathText(in / "marked.wav").c_str());
@@ -112,7 +112,7 @@ TEST(ChunkPositionsTest, MarkersFollowTheAudioThroughEveryTrim) {
 
 TEST(ChunkPositionsTest, WithoutATrimEveryOtherChunkStaysAsItWas) {
     WaveFile input;
-    ScratchFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "marked.wav", MarkedFile());
     ASSERT_TRUE(input.Read(PathText(folder / "marked.wav").c_str()));
     ProcessingSettings settings;

@@ -1,7 +1,7 @@
 // The per-file job end to end: where the output goes, what the error flag says, and cancelling.
 #include "core/FileJob.h"
 
-#include "WavBuilder.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -49,8 +49,8 @@ TEST(FileJobTest, CreationValuesChangeNothing) {
 }
 
 TEST(FileJobTest, EmptyOutputFolderMeansTheCurrentDirectory) {
-    ScratchFolder in;
-    ScratchFolder current;
+    TempFolder in;
+    TempFolder current;
     WriteBytes(in / "a.wav", kWorkedExample);
     ProcessingSettings settings;
     TrimAtMinus40Db(settings);
@@ -66,7 +66,7 @@ TEST(FileJobTest, EmptyOutputFolderMeansTheCurrentDirectory) {
 }
 
 TEST(FileJobTest, OutputInTheInputsFolderReplacesTheInput) {
-    ScratchFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "a.wav", kWorkedExample);
     ProcessingSettings settings;
     TrimAtMinus40Db(settings);
@@ -74,39 +74,39 @@ TEST(FileJobTest, OutputInTheInputsFolderReplacesTheInput) {
     ProcessFile(settings, PathText(folder / "a.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
     EXPECT_EQ(ReadBytes(folder / "a.wav"), kWorkedExampleTrimmed);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.wav"});
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::filesystem::path>{"a.wav"});
 }
 
 TEST(FileJobTest, UnreadableInputSetsTheFlagAndTheNextJobClearsIt) {
-    ScratchFolder in;
-    ScratchFolder out;
+    TempFolder in;
+    TempFolder out;
     WriteBytes(in / "bad.wav", {'R', 'I', 'F', 'F'});
     WriteBytes(in / "good.wav", kWorkedExample);
     ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
     ProcessFile(settings, PathText(in / "bad.wav").c_str());
     EXPECT_TRUE(settings.errorOccurred);
-    EXPECT_TRUE(out.Names().empty());
+    EXPECT_TRUE(ListFolder(out.Path()).empty());
     ProcessFile(settings, PathText(in / "good.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
     EXPECT_EQ(ReadBytes(out / "good.wav"), kWorkedExample);
 }
 
 TEST(FileJobTest, CancelledJobWritesNothingAndIsNoError) {
-    ScratchFolder in;
-    ScratchFolder out;
+    TempFolder in;
+    TempFolder out;
     WriteBytes(in / "a.wav", kWorkedExample);
     ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
     settings.cancelRequested = true;
     ProcessFile(settings, PathText(in / "a.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
-    EXPECT_TRUE(out.Names().empty());
+    EXPECT_TRUE(ListFolder(out.Path()).empty());
 }
 
 TEST(FileJobTest, UnprocessableFilesAreCopiedAndOversizedResultsAreErrors) {
-    ScratchFolder in;
-    ScratchFolder out;
+    TempFolder in;
+    TempFolder out;
     const Bytes twelveBit = Riff({Fmt(1, 1, 8000, 12), Chunk("data", Samples(2, {0, 99, 0}))});
     WriteBytes(in / "12bit.wav", twelveBit);
     WriteBytes(in / "a.wav", kWorkedExample);
@@ -122,7 +122,7 @@ TEST(FileJobTest, UnprocessableFilesAreCopiedAndOversizedResultsAreErrors) {
     ProcessFile(settings, PathText(in / "a.wav").c_str());
     EXPECT_TRUE(settings.errorOccurred);
     EXPECT_EQ(settings.reason.kind, FileReason::Kind::TooLarge);
-    EXPECT_EQ(out.Names(), std::vector<std::string>{"12bit.wav"});
+    EXPECT_EQ(ListFolder(out.Path()), std::vector<std::filesystem::path>{"12bit.wav"});
 }
 
 TEST(FileJobTest, EachFileLeavesItsReasonOrItsNote) {
@@ -147,8 +147,8 @@ TEST(FileJobTest, EachFileLeavesItsReasonOrItsNote) {
         {"0 channels", Riff({Fmt(1, 0, 8000, 16), data}), Kind::UnchangedNoChannels, 0, 0},
         {"no samples to leave alone", Riff({Fmt(1, 1, 8000, 12)}), Kind::None, 0, 0},
     };
-    ScratchFolder in;
-    ScratchFolder out;
+    TempFolder in;
+    TempFolder out;
     ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
     for (const auto& row : rows) {
@@ -163,8 +163,8 @@ TEST(FileJobTest, EachFileLeavesItsReasonOrItsNote) {
 
 #ifdef _WIN32
 TEST(FileJobTest, InputLockedForReadingByAnotherProgramIsAnError) {
-    ScratchFolder in;
-    ScratchFolder out;
+    TempFolder in;
+    TempFolder out;
     WriteBytes(in / "a.wav", kWorkedExample);
     const HANDLE lock = CreateFileW((in / "a.wav").wstring().c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -174,11 +174,11 @@ TEST(FileJobTest, InputLockedForReadingByAnotherProgramIsAnError) {
     ProcessFile(settings, PathText(in / "a.wav").c_str());
     CloseHandle(lock);
     EXPECT_TRUE(settings.errorOccurred);
-    EXPECT_TRUE(out.Names().empty());
+    EXPECT_TRUE(ListFolder(out.Path()).empty());
 }
 #else
 // The samples of a WAV file as sox reads them, as 32-bit integers.
-std::vector<std::int32_t> DecodedBySox(const std::filesystem::path& wave, const ScratchFolder& folder) {
+std::vector<std::int32_t> DecodedBySox(const std::filesystem::path& wave, const TempFolder& folder) {
     std::filesystem::remove(folder / "decoded.raw");
     const std::string command = "sox -D '" + wave.string() + "' -t s32 '" + (folder / "decoded.raw").string() +
                                 "' 2>/dev/null";
@@ -214,8 +214,8 @@ TEST(FileJobTest, ResultsOfEveryNewCodingReadBackInSox) {
         {"A-law", Fmt(6, 1, 8000, 8), {0xD4, 0xAA}, {8 << 16, 16128 << 16}},
         {"µ-law", Fmt(7, 1, 8000, 8), {0xFE, 0x80}, {8 << 16, 15996 << 16}},
     };
-    ScratchFolder in;
-    ScratchFolder out;
+    TempFolder in;
+    TempFolder out;
     ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
     settings.gain = 0.5f;

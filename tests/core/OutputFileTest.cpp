@@ -5,7 +5,7 @@
 #include "core/WaveWriter.h"
 #include "core/WrittenOutputs.h"
 
-#include "WavBuilder.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +79,7 @@ TEST(OutputFileTest, OneOutputPathUnderEverySpelling) {
 }
 
 TEST(OutputFileTest, NameAsLongAsTheFileSystemTakesIsWritten) {
-    ScratchFolder folder;
+    TempFolder folder;
     // 80 three-byte characters and ".wav": 244 bytes, 84 UTF-16 units.
     std::string name;
     for (int i = 0; i < 80; ++i) {
@@ -89,27 +89,27 @@ TEST(OutputFileTest, NameAsLongAsTheFileSystemTakesIsWritten) {
     const std::filesystem::path target = folder.Path() / std::filesystem::u8path(name);
     ASSERT_EQ(Write(target), Kind::None);
     EXPECT_EQ(ReadBytes(target), Riff({}));
-    EXPECT_EQ(folder.Names().size(), 1u);
+    EXPECT_EQ(ListFolder(folder.Path()).size(), 1u);
 }
 
 #ifdef _WIN32
 
 TEST(OutputFileTest, ReadOnlyTargetIsRefusedAndKeptAttributesStay) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::filesystem::path target = folder / "x.wav";
     WriteBytes(target, {5});
     ASSERT_TRUE(SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(Write(target), Kind::ReadOnlyTarget);
     SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadBytes(target), Bytes{5});
-    EXPECT_EQ(folder.Names().size(), 1u);
+    EXPECT_EQ(ListFolder(folder.Path()).size(), 1u);
 
     // The replaced file's attributes carry over to its replacement, where the system's
     // ReplaceFileW keeps them (Wine's does not).
     ASSERT_TRUE(SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_EQ(Write(target), Kind::None);
     EXPECT_EQ(ReadBytes(target), Riff({}));
-    EXPECT_EQ(folder.Names().size(), 1u);
+    EXPECT_EQ(ListFolder(folder.Path()).size(), 1u);
     const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     if (!underWine) {
         EXPECT_NE(GetFileAttributesW(target.wstring().c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
@@ -125,7 +125,7 @@ mode_t ModeOf(const std::filesystem::path& path) {
 }
 
 TEST(OutputFileTest, LinksPlantedInTheOutputFolderAreNeverWrittenThrough) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::filesystem::path victim = folder / "victim";
     WriteBytes(victim, {9, 9});
     const struct {
@@ -152,11 +152,11 @@ TEST(OutputFileTest, LinksPlantedInTheOutputFolderAreNeverWrittenThrough) {
         std::filesystem::remove(folder / ("x.wav" + std::string(kTemporarySuffix)));
         std::filesystem::remove(folder / "x.wav");
     }
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"victim"});
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::filesystem::path>{"victim"});
 }
 
 TEST(OutputFileTest, ReplacementKeepsTheModeAndReadOnlyTargetsAreRefused) {
-    ScratchFolder folder;
+    TempFolder folder;
     const struct {
         mode_t mode;
         Kind refusal;
@@ -173,13 +173,13 @@ TEST(OutputFileTest, ReplacementKeepsTheModeAndReadOnlyTargetsAreRefused) {
         EXPECT_EQ(Write(target), row.refusal);
         EXPECT_EQ(ReadBytes(target), row.refusal == Kind::None ? Riff({}) : Bytes{5});
         EXPECT_EQ(ModeOf(target), row.mode);
-        EXPECT_EQ(folder.Names().size(), 1u);
+        EXPECT_EQ(ListFolder(folder.Path()).size(), 1u);
         std::filesystem::remove(target);
     }
 }
 
 TEST(OutputFileTest, SymbolicLinkTargetIsReplacedByTheResult) {
-    ScratchFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "elsewhere", {3});
     std::filesystem::create_symlink(folder / "elsewhere", folder / "x.wav");
     ASSERT_EQ(Write(folder / "x.wav"), Kind::None);
@@ -204,7 +204,7 @@ TEST(OutputFileTest, OwnerIsKeptAndOthersFilesAreRefusedToUnprivilegedRuns) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "changing owners needs root";
     }
-    ScratchFolder folder;
+    TempFolder folder;
     // A shared folder, as /tmp is.
     ASSERT_EQ(chmod(folder.Path().c_str(), 01777), 0);
     const std::filesystem::path theirs = folder / "theirs.wav";
@@ -230,7 +230,7 @@ TEST(OutputFileTest, OwnerIsKeptAndOthersFilesAreRefusedToUnprivilegedRuns) {
 }
 
 TEST(OutputFileTest, OnlyRegularFilesAreRead) {
-    ScratchFolder folder;
+    TempFolder folder;
     ASSERT_EQ(mkfifo((folder / "fifo.wav").c_str(), 0600), 0);
     std::filesystem::create_directory(folder / "folder.wav");
     const std::filesystem::path inputs[] = {folder / "fifo.wav", folder / "folder.wav", "/dev/zero"};

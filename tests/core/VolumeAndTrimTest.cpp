@@ -1,7 +1,7 @@
 // Gain, clamping, level thresholds, the whole-frame cut and the margins of silence.
 #include "core/VolumeAndTrim.h"
 
-#include "WavBuilder.h"
+#include "support/WavBuilder.h"
 
 #include "core/G711.h"
 
@@ -81,7 +81,7 @@ const Row kCodingRows[] = {
 
 TEST(VolumeAndTrimTest, CodingsScaleClampAndTruncate) {
     for (const Row& row : kCodingRows) {
-        WaveFile wave = MakeWave(row.formatTag, 1, row.bits, 8000, row.input);
+        WaveFile wave = InMemoryWave(row.formatTag, 1, row.bits, 8000, row.input);
         ProcessingValues trim;
         trim.gain = row.gain;
         EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done) << row.what;
@@ -95,7 +95,7 @@ TEST(VolumeAndTrimTest, CompandedCodesAreKeptAtFullVolume) {
         everyCode.push_back(static_cast<std::uint8_t>(code));
     }
     for (const std::uint16_t law : {kALaw, kMuLaw}) {
-        WaveFile wave = MakeWave(law, 1, 8, 8000, everyCode);
+        WaveFile wave = InMemoryWave(law, 1, 8, 8000, everyCode);
         Apply(wave, ProcessingValues{});
         EXPECT_EQ(DataOf(*wave.chunks[0]), everyCode) << law;
     }
@@ -128,7 +128,7 @@ TEST(VolumeAndTrimTest, ExtensibleSamplesScaleInTheirContainerAndKeepUnusedBitsC
         {"20 of 20 bits is left alone", kPcm, 20, 20, 2.0f, Samples(3, {100}), Samples(3, {100})},
     };
     for (const auto& row : rows) {
-        WaveFile wave = MakeWave(0xFFFE, 1, row.bits, 8000, row.input);
+        WaveFile wave = InMemoryWave(0xFFFE, 1, row.bits, 8000, row.input);
         wave.format.subformatCode = row.subformat;
         wave.format.validBitsPerSample = row.validBits;
         ProcessingValues trim;
@@ -149,7 +149,7 @@ TEST(VolumeAndTrimTest, CompandedMarginsAreTheCodingsZero) {
         {kMuLaw, {0xFF, 0x80, 0x7F}, {0xFF, 0xFF, 0x80, 0xFF, 0xFF}},
     };
     for (const auto& row : rows) {
-        WaveFile wave = MakeWave(row.law, 1, 8, 2, row.input);
+        WaveFile wave = InMemoryWave(row.law, 1, 8, 2, row.input);
         wave.format.sampleRate = 2;
         ProcessingValues trim;
         trim.head.thresholdDb = trim.tail.thresholdDb = -60.0f;
@@ -160,7 +160,7 @@ TEST(VolumeAndTrimTest, CompandedMarginsAreTheCodingsZero) {
 }
 
 TEST(VolumeAndTrimTest, ZeroChannelsNeverReachADivision) {
-    WaveFile wave = MakeWave(kPcm, 0, 16, 0, Samples(2, {0, 100, 0}));
+    WaveFile wave = InMemoryWave(kPcm, 0, 16, 0, Samples(2, {0, 100, 0}));
     ProcessingValues trim;
     trim.head.thresholdDb = trim.tail.thresholdDb = -40.0f;
     EXPECT_EQ(Apply(wave, trim), TrimOutcome::Done);
@@ -178,7 +178,7 @@ TEST(VolumeAndTrimTest, ThresholdsFromDecibels) {
          Samples(3, {133, 132, -133})},
     };
     for (const Row& row : rows) {
-        WaveFile wave = MakeWave(row.formatTag, 1, row.bits, 8000, row.input);
+        WaveFile wave = InMemoryWave(row.formatTag, 1, row.bits, 8000, row.input);
         ProcessingValues trim;
         trim.head.thresholdDb = trim.tail.thresholdDb = -96.0f;
         Apply(wave, trim);
@@ -191,11 +191,11 @@ TEST(VolumeAndTrimTest, WorkedExampleAtMinus40Db) {
     ProcessingValues trim;
     trim.head.thresholdDb = trim.tail.thresholdDb = -40.0f;
 
-    WaveFile plain = MakeWave(kPcm, 1, 16, 16000, samples);
+    WaveFile plain = InMemoryWave(kPcm, 1, 16, 16000, samples);
     Apply(plain, trim);
     EXPECT_EQ(DataOf(*plain.chunks[0]), Samples(2, {500, 600}));
 
-    WaveFile withMargin = MakeWave(kPcm, 1, 16, 16000, samples);
+    WaveFile withMargin = InMemoryWave(kPcm, 1, 16, 16000, samples);
     trim.head.marginSec = 1.0f;
     Apply(withMargin, trim);
     const Bytes data = DataOf(*withMargin.chunks[0]);
@@ -209,7 +209,7 @@ TEST(VolumeAndTrimTest, CutKeepsWholeStereoFrames) {
     Bytes samples(2 * 2 * 15, 0);
     samples[2 * 21] = 100;
     samples[2 * 24] = 100;
-    WaveFile wave = MakeWave(kPcm, 2, 16, 32000, samples);
+    WaveFile wave = InMemoryWave(kPcm, 2, 16, 32000, samples);
     ProcessingValues trim;
     trim.head.thresholdDb = trim.tail.thresholdDb = -60.0f;
     Apply(wave, trim);
@@ -231,7 +231,7 @@ TEST(VolumeAndTrimTest, EndsAreKeptWhenNothingIsLouderThanTheirThreshold) {
     };
     for (const auto& row : rows) {
         const std::uint16_t tag = row.input.size() % 4 == 0 ? kFloat : kPcm;
-        WaveFile wave = MakeWave(tag, 1, tag == kFloat ? 32 : 16, 8000, row.input);
+        WaveFile wave = InMemoryWave(tag, 1, tag == kFloat ? 32 : 16, 8000, row.input);
         ProcessingValues trim;
         trim.head.thresholdDb = row.headDb;
         trim.tail.thresholdDb = row.tailDb;
@@ -243,7 +243,7 @@ TEST(VolumeAndTrimTest, EndsAreKeptWhenNothingIsLouderThanTheirThreshold) {
 
 TEST(VolumeAndTrimTest, EachEndHasItsOwnThreshold) {
     // Floats may exceed 1.0, which still does not trim an end whose threshold is 1.0.
-    WaveFile wave = MakeWave(kFloat, 1, 32, 32000, FloatSamples({0.0f, 2.0f, 0.1f, 0.0f, 0.0f}));
+    WaveFile wave = InMemoryWave(kFloat, 1, 32, 32000, FloatSamples({0.0f, 2.0f, 0.1f, 0.0f, 0.0f}));
     ProcessingValues trim;
     trim.head.thresholdDb = -26.0f;
     trim.tail.thresholdDb = kOff;
@@ -275,7 +275,7 @@ TEST(VolumeAndTrimTest, MarginsAreWholeFramesOfTheCodingsSilence) {
         {"NaN margins add nothing", 16, 1, 2000, kNaN, kNaN, Samples(2, {0, 9, 0}), Samples(2, {9})},
     };
     for (const auto& row : rows) {
-        WaveFile wave = MakeWave(kPcm, row.channels, row.bits, row.byteRate, row.input);
+        WaveFile wave = InMemoryWave(kPcm, row.channels, row.bits, row.byteRate, row.input);
         ProcessingValues trim;
         trim.head.thresholdDb = trim.tail.thresholdDb = -80.0f;
         trim.head.marginSec = row.headMarginSec;
@@ -298,7 +298,7 @@ TEST(VolumeAndTrimTest, MarginsFollowTheSampleRateWhenTheByteRateDisagrees) {
         {"no byte rate", 0, 2 * 16 + 2},
     };
     for (const auto& row : rows) {
-        WaveFile wave = MakeWave(kPcm, 1, 16, 8, Samples(2, {0, 9, 0}));
+        WaveFile wave = InMemoryWave(kPcm, 1, 16, 8, Samples(2, {0, 9, 0}));
         wave.format.byteRate = row.byteRate;
         ProcessingValues trim;
         trim.head.thresholdDb = trim.tail.thresholdDb = -80.0f;
@@ -311,7 +311,7 @@ TEST(VolumeAndTrimTest, MarginsFollowTheSampleRateWhenTheByteRateDisagrees) {
 TEST(VolumeAndTrimTest, PartialFramesAreNeverCutInto) {
     // Stereo 16-bit: two whole frames, then one lone sample and one stray byte.
     const Bytes loud = Concat({Samples(2, {50, 50, 60, 60, 70}), {9}});
-    WaveFile untouched = MakeWave(kPcm, 2, 16, 32000, loud);
+    WaveFile untouched = InMemoryWave(kPcm, 2, 16, 32000, loud);
     ProcessingValues trim;
     trim.head.thresholdDb = trim.tail.thresholdDb = -60.0f;
     trim.head.marginSec = trim.tail.marginSec = 1.0f;
@@ -319,20 +319,20 @@ TEST(VolumeAndTrimTest, PartialFramesAreNeverCutInto) {
     EXPECT_EQ(DataOf(*untouched.chunks[0]), loud);
 
     const Bytes quietStart = Concat({Samples(2, {0, 0, 60, 60, 70}), {9}});
-    WaveFile cut = MakeWave(kPcm, 2, 16, 32000, quietStart);
+    WaveFile cut = InMemoryWave(kPcm, 2, 16, 32000, quietStart);
     trim.head.marginSec = trim.tail.marginSec = 0.0f;
     Apply(cut, trim);
     EXPECT_EQ(DataOf(*cut.chunks[0]), Samples(2, {60, 60}));
 
     // Only the lone sample is loud: it is not part of a frame, so nothing is cut.
     const Bytes quietFrames = Samples(2, {0, 0, 0, 0, 70});
-    WaveFile kept = MakeWave(kPcm, 2, 16, 32000, quietFrames);
+    WaveFile kept = InMemoryWave(kPcm, 2, 16, 32000, quietFrames);
     Apply(kept, trim);
     EXPECT_EQ(DataOf(*kept.chunks[0]), quietFrames);
 }
 
 TEST(VolumeAndTrimTest, ShorterResultReusesTheArrayAndLongerOneGetsANewOne) {
-    WaveFile wave = MakeWave(kPcm, 1, 16, 2, Samples(2, {0, 0, 5, 0}));
+    WaveFile wave = InMemoryWave(kPcm, 1, 16, 2, Samples(2, {0, 0, 5, 0}));
     const std::uint8_t* before = wave.chunks[0]->data.Data();
     ProcessingValues trim;
     trim.head.thresholdDb = trim.tail.thresholdDb = -80.0f;
@@ -354,7 +354,7 @@ TEST(VolumeAndTrimTest, ShorterResultReusesTheArrayAndLongerOneGetsANewOne) {
 
 TEST(VolumeAndTrimTest, MarginsBeyond32BitsFail) {
     for (const float margin : {kInfinity, 3.0e9f, 1.1e9f}) {
-        WaveFile wave = MakeWave(kPcm, 1, 16, 4, Samples(2, {0, 5}));
+        WaveFile wave = InMemoryWave(kPcm, 1, 16, 4, Samples(2, {0, 5}));
         ProcessingValues trim;
         trim.head.thresholdDb = trim.tail.thresholdDb = -80.0f;
         trim.tail.marginSec = margin;
@@ -368,7 +368,7 @@ TEST(VolumeAndTrimTest, EveryBlockIsProcessedAndACancelStopsThePass) {
     for (std::size_t i = 0; i < count; ++i) {
         PutLe(samples, 1 + i % 1000, 2);
     }
-    WaveFile wave = MakeWave(kPcm, 1, 16, 2, samples);
+    WaveFile wave = InMemoryWave(kPcm, 1, 16, 2, samples);
     ProcessingValues trim;
     trim.gain = 2.0f;
     ASSERT_EQ(Apply(wave, trim), TrimOutcome::Done);
@@ -380,7 +380,7 @@ TEST(VolumeAndTrimTest, EveryBlockIsProcessedAndACancelStopsThePass) {
 }
 
 TEST(VolumeAndTrimTest, OnlyTheFirstDataChunkIsProcessed) {
-    WaveFile wave = MakeWave(kPcm, 1, 16, 2, Samples(2, {100}));
+    WaveFile wave = InMemoryWave(kPcm, 1, 16, 2, Samples(2, {100}));
     auto second = std::make_shared<ChunkInfo>();
     std::memcpy(second->id, "data", 4);
     second->size = 2;
@@ -508,7 +508,7 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
                     input.insert(input.end(), coded.input.begin(), coded.input.end());
                     expected.insert(expected.end(), coded.expected.begin(), coded.expected.end());
                 }
-                WaveFile wave = MakeWave(row.validBits == 0 ? row.formatTag : 0xFFFE, 1, row.bits, 8000, input);
+                WaveFile wave = InMemoryWave(row.validBits == 0 ? row.formatTag : 0xFFFE, 1, row.bits, 8000, input);
                 wave.format.subformatCode = row.formatTag;
                 wave.format.validBitsPerSample = row.validBits;
                 ProcessingValues values;
@@ -596,7 +596,7 @@ TEST(VolumeAndTrimTest, TrimSearchFindsTheLoudSampleInEveryPosition) {
                     const Bytes& sample = i == position ? louder : quiet[(i + i / quiet.size()) % quiet.size()];
                     input.insert(input.end(), sample.begin(), sample.end());
                 }
-                WaveFile wave = MakeWave(row.formatTag, 1, row.bits, 8000, input);
+                WaveFile wave = InMemoryWave(row.formatTag, 1, row.bits, 8000, input);
                 ProcessingValues values;
                 values.head.thresholdDb = thresholdDb;
                 values.tail.thresholdDb = thresholdDb;

@@ -1,7 +1,7 @@
 // The reader: chunk walk, pad bytes, format parsing and every malformed case it must refuse.
 #include "core/WaveFile.h"
 
-#include "WavBuilder.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ struct ReadResult {
 };
 
 ReadResult ReadFromBytes(const Bytes& bytes) {
-    ScratchFolder folder;
+    TempFolder folder;
     const auto path = folder / "in.wav";
     WriteBytes(path, bytes);
     ReadResult result;
@@ -115,7 +115,7 @@ TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
 }
 
 TEST(WaveFileTest, MissingFileIsRefused) {
-    ScratchFolder folder;
+    TempFolder folder;
     WaveFile wave;
     EXPECT_FALSE(wave.Read(PathText(folder / "absent.wav").c_str()));
     EXPECT_EQ(wave.refusal.kind, FileReason::Kind::CannotRead);

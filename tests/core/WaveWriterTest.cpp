@@ -1,7 +1,7 @@
 // The writer: output naming, the RIFF layout with pad bytes, and replacing the target safely.
 #include "core/WaveWriter.h"
 
-#include "WavBuilder.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +70,7 @@ TEST(WaveWriterTest, OutputPathMustFitIn512Units) {
 }
 
 TEST(WaveWriterTest, EmptyChunkListGivesTheTwelveByteFile) {
-    ScratchFolder folder;
+    TempFolder folder;
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
     ASSERT_EQ(Write(settings, folder / "empty.wav", WaveFile{}), Kind::None);
@@ -79,8 +79,8 @@ TEST(WaveWriterTest, EmptyChunkListGivesTheTwelveByteFile) {
 }
 
 TEST(WaveWriterTest, ReadAndWrittenFileIsByteIdenticalWithPadBytes) {
-    ScratchFolder in;
-    ScratchFolder out;
+    TempFolder in;
+    TempFolder out;
     // Odd chunks carry a pad byte that only the RIFF size counts.
     const Bytes file = Riff({Chunk("LIST", {'I', 'N', 'F', 'O', 'a'}), Fmt(1, 1, 8000, 8),
                              Chunk("data", {1, 2, 3}), Chunk("junk", {9, 9})});
@@ -93,8 +93,8 @@ TEST(WaveWriterTest, ReadAndWrittenFileIsByteIdenticalWithPadBytes) {
 }
 
 TEST(WaveWriterTest, SizesDescribeAShortenedDataChunk) {
-    ScratchFolder folder;
-    WaveFile wave = MakeWave(1, 1, 16, 16000, Samples(2, {1, 2, 3, 4}));
+    TempFolder folder;
+    WaveFile wave = InMemoryWave(1, 1, 16, 16000, Samples(2, {1, 2, 3, 4}));
     wave.chunks[0]->size = 3;
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
@@ -103,28 +103,28 @@ TEST(WaveWriterTest, SizesDescribeAShortenedDataChunk) {
 }
 
 TEST(WaveWriterTest, ExistingFileIsReplacedAndNoTemporaryFileRemains) {
-    ScratchFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "x.wav", Bytes(1000, 0xAA));
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
     ASSERT_EQ(Write(settings, folder / "x.wav", WaveFile{}), Kind::None);
     EXPECT_EQ(ReadBytes(folder / "x.wav"), Riff({}));
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::filesystem::path>{"x.wav"});
 }
 
 TEST(WaveWriterTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile) {
-    ScratchFolder folder;
+    TempFolder folder;
     std::filesystem::create_directory(folder / "x.wav");
     WriteBytes(folder / "x.wav" / "kept", {1});
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
     EXPECT_EQ(Write(settings, folder / "x.wav", WaveFile{}), Kind::CannotWrite);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::filesystem::path>{"x.wav"});
     EXPECT_EQ(ReadBytes(folder / "x.wav" / "kept"), Bytes{1});
 }
 
 TEST(WaveWriterTest, MissingOutputFolderFails) {
-    ScratchFolder folder;
+    TempFolder folder;
     ProcessingSettings settings;
     SetOutputFolder(settings, folder / "absent");
     EXPECT_EQ(Write(settings, folder / "x.wav", WaveFile{}), Kind::NoTemporaryFile);
@@ -132,7 +132,7 @@ TEST(WaveWriterTest, MissingOutputFolderFails) {
 }
 
 TEST(WaveWriterTest, RiffSizeBeyond32BitsFailsBeforeAnythingIsWritten) {
-    ScratchFolder folder;
+    TempFolder folder;
     WaveFile wave;
     for (int i = 0; i < 2; ++i) {
         // Claimed sizes only: the writer must refuse before it reads any data.
@@ -144,12 +144,12 @@ TEST(WaveWriterTest, RiffSizeBeyond32BitsFailsBeforeAnythingIsWritten) {
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
     EXPECT_EQ(Write(settings, folder / "x.wav", wave), Kind::TooLarge);
-    EXPECT_TRUE(folder.Names().empty());
+    EXPECT_TRUE(ListFolder(folder.Path()).empty());
 }
 
 #ifdef _WIN32
 TEST(WaveWriterTest, TargetLockedByAnotherProgramFails) {
-    ScratchFolder folder;
+    TempFolder folder;
     WriteBytes(folder / "x.wav", {5, 5});
     const HANDLE lock = CreateFileW((folder / "x.wav").wstring().c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -160,14 +160,14 @@ TEST(WaveWriterTest, TargetLockedByAnotherProgramFails) {
     CloseHandle(lock);
     EXPECT_EQ(written, Kind::CannotWrite);
     EXPECT_EQ(ReadBytes(folder / "x.wav"), (Bytes{5, 5}));
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.wav"});
+    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::filesystem::path>{"x.wav"});
 }
 #else
 TEST(WaveWriterTest, WrittenFileReadsInSox) {
     if (std::system("command -v soxi >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "sox is not installed";
     }
-    ScratchFolder folder;
+    TempFolder folder;
     // Stereo 24-bit with an odd LIST chunk before the data and an odd chunk after it.
     Bytes samples;
     for (int i = 0; i < 2 * 1000; ++i) {

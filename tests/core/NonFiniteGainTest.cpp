@@ -1,6 +1,6 @@
 // Gains that are not finite, at every integer width: the sample loop relies on the gain being
 // made finite first, so compare each stored sample with the rule itself, worked out per sample.
-#include "WavBuilder.h"
+#include "support/WavBuilder.h"
 
 #include "core/VolumeAndTrim.h"
 
@@ -51,7 +51,7 @@ TEST(NonFiniteGainTest, IntegerSamplesFollowTheRuleForNaNAndInfiniteGains) {
             for (const std::int64_t sample : samples) {
                 expected.push_back(Expected(sample, gain, width));
             }
-            WaveFile wave = MakeWave(1, 1, width.bits, 8000, Stored(samples, width));
+            WaveFile wave = InMemoryWave(1, 1, width.bits, 8000, Stored(samples, width));
             const std::atomic<bool> notCancelled{false};
             ProcessingValues values;
             values.gain = gain;

@@ -1,17 +1,12 @@
-// Builds WAV files byte by byte for the core's tests, and the scratch folders they are written to.
+// Builds WAV files byte by byte for the tests, the fuzzer's seeds and the benchmark.
 #pragma once
 
-#include "core/Utf16.h"
 #include "core/WaveFile.h"
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
-#include <random>
-#include <string>
+#include <memory>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -95,6 +90,14 @@ inline Bytes Riff(std::initializer_list<Bytes> chunks) {
     out.insert(out.end(), {'W', 'A', 'V', 'E'});
     out.insert(out.end(), body.begin(), body.end());
     return out;
+}
+
+// The file with its RIFF size field set to `riffSize`, whatever the bytes after it.
+inline Bytes WithRiffSize(Bytes file, std::uint32_t riffSize) {
+    for (int i = 0; i < 4; ++i) {
+        file[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
+    }
+    return file;
 }
 
 // Little-endian samples of 1 to 8 bytes each.
@@ -184,7 +187,7 @@ inline std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
 
 // A WaveFile in memory with the given format and a single "data" chunk. The sample rate is the
 // whole number of frames in `byteRate`.
-inline WaveFile MakeWave(std::uint16_t formatTag, std::uint16_t channels,
+inline WaveFile InMemoryWave(std::uint16_t formatTag, std::uint16_t channels,
                          std::uint16_t bitsPerSample, std::uint32_t byteRate, const Bytes& data) {
     WaveFile wave;
     wave.format.formatTag = formatTag;
@@ -197,51 +200,33 @@ inline WaveFile MakeWave(std::uint16_t formatTag, std::uint16_t channels,
     return wave;
 }
 
-inline Utf16String PathText(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return path.wstring();
-#else
-    return Utf16FromUtf8(path.string());
-#endif
+constexpr std::uint32_t kTestSampleRate = 8000;
+
+// A mono integer PCM file at kTestSampleRate of `samples` in `bitsPerSample` (8, 16 or 24) bits;
+// 8-bit samples are stored offset by 128, the others in two's complement.
+inline Bytes MakeWave(int bitsPerSample, const std::vector<std::int32_t>& samples) {
+    const int bytesPerSample = bitsPerSample / 8;
+    Bytes data;
+    for (const std::int32_t sample : samples) {
+        const std::int32_t stored = bitsPerSample == 8 ? sample + 128 : sample;
+        PutLe(data, static_cast<std::uint32_t>(stored), bytesPerSample);
+    }
+    return Riff({Fmt(1, 1, kTestSampleRate, static_cast<std::uint16_t>(bitsPerSample)), Chunk("data", data)});
 }
 
-inline void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+// A 16-bit mono file whose samples alternate between +amplitude and -amplitude.
+inline Bytes AlternatingWave(std::int16_t amplitude, std::uint32_t sampleCount) {
+    std::vector<std::int32_t> samples(sampleCount);
+    for (std::uint32_t i = 0; i < sampleCount; ++i) {
+        samples[i] = i % 2 == 0 ? amplitude : static_cast<std::int16_t>(-amplitude);
+    }
+    return MakeWave(16, samples);
 }
 
-inline Bytes ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// The 44 bytes before the samples of a file with a 16-byte "fmt " chunk and `dataBytes` bytes of
+// samples, for files too large to build in memory.
+inline Bytes WaveHeader(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t sampleRate,
+                        std::uint16_t bitsPerSample, std::uint32_t dataBytes) {
+    const Bytes header = Riff({Fmt(formatTag, channels, sampleRate, bitsPerSample), ChunkDeclaring("data", dataBytes, {})});
+    return WithRiffSize(header, static_cast<std::uint32_t>(header.size() - 8 + dataBytes));
 }
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("palvotrix-core-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        return names;
-    }
-
-private:
-    std::filesystem::path path_;
-};

@@ -1,8 +1,8 @@
 // Faults at the file layer and Stop at every step of a job: the target keeps its old bytes unless
 // a complete file replaces it, no temporary file is left, and the job reports an error or a
 // silent cancel, nothing else.
-#include "MemoryFileService.h"
-#include "WavBuilder.h"
+#include "support/MemoryFileService.h"
+#include "support/WavBuilder.h"
 
 #include "core/FileJob.h"
 #include "core/ProcessingSettings.h"

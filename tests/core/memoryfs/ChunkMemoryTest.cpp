@@ -1,7 +1,7 @@
 // The memory that the chunk list costs: a file of many tiny chunks must not need many times its
 // own size for the bookkeeping.
-#include "MemoryFileService.h"
-#include "WavBuilder.h"
+#include "support/MemoryFileService.h"
+#include "support/WavBuilder.h"
 
 #include "core/WaveFile.h"
 

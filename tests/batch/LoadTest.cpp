@@ -22,8 +22,8 @@ class Load : public testing::Test {
 protected:
     void SetUp() override {
         TheMainWindow();
-        input = folder.Subfolder(L"in");
-        output = folder.Subfolder(L"out");
+        input = folder.MakeFolder(L"in").wstring();
+        output = folder.MakeFolder(L"out").wstring();
         SetBoxText(ControlId::OutputFolder, output);
         // 150 %: every output differs from its input, so a copied input is no pass.
         SetBoxText(ControlId::VolumePercent, L"150.00");
@@ -31,7 +31,7 @@ protected:
 
     // Writes `count` files of `samples` samples each, named 0000.wav on, into the input folder.
     std::vector<std::wstring> Inputs(int count, uint32_t samples) {
-        const std::string bytes = MakeWave(kAmplitude, samples);
+        const Bytes bytes = AlternatingWave(kAmplitude, samples);
         std::vector<std::wstring> names;
         for (int i = 0; i < count; ++i) {
             wchar_t name[16];
@@ -50,7 +50,7 @@ protected:
         return paths;
     }
 
-    std::string Output(const std::wstring& name) const { return ReadBytes(output + L"\\" + name); }
+    Bytes Output(const std::wstring& name) const { return ReadBytes(output + L"\\" + name); }
 
     TempFolder folder;
     std::wstring input;
@@ -140,7 +140,7 @@ TEST_F(Load, ThousandSmallFilesAreEachLoggedOnceAndWritten) {
                 ThreadCpuMilliseconds() - cpuBefore);
 
     EXPECT_EQ(LogLines(), ExpectedLog(names, names.size(), false, output));
-    const std::string expected = MakeWave(kAmplitude * 3 / 2, kSmallSamples);
+    const Bytes expected = AlternatingWave(kAmplitude * 3 / 2, kSmallSamples);
     for (const std::wstring& name : names) {
         ASSERT_EQ(Output(name), expected) << std::string(name.begin(), name.end());
     }
@@ -164,7 +164,7 @@ TEST_F(Load, TwentyLargeFilesKeepTheWindowAnswering) {
     EXPECT_LT(waits[waits.size() / 2], 20) << "median";
     EXPECT_LT(waits[waits.size() * 95 / 100], 100) << "95th percentile";
     RecordProperty("longest_answer_ms", static_cast<int>(waits.back()));
-    const std::string expected = MakeWave(kAmplitude * 3 / 2, kLargeSamples);
+    const Bytes expected = AlternatingWave(kAmplitude * 3 / 2, kLargeSamples);
     for (const std::wstring& name : names) {
         EXPECT_TRUE(Output(name) == expected) << std::string(name.begin(), name.end());
     }
@@ -172,13 +172,13 @@ TEST_F(Load, TwentyLargeFilesKeepTheWindowAnswering) {
 
 TEST_F(Load, StopAtRandomMomentsLeavesEachOutputCompleteOrAbsent) {
     const std::vector<std::wstring> names = Inputs(20, kLargeSamples);
-    const std::string expected = MakeWave(kAmplitude * 3 / 2, kLargeSamples);
+    const Bytes expected = AlternatingWave(kAmplitude * 3 / 2, kLargeSamples);
     std::mt19937 random(20261207);
     for (int attempt = 0; attempt < 5; ++attempt) {
         const int delayMilliseconds = std::uniform_int_distribution<int>(0, 1500)(random);
         SCOPED_TRACE("Stop after " + std::to_string(delayMilliseconds) + " ms");
-        for (const std::wstring& name : ListFolder(output)) {
-            DeleteFileW((output + L"\\" + name).c_str());
+        for (const auto& name : ListFolder(output)) {
+            DeleteFileW((output + L"\\" + name.wstring()).c_str());
         }
         ListFiles(Paths(names));
         std::thread stopper([delayMilliseconds] {
@@ -197,7 +197,7 @@ TEST_F(Load, StopAtRandomMomentsLeavesEachOutputCompleteOrAbsent) {
         for (std::size_t i = 0; i < names.size(); ++i) {
             const bool mayExist = i < started;
             const bool mustExist = i + 1 < started || (i < started && !interrupted);
-            const std::string written = Output(names[i]);
+            const Bytes written = Output(names[i]);
             if (mustExist || (mayExist && !written.empty())) {
                 EXPECT_TRUE(written == expected) << i;
             } else {
@@ -205,8 +205,8 @@ TEST_F(Load, StopAtRandomMomentsLeavesEachOutputCompleteOrAbsent) {
             }
         }
         // Only the outputs themselves: no temporary file is left behind.
-        for (const std::wstring& name : ListFolder(output)) {
-            EXPECT_EQ(name.size(), 8u);
+        for (const auto& name : ListFolder(output)) {
+            EXPECT_EQ(name.wstring().size(), 8u);
         }
         // A Stop posted after the run had ended is still queued: dispatch it now, as the message
         // loop would before the next Start, rather than inside the next attempt's run.

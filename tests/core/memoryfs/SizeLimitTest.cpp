@@ -1,8 +1,8 @@
 // Sizes at the 32-bit limits, where a 32-bit process would overflow its size arithmetic or its
 // address space: chunks of nearly 4 GiB in a file that really is that long, and RIFF sizes that
 // the header field can barely hold.
-#include "MemoryFileService.h"
-#include "WavBuilder.h"
+#include "support/MemoryFileService.h"
+#include "support/WavBuilder.h"
 
 #include "core/FileJob.h"
 #include "core/ProcessingSettings.h"

@@ -1,7 +1,7 @@
 // Every malformed or borderline file through the whole per-file job: refused with the error flag
 // and no output, or written exactly as the table says.
-#include "MalformedCases.h"
-#include "MemoryFileService.h"
+#include "support/MalformedCases.h"
+#include "support/MemoryFileService.h"
 
 #include "core/FileJob.h"
 #include "core/ProcessingSettings.h"

@@ -22,13 +22,6 @@ Bytes FmtFields(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t b
     return Chunk("fmt ", fields);
 }
 
-Bytes WithRiffSize(Bytes file, std::uint32_t riffSize) {
-    for (int i = 0; i < 4; ++i) {
-        file[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
-    }
-    return file;
-}
-
 // 16-bit mono: at a gain of 2 only 500 and 600 pass -40 dB (a level of 0.01, 327.68 of 32768).
 const Bytes kFmt16 = Fmt(kPcm, 1, 8000, 16);
 const Bytes kQuiet = Chunk("data", Samples(2, {0, 10, 500, 600, 5, 0}));

@@ -1,0 +1,16 @@
+// The program started once for the whole test program.
+#include "TheProgram.h"
+
+Shell& TheProgram() {
+    // Lives as long as the process, like the program's own window.
+    static Shell* const shell = [] {
+        auto* started = new Shell();
+        StartUp(*started, GetModuleHandleW(nullptr), SW_HIDE);
+        return started;
+    }();
+    return *shell;
+}
+
+HWND TheMainWindow() {
+    return TheProgram().record->window;
+}
