@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+scripts/check-format.sh
 
 presets=(native-san win64 win32)
 if reason_32bit="$(scripts/runs-32bit.sh)"; then
