@@ -37,23 +37,23 @@ LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return DefWindowProcW(window, message, wParam, lParam);
     }
     switch (message) {
-    case WM_CREATE:
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    case WM_PAINT:
-        PaintControls(window);
-        return 0;
-    case WM_INITDIALOG:
-        return 1;
-    case WM_COMMAND:
-        RouteCommand(wParam, lParam);
-        return 0;
-    case WM_DROPFILES:
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        case WM_CREATE:
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_PAINT:
+            PaintControls(window);
+            return 0;
+        case WM_INITDIALOG:
+            return 1;
+        case WM_COMMAND:
+            RouteCommand(wParam, lParam);
+            return 0;
+        case WM_DROPFILES:
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -68,10 +68,9 @@ void CreateMainWindow(MainWindow& record, HINSTANCE instance, int showCommand) {
         return;
     }
     const int width = record.clientWidth + 2 * GetSystemMetrics(SM_CXDLGFRAME);
-    const int height =
-        record.clientHeight + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME);
-    record.window = CreateWindowExW(0, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, width, height,
-                                    nullptr, nullptr, instance, nullptr);
+    const int height = record.clientHeight + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME);
+    record.window = CreateWindowExW(0, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr,
+                                    nullptr, instance, nullptr);
     if (record.window == nullptr) {
         return;
     }

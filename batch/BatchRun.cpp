@@ -24,7 +24,7 @@
 namespace {
 
 // The controls that could change the file list or the output folder while a worker reads them.
-constexpr int32_t kLockedIds[] = {ControlId::FileList, ControlId::DeleteButton, ControlId::DeleteAllButton,
+constexpr int32_t kLockedIds[] = {ControlId::FileList,  ControlId::DeleteButton, ControlId::DeleteAllButton,
                                   ControlId::AddButton, ControlId::BrowseButton, ControlId::OutputFolder,
                                   ControlId::Start};
 
@@ -73,7 +73,9 @@ void CaptureVolume(ProcessingSettings& settings) {
 }
 
 // A value pair whose first box is missing or switched off by its check box counts as off.
-void CaptureTrim(int32_t thresholdId, int32_t marginId, std::atomic<float>& thresholdDb,
+void CaptureTrim(int32_t thresholdId,
+                 int32_t marginId,
+                 std::atomic<float>& thresholdDb,
                  std::atomic<float>& marginSec) {
     ControlRegistry& registry = ControlRegistry::Instance();
     const TextVolumeInfo* threshold = registry.Find<TextVolumeInfo>(thresholdId);
@@ -124,8 +126,7 @@ HANDLE StartWorker(const wchar_t* path) {
 // processor busy. The worker is checked before each message, as the thread handle comes first.
 void WaitWhilePumping(HANDLE thread) {
     // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
-    while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
-           WAIT_OBJECT_0 + 1) {
+    while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1) {
         PumpMessage();
     }
 }
@@ -141,8 +142,7 @@ bool ProcessOnWorker(const wchar_t* path) {
 }
 
 // The file's own outcome is read only after its worker has ended; its reason follows the error line.
-void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const wchar_t* path,
-                       bool folderFits) {
+void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const wchar_t* path, bool folderFits) {
     AppendLog(FileNameOf(path));
     if (folderFits) {
         RunListedFile(settings, written, path, [path]() { return ProcessOnWorker(path); });
@@ -231,8 +231,7 @@ void SetControlsLocked(bool locked) {
 
 // The second click of a double click on Stop, or a Stop clicked as the run ends, lands on Start.
 bool SoonAfterStopOrRunEnd() {
-    return currentMainWindow != nullptr &&
-           GetTickCount() - currentMainWindow->stopOrRunEndTick < GetDoubleClickTime();
+    return currentMainWindow != nullptr && GetTickCount() - currentMainWindow->stopOrRunEndTick < GetDoubleClickTime();
 }
 
 void NoteRunStart() {
@@ -293,19 +292,19 @@ void CaptureSettings() {
 void CaptureSettingsOf(int32_t checkboxId) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     switch (checkboxId) {
-    case ControlId::VolumeCheck:
-        CaptureVolume(settings);
-        break;
-    case ControlId::HeadCheck:
-        CaptureTrim(ControlId::HeadThreshold, ControlId::HeadMargin, settings.headThresholdDb,
-                    settings.headMarginSec);
-        break;
-    case ControlId::TailCheck:
-        CaptureTrim(ControlId::TailThreshold, ControlId::TailMargin, settings.tailThresholdDb,
-                    settings.tailMarginSec);
-        break;
-    default:
-        break;
+        case ControlId::VolumeCheck:
+            CaptureVolume(settings);
+            break;
+        case ControlId::HeadCheck:
+            CaptureTrim(ControlId::HeadThreshold, ControlId::HeadMargin, settings.headThresholdDb,
+                        settings.headMarginSec);
+            break;
+        case ControlId::TailCheck:
+            CaptureTrim(ControlId::TailThreshold, ControlId::TailMargin, settings.tailThresholdDb,
+                        settings.tailMarginSec);
+            break;
+        default:
+            break;
     }
 }
 

@@ -51,7 +51,9 @@ struct FileCloser {
 
 }  // namespace
 
-std::uint64_t FileBytes(const BenchFile& file) { return kHeaderBytes + file.dataBytes; }
+std::uint64_t FileBytes(const BenchFile& file) {
+    return kHeaderBytes + file.dataBytes;
+}
 
 bool MakeBenchFile(const BenchFile& file) {
     std::error_code error;

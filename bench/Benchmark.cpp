@@ -36,10 +36,14 @@ const Case kCases[] = {Case::Copy, Case::Minimal, Case::Job, Case::Sox};
 
 const char* NameOf(Case c) {
     switch (c) {
-        case Case::Copy: return "copy";
-        case Case::Minimal: return "minimal";
-        case Case::Job: return "ProcessFile";
-        case Case::Sox: return "sox";
+        case Case::Copy:
+            return "copy";
+        case Case::Minimal:
+            return "minimal";
+        case Case::Job:
+            return "ProcessFile";
+        case Case::Sox:
+            return "sox";
     }
     return "";
 }
@@ -94,8 +98,8 @@ int RunJob(const fs::path& in, const fs::path& outFolder) {
         case Case::Job:
             _exit(RunJob(in, outFolder));
         case Case::Sox:
-            execlp("sox", "sox", in.c_str(), out.c_str(), "vol", "1.5", "silence", "1", "0.01", "-40d",
-                   "reverse", "silence", "1", "0.01", "-40d", "reverse", static_cast<char*>(nullptr));
+            execlp("sox", "sox", in.c_str(), out.c_str(), "vol", "1.5", "silence", "1", "0.01", "-40d", "reverse",
+                   "silence", "1", "0.01", "-40d", "reverse", static_cast<char*>(nullptr));
             _exit(127);
     }
     _exit(2);
@@ -154,8 +158,10 @@ bool SameContents(const fs::path& a, const fs::path& b) {
             break;
         }
     }
-    if (fa != nullptr) std::fclose(fa);
-    if (fb != nullptr) std::fclose(fb);
+    if (fa != nullptr)
+        std::fclose(fa);
+    if (fb != nullptr)
+        std::fclose(fb);
     return same;
 }
 
@@ -224,8 +230,8 @@ bool Report(const BenchFile& file, const Summary (&summary)[4]) {
     const Summary& job = summary[static_cast<int>(Case::Job)];
     const Summary& sox = summary[static_cast<int>(Case::Sox)];
     std::printf("\n%s: %.0f MiB\n", file.label.c_str(), bytes / (1 << 20));
-    std::printf("  %-12s %6s %9s %8s %10s %8s %12s\n", "case", "rounds", "median s", "MB/s",
-                "x minimal", "x copy", "peak memory");
+    std::printf("  %-12s %6s %9s %8s %10s %8s %12s\n", "case", "rounds", "median s", "MB/s", "x minimal", "x copy",
+                "peak memory");
     for (const Case c : kCases) {
         const Summary& s = summary[static_cast<int>(c)];
         if (s.rounds == 0) {
@@ -272,8 +278,8 @@ bool EnoughRoom(const fs::path& folder, std::uint64_t needed) {
         return false;
     }
     const std::uint64_t free = static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
-    std::printf("free in %s: %.1f GiB, needed: %.1f GiB\n", folder.c_str(),
-                static_cast<double>(free) / (1 << 30), static_cast<double>(needed) / (1 << 30));
+    std::printf("free in %s: %.1f GiB, needed: %.1f GiB\n", folder.c_str(), static_cast<double>(free) / (1 << 30),
+                static_cast<double>(needed) / (1 << 30));
     return free >= needed;
 }
 
@@ -330,8 +336,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     options.sox = std::system("command -v sox >/dev/null 2>&1") == 0;
-    std::printf("ProcessFile: gain %.1f, both ends trimmed at %.0f dB; each output flushed to disk%s\n",
-                kGain, kThresholdDb, options.sox ? "" : "; sox is not installed");
+    std::printf("ProcessFile: gain %.1f, both ends trimmed at %.0f dB; each output flushed to disk%s\n", kGain,
+                kThresholdDb, options.sox ? "" : "; sox is not installed");
     bool met = true;
     bool ran = true;
     for (const BenchFile& file : files) {

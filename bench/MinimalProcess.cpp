@@ -24,12 +24,12 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // A fresh buffer of whole huge pages, which the pass touches once from front to back.
 struct Buffer {
     explicit Buffer(std::size_t bytes) : size((bytes + kHugePage - 1) / kHugePage * kHugePage) {
-        data = static_cast<std::uint8_t*>(::operator new(size, std::align_val_t{kHugePage}, std::nothrow));
+        data = static_cast<std::uint8_t*>(::operator new (size, std::align_val_t{kHugePage}, std::nothrow));
         if (data != nullptr) {
             madvise(data, size, MADV_HUGEPAGE);
         }
     }
-    ~Buffer() { ::operator delete(data, std::align_val_t{kHugePage}); }
+    ~Buffer() { ::operator delete (data, std::align_val_t{kHugePage}); }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
     std::size_t size;
@@ -111,8 +111,7 @@ struct Pcm16 {
         }
     }
     static float Level(const std::uint8_t* data, std::size_t i) {
-        return static_cast<float>(std::abs(reinterpret_cast<const std::int16_t*>(data)[i]) *
-                                  0.000030517578125);
+        return static_cast<float>(std::abs(reinterpret_cast<const std::int16_t*>(data)[i]) * 0.000030517578125);
     }
 };
 
@@ -123,8 +122,7 @@ struct Pcm24 {
     }
     static void Scale(std::uint8_t* data, std::size_t count, double gain) {
         for (std::size_t i = 0; i < count; ++i) {
-            const auto v = static_cast<std::int32_t>(
-                std::min(std::max(Load(data, i) * gain, -8388608.0), 8388607.0));
+            const auto v = static_cast<std::int32_t>(std::min(std::max(Load(data, i) * gain, -8388608.0), 8388607.0));
             data[3 * i] = static_cast<std::uint8_t>(v);
             data[3 * i + 1] = static_cast<std::uint8_t>(v >> 8);
             data[3 * i + 2] = static_cast<std::uint8_t>(v >> 16);
@@ -151,8 +149,7 @@ struct Float32 {
 // Cuts the data chunk to the whole frames from the first to the last loud one; the new length
 // of the data chunk.
 template <class Pass>
-std::size_t Trim(std::uint8_t* data, std::size_t bytes, std::size_t channels, float gain,
-                 float threshold) {
+std::size_t Trim(std::uint8_t* data, std::size_t bytes, std::size_t channels, float gain, float threshold) {
     const std::size_t count = bytes / Pass::kBytes;
     const Kept kept = Process<Pass>(data, count, gain, threshold);
     const std::size_t first = kept.first / channels * channels;

@@ -30,28 +30,24 @@ constexpr Utf16Char kPathSeparator = L'\\';
 constexpr Utf16Char kPathSeparator = u'/';
 #endif
 
-std::string FileName(const Utf16String& path)
-{
+std::string FileName(const Utf16String& path) {
     const std::size_t separator = path.rfind(kPathSeparator);
     return Utf8FromUtf16(path.c_str() + (separator == Utf16String::npos ? 0 : separator + 1));
 }
 
-void LoadRunSettings(const RunSettings& from, ProcessingSettings& to)
-{
+void LoadRunSettings(const RunSettings& from, ProcessingSettings& to) {
     // The command line has refused folders that do not fit.
     Utf16Copy(to.outputFolder, kTextCapacity, from.outputFolder.c_str());
     to.SetValues(from.values);
 }
 
-void ForwardInterrupt(ProcessingSettings& settings)
-{
+void ForwardInterrupt(ProcessingSettings& settings) {
     if (InterruptRequested() || TerminationSignal() != 0) {
         settings.cancelRequested = true;
     }
 }
 
-void RunJob(ProcessingSettings& settings, const Utf16String& path) noexcept
-{
+void RunJob(ProcessingSettings& settings, const Utf16String& path) noexcept {
     try {
         ProcessFile(settings, path.c_str());
     } catch (...) {
@@ -60,8 +56,7 @@ void RunJob(ProcessingSettings& settings, const Utf16String& path) noexcept
     }
 }
 
-void ReportEnd(const ProcessingSettings& settings, bool interrupted, RunReport& report)
-{
+void ReportEnd(const ProcessingSettings& settings, bool interrupted, RunReport& report) {
     report.Line(Utf8FromUtf16(interrupted ? kRunInterruptedText : kRunCompletedText));
     Utf16Char folder[kTextCapacity] = {};
     // A current directory too long for the buffer leaves the folder blank, as in the window.
@@ -71,8 +66,7 @@ void ReportEnd(const ProcessingSettings& settings, bool interrupted, RunReport& 
 
 // SIGTERM or SIGHUP: the file in progress is dropped, not waited for, and the worker is ended
 // with the process. The writer can no longer put its file in place once it has been abandoned.
-[[noreturn]] void EndOnSignal(const ProcessingSettings& settings, const std::string& name, RunReport& report)
-{
+[[noreturn]] void EndOnSignal(const ProcessingSettings& settings, const std::string& name, RunReport& report) {
     if (AbandonWriteInProgress()) {
         report.FileRemark(name, kNotWrittenText);
     }
@@ -81,9 +75,10 @@ void ReportEnd(const ProcessingSettings& settings, bool interrupted, RunReport& 
 }
 
 // False when no worker thread could be started for the file.
-bool ProcessOnWorker(ProcessingSettings& settings, const Utf16String& path, const std::string& name,
-                     RunReport& report)
-{
+bool ProcessOnWorker(ProcessingSettings& settings,
+                     const Utf16String& path,
+                     const std::string& name,
+                     RunReport& report) {
     std::promise<void> finished;
     std::future<void> done = finished.get_future();
     std::thread worker;
@@ -106,17 +101,18 @@ bool ProcessOnWorker(ProcessingSettings& settings, const Utf16String& path, cons
 }
 
 // After a stop during the job, whether the file made it is not clear from the log alone.
-void ReportStoppedFile(const ProcessingSettings& settings, const std::string& name, RunReport& report)
-{
+void ReportStoppedFile(const ProcessingSettings& settings, const std::string& name, RunReport& report) {
     if (settings.cancelRequested && !settings.errorOccurred) {
         report.FileRemark(name, settings.outputWritten ? kWrittenText : kNotWrittenText);
     }
 }
 
 // The outcome is left in the settings, a refusal's as the job's own.
-void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16String& path,
-                       const std::string& name, RunReport& report)
-{
+void ProcessListedFile(ProcessingSettings& settings,
+                       WrittenOutputs& written,
+                       const Utf16String& path,
+                       const std::string& name,
+                       RunReport& report) {
     RunListedFile(settings, written, path.c_str(), [&]() {
         if (!ProcessOnWorker(settings, path, name, report)) {
             return false;
@@ -128,8 +124,7 @@ void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, co
     });
 }
 
-int ExitStatusOf(bool interrupted, bool anyFileFailed)
-{
+int ExitStatusOf(bool interrupted, bool anyFileFailed) {
     if (TerminationSignal() != 0) {
         return 128 + TerminationSignal();
     }
@@ -141,8 +136,7 @@ int ExitStatusOf(bool interrupted, bool anyFileFailed)
 
 }  // namespace
 
-int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& files, RunReport& report)
-{
+int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& files, RunReport& report) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     LoadRunSettings(runSettings, settings);
     report.Line(Utf8FromUtf16(kRunStartText));

@@ -45,14 +45,10 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {OptionId::Output, "--output", "-o", true},
-    {OptionId::Volume, "--volume", "", true},
-    {OptionId::VolumeDb, "--volume-db", "", true},
-    {OptionId::HeadThreshold, "--head-threshold", "", true},
-    {OptionId::HeadMargin, "--head-margin", "", true},
-    {OptionId::TailThreshold, "--tail-threshold", "", true},
-    {OptionId::TailMargin, "--tail-margin", "", true},
-    {OptionId::Help, "--help", "-h", false},
+    {OptionId::Output, "--output", "-o", true},        {OptionId::Volume, "--volume", "", true},
+    {OptionId::VolumeDb, "--volume-db", "", true},     {OptionId::HeadThreshold, "--head-threshold", "", true},
+    {OptionId::HeadMargin, "--head-margin", "", true}, {OptionId::TailThreshold, "--tail-threshold", "", true},
+    {OptionId::TailMargin, "--tail-margin", "", true}, {OptionId::Help, "--help", "-h", false},
     {OptionId::Version, "--version", "", false},
 };
 
@@ -70,16 +66,14 @@ struct Boxes {
 };
 
 // A margin without its threshold is a value in a disabled box: the run does not see it.
-TrimEnd EndFromBoxes(const EndBoxes& boxes)
-{
+TrimEnd EndFromBoxes(const EndBoxes& boxes) {
     if (!boxes.thresholdDb) {
         return {};
     }
     return {*boxes.thresholdDb, boxes.marginSec};
 }
 
-Utf16String Utf16FromPath(const std::filesystem::path& path)
-{
+Utf16String Utf16FromPath(const std::filesystem::path& path) {
 #ifdef _WIN32
     return path.wstring();
 #else
@@ -91,8 +85,7 @@ class Parser {
 public:
     explicit Parser(const std::vector<Utf16String>& arguments) : arguments_(arguments) {}
 
-    CommandLine Parse()
-    {
+    CommandLine Parse() {
         while (next_ < arguments_.size() && result_.action == CommandLine::Action::Run) {
             const Utf16String& argument = arguments_[next_++];
             const std::string text = Utf8FromUtf16(argument.c_str());
@@ -111,14 +104,12 @@ public:
     }
 
 private:
-    void Reject(std::string error)
-    {
+    void Reject(std::string error) {
         result_.action = CommandLine::Action::Reject;
         result_.error = std::move(error);
     }
 
-    void ParseOption(const std::string& text)
-    {
+    void ParseOption(const std::string& text) {
         for (const OptionSpec& option : kOptions) {
             std::optional<std::string> attached;
             if (Matches(option, text, attached)) {
@@ -130,35 +121,33 @@ private:
     }
 
     // Takes "--name", "--name=value", "-o" and "-ovalue"; `attached` receives a value given inline.
-    static bool Matches(const OptionSpec& option, const std::string& text, std::optional<std::string>& attached)
-    {
+    static bool Matches(const OptionSpec& option, const std::string& text, std::optional<std::string>& attached) {
         const std::string_view argument(text);
         if (argument == option.longName || argument == option.shortName) {
             return true;
         }
         const std::size_t longLength = option.longName.size();
-        if (argument.size() > longLength && argument.substr(0, longLength) == option.longName
-            && argument[longLength] == '=') {
+        if (argument.size() > longLength && argument.substr(0, longLength) == option.longName &&
+            argument[longLength] == '=') {
             attached = text.substr(longLength + 1);
             return true;
         }
-        if (option.takesValue && !option.shortName.empty()
-            && argument.substr(0, option.shortName.size()) == option.shortName) {
+        if (option.takesValue && !option.shortName.empty() &&
+            argument.substr(0, option.shortName.size()) == option.shortName) {
             attached = text.substr(option.shortName.size());
             return true;
         }
         return false;
     }
 
-    void Apply(const OptionSpec& option, std::optional<std::string> attached)
-    {
+    void Apply(const OptionSpec& option, std::optional<std::string> attached) {
         const std::string name(option.longName);
         if (!option.takesValue) {
             if (attached) {
                 Reject("option '" + name + "' takes no value");
             } else {
-                result_.action = option.id == OptionId::Help ? CommandLine::Action::ShowHelp
-                                                             : CommandLine::Action::ShowVersion;
+                result_.action =
+                    option.id == OptionId::Help ? CommandLine::Action::ShowHelp : CommandLine::Action::ShowVersion;
             }
             return;
         }
@@ -179,8 +168,7 @@ private:
         }
     }
 
-    void SetOutputFolder(const Utf16String& folder)
-    {
+    void SetOutputFolder(const Utf16String& folder) {
         if (folder.size() >= kTextCapacity) {
             Reject("output folder too long (" + std::to_string(kTextCapacity - 1) + " characters at most)");
             return;
@@ -188,41 +176,39 @@ private:
         result_.settings.outputFolder = folder;
     }
 
-    void SetNumber(const OptionSpec& option, const std::string& text)
-    {
+    void SetNumber(const OptionSpec& option, const std::string& text) {
         const std::optional<float> number = ParseNumber(text);
         if (!number) {
             Reject("option '" + std::string(option.longName) + "': '" + text + "' is not a number");
             return;
         }
         switch (option.id) {
-        case OptionId::Volume:
-            boxes_.percent = BoxValue(*number, kPercentRange);
-            break;
-        case OptionId::VolumeDb:
-            boxes_.percent = PercentFromVolumeDb(BoxValue(*number, kVolumeDbRange));
-            break;
-        case OptionId::HeadThreshold:
-            boxes_.head.thresholdDb = BoxValue(*number, kThresholdDbRange);
-            break;
-        case OptionId::HeadMargin:
-            boxes_.head.marginSec = BoxValue(*number, kMarginSecRange);
-            break;
-        case OptionId::TailThreshold:
-            boxes_.tail.thresholdDb = BoxValue(*number, kThresholdDbRange);
-            break;
-        case OptionId::TailMargin:
-            boxes_.tail.marginSec = BoxValue(*number, kMarginSecRange);
-            break;
-        case OptionId::Output:
-        case OptionId::Help:
-        case OptionId::Version:
-            break;
+            case OptionId::Volume:
+                boxes_.percent = BoxValue(*number, kPercentRange);
+                break;
+            case OptionId::VolumeDb:
+                boxes_.percent = PercentFromVolumeDb(BoxValue(*number, kVolumeDbRange));
+                break;
+            case OptionId::HeadThreshold:
+                boxes_.head.thresholdDb = BoxValue(*number, kThresholdDbRange);
+                break;
+            case OptionId::HeadMargin:
+                boxes_.head.marginSec = BoxValue(*number, kMarginSecRange);
+                break;
+            case OptionId::TailThreshold:
+                boxes_.tail.thresholdDb = BoxValue(*number, kThresholdDbRange);
+                break;
+            case OptionId::TailMargin:
+                boxes_.tail.marginSec = BoxValue(*number, kMarginSecRange);
+                break;
+            case OptionId::Output:
+            case OptionId::Help:
+            case OptionId::Version:
+                break;
         }
     }
 
-    void AddFile(const Utf16String& argument, const std::string& text)
-    {
+    void AddFile(const Utf16String& argument, const std::string& text) {
         if (argument.empty()) {
             Reject("an empty file name was given");
             return;
@@ -242,8 +228,7 @@ private:
         result_.files.push_back(std::move(absolute));
     }
 
-    void SettingsFromBoxes()
-    {
+    void SettingsFromBoxes() {
         ProcessingValues& values = result_.settings.values;
         if (boxes_.percent) {
             values.gain = GainFromPercent(*boxes_.percent);
@@ -261,7 +246,6 @@ private:
 
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<Utf16String>& arguments)
-{
+CommandLine ParseCommandLine(const std::vector<Utf16String>& arguments) {
     return Parser(arguments).Parse();
 }

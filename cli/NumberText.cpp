@@ -8,8 +8,7 @@
 #include <string>
 #include <system_error>
 
-std::optional<float> ParseNumber(std::string_view text)
-{
+std::optional<float> ParseNumber(std::string_view text) {
     if (text.size() > 1 && text[0] == '+' && text[1] != '-') {
         text.remove_prefix(1);
     }

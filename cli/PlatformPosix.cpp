@@ -15,21 +15,18 @@ std::atomic<int> terminationSignal{0};
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
               "a signal handler may only touch a lock-free atomic");
 
-void OnInterrupt(int)
-{
+void OnInterrupt(int) {
     interruptRequested.store(true, std::memory_order_relaxed);
 }
 
-void OnTermination(int signal)
-{
+void OnTermination(int signal) {
     int none = 0;
     // The first signal counts; the exit status names it.
     terminationSignal.compare_exchange_strong(none, signal, std::memory_order_relaxed);
 }
 
 // A shell that started us in the background has us ignore SIGINT (and nohup SIGHUP); that stays so.
-void Catch(int signal, void (*handler)(int))
-{
+void Catch(int signal, void (*handler)(int)) {
     struct sigaction current {};
     if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
         return;
@@ -44,28 +41,24 @@ void Catch(int signal, void (*handler)(int))
 
 }  // namespace
 
-ConsoleSession::ConsoleSession()
-{
+ConsoleSession::ConsoleSession() {
     const char* terminal = std::getenv("TERM");
     canShowProgress_ = isatty(STDERR_FILENO) == 1 && terminal != nullptr && std::strcmp(terminal, "dumb") != 0;
 }
 
 ConsoleSession::~ConsoleSession() = default;
 
-void CatchInterrupts()
-{
+void CatchInterrupts() {
     Catch(SIGINT, OnInterrupt);
     Catch(SIGTERM, OnTermination);
     Catch(SIGHUP, OnTermination);
     signal(SIGPIPE, SIG_IGN);
 }
 
-bool InterruptRequested()
-{
+bool InterruptRequested() {
     return interruptRequested.load(std::memory_order_relaxed);
 }
 
-int TerminationSignal()
-{
+int TerminationSignal() {
     return terminationSignal.load(std::memory_order_relaxed);
 }

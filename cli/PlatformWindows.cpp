@@ -10,8 +10,7 @@ namespace {
 // The one datum that the console's control handler touches, from a thread of its own.
 std::atomic<bool> interruptRequested{false};
 
-BOOL WINAPI OnConsoleEvent(DWORD event)
-{
+BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT) {
         return FALSE;
     }
@@ -19,16 +18,14 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     return TRUE;
 }
 
-bool IsConsole(DWORD standardHandle, DWORD& mode)
-{
+bool IsConsole(DWORD standardHandle, DWORD& mode) {
     const HANDLE handle = GetStdHandle(standardHandle);
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
 }  // namespace
 
-ConsoleSession::ConsoleSession()
-{
+ConsoleSession::ConsoleSession() {
     DWORD outputMode = 0;
     DWORD errorMode = 0;
     const bool outputIsConsole = IsConsole(STD_OUTPUT_HANDLE, outputMode);
@@ -38,15 +35,14 @@ ConsoleSession::ConsoleSession()
         SetConsoleOutputCP(CP_UTF8);
     }
     // The progress line is redrawn with escape sequences, which older consoles cannot take.
-    if (errorIsConsole
-        && SetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), errorMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) {
+    if (errorIsConsole &&
+        SetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), errorMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) {
         previousErrorMode_ = errorMode;
         canShowProgress_ = true;
     }
 }
 
-ConsoleSession::~ConsoleSession()
-{
+ConsoleSession::~ConsoleSession() {
     if (canShowProgress_) {
         SetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), previousErrorMode_);
     }
@@ -55,19 +51,16 @@ ConsoleSession::~ConsoleSession()
     }
 }
 
-void CatchInterrupts()
-{
+void CatchInterrupts() {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-bool InterruptRequested()
-{
+bool InterruptRequested() {
     return interruptRequested.load(std::memory_order_relaxed);
 }
 
 // Closing the console gives the process a few seconds and then ends it; there is no signal that
 // asks for an end without the file in progress.
-int TerminationSignal()
-{
+int TerminationSignal() {
     return 0;
 }

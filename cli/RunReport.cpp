@@ -12,8 +12,7 @@ constexpr char kEraseLine[] = "\r\x1b[K";
 constexpr char kWrapOff[] = "\x1b[?7l";
 constexpr char kWrapOn[] = "\x1b[?7h";
 
-void AppendEscape(std::string& out, const char* format, unsigned value)
-{
+void AppendEscape(std::string& out, const char* format, unsigned value) {
     char escape[8];
     std::snprintf(escape, sizeof escape, format, value);
     out += escape;
@@ -21,8 +20,7 @@ void AppendEscape(std::string& out, const char* format, unsigned value)
 
 }  // namespace
 
-std::string PrintableText(const std::string& utf8)
-{
+std::string PrintableText(const std::string& utf8) {
     std::string out;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
@@ -46,13 +44,11 @@ std::string PrintableText(const std::string& utf8)
     return out;
 }
 
-RunReport::~RunReport()
-{
+RunReport::~RunReport() {
     ClearProgress();
 }
 
-void RunReport::Line(const std::string& text)
-{
+void RunReport::Line(const std::string& text) {
     // On a terminal both streams share the screen: the log line must not land inside the progress line.
     ClearProgress();
     std::fputs((text + '\n').c_str(), stdout);
@@ -60,27 +56,24 @@ void RunReport::Line(const std::string& text)
     std::fflush(stdout);
 }
 
-void RunReport::FileRemark(const std::string& name, const std::string& text)
-{
+void RunReport::FileRemark(const std::string& name, const std::string& text) {
     ClearProgress();
     std::fputs((name + ": " + text + '\n').c_str(), stderr);
     std::fflush(stderr);
 }
 
-void RunReport::Progress(std::size_t number, std::size_t count, const std::string& name)
-{
+void RunReport::Progress(std::size_t number, std::size_t count, const std::string& name) {
     if (!showProgress_) {
         return;
     }
-    const std::string line = std::string(kEraseLine) + kWrapOff + "[" + std::to_string(number) + "/"
-                             + std::to_string(count) + "] " + name + kWrapOn;
+    const std::string line = std::string(kEraseLine) + kWrapOff + "[" + std::to_string(number) + "/" +
+                             std::to_string(count) + "] " + name + kWrapOn;
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
     progressVisible_ = true;
 }
 
-void RunReport::ClearProgress()
-{
+void RunReport::ClearProgress() {
     if (progressVisible_) {
         std::fputs(kEraseLine, stderr);
         std::fflush(stderr);

@@ -10,8 +10,7 @@
 
 namespace {
 
-int RunGuarded(const std::vector<Utf16String>& arguments) noexcept
-{
+int RunGuarded(const std::vector<Utf16String>& arguments) noexcept {
     try {
         return RunProgram(arguments);
     } catch (const std::exception& error) {
@@ -26,15 +25,13 @@ int RunGuarded(const std::vector<Utf16String>& arguments) noexcept
 
 #ifdef _WIN32
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     return RunGuarded(std::vector<Utf16String>(argv + 1, argv + argc));
 }
 
 #else
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::vector<Utf16String> arguments;
     try {
         for (int i = 1; i < argc; ++i) {

@@ -30,26 +30,26 @@ int ButtonInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
         return 0;
     }
     switch (controlId) {
-    case ControlId::DeleteButton:
-        DeleteSelectedFiles();
-        break;
-    case ControlId::DeleteAllButton:
-        DeleteAllFiles();
-        break;
-    case ControlId::AddButton:
-        AddFiles(GetHandle());
-        break;
-    case ControlId::BrowseButton:
-        ChooseOutputFolder(GetHandle());
-        break;
-    case ControlId::Start:
-        StartRun();
-        break;
-    case ControlId::Stop:
-        StopRun();
-        break;
-    default:
-        break;
+        case ControlId::DeleteButton:
+            DeleteSelectedFiles();
+            break;
+        case ControlId::DeleteAllButton:
+            DeleteAllFiles();
+            break;
+        case ControlId::AddButton:
+            AddFiles(GetHandle());
+            break;
+        case ControlId::BrowseButton:
+            ChooseOutputFolder(GetHandle());
+            break;
+        case ControlId::Start:
+            StartRun();
+            break;
+        case ControlId::Stop:
+            StopRun();
+            break;
+        default:
+            break;
     }
     return 0;
 }

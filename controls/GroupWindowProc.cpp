@@ -38,21 +38,21 @@ LRESULT HandleDrop(HWND group, WPARAM wParam, LPARAM lParam) {
 
 LRESULT HandleGroupMessage(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return 1;
-    case WM_COMMAND:
-        return CallWindowProcW(MainWndProc, group, message, wParam, lParam);
-    case WM_VSCROLL:
-        RouteScroll(wParam, lParam);
-        return 0;
-    case WM_CTLCOLORBTN:
-        return AnswerControlColor(wParam, lParam, ControlKind::Checkbox);
-    case WM_CTLCOLORSTATIC:
-        return AnswerControlColor(wParam, lParam, ControlKind::Label);
-    case WM_DROPFILES:
-        return HandleDrop(group, wParam, lParam);
-    default:
-        return CallReplaced(group, message, wParam, lParam);
+        case WM_INITDIALOG:
+            return 1;
+        case WM_COMMAND:
+            return CallWindowProcW(MainWndProc, group, message, wParam, lParam);
+        case WM_VSCROLL:
+            RouteScroll(wParam, lParam);
+            return 0;
+        case WM_CTLCOLORBTN:
+            return AnswerControlColor(wParam, lParam, ControlKind::Checkbox);
+        case WM_CTLCOLORSTATIC:
+            return AnswerControlColor(wParam, lParam, ControlKind::Label);
+        case WM_DROPFILES:
+            return HandleDrop(group, wParam, lParam);
+        default:
+            return CallReplaced(group, message, wParam, lParam);
     }
 }
 

@@ -37,8 +37,7 @@ int ListboxInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
         return 0;
     }
     int32_t selected[kSelectionCapacity] = {};
-    const LRESULT count =
-        SendMessageW(window, LB_GETSELITEMS, kSelectionCapacity, reinterpret_cast<LPARAM>(selected));
+    const LRESULT count = SendMessageW(window, LB_GETSELITEMS, kSelectionCapacity, reinterpret_cast<LPARAM>(selected));
     selection.clear();
     for (LRESULT index = 0; index < count && index < kSelectionCapacity; ++index) {
         selection.push_back(selected[index]);

@@ -46,9 +46,13 @@ std::size_t Rounded(std::size_t capacity) {
 
 }  // namespace
 
-ByteBuffer::~ByteBuffer() { Release(); }
+ByteBuffer::~ByteBuffer() {
+    Release();
+}
 
-ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept { TakeFrom(other); }
+ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept {
+    TakeFrom(other);
+}
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
     if (this != &other) {
@@ -83,9 +87,8 @@ bool ByteBuffer::Allocate(std::size_t capacity) {
     }
     const std::size_t rounded = Rounded(capacity);
     const std::size_t alignment = AlignmentFor(rounded);
-    void* memory = alignment == 0
-                       ? ::operator new[](rounded, std::nothrow)
-                       : ::operator new[](rounded, std::align_val_t{alignment}, std::nothrow);
+    void* memory = alignment == 0 ? ::operator new[](rounded, std::nothrow)
+                                  : ::operator new[](rounded, std::align_val_t{alignment}, std::nothrow);
     if (memory == nullptr) {
         return false;
     }

@@ -40,7 +40,9 @@ constexpr std::size_t kLoopEnd = 12;
 constexpr std::size_t kLabelledTextFields = 8;
 constexpr std::size_t kSubChunkHeader = 8;
 
-bool IsFourCc(const std::uint8_t* p, const char* fourCc) { return std::memcmp(p, fourCc, 4) == 0; }
+bool IsFourCc(const std::uint8_t* p, const char* fourCc) {
+    return std::memcmp(p, fourCc, 4) == 0;
+}
 
 // Where old frame `position` now is, kept within 0..last.
 std::uint32_t Moved(std::int64_t position, const FrameMove& move, std::uint32_t last) {

@@ -52,8 +52,7 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
         return {};
     }
     TrimReport trim;
-    const TrimOutcome outcome =
-        ApplyVolumeAndTrim(wave, settings.Values(), settings.cancelRequested, &trim);
+    const TrimOutcome outcome = ApplyVolumeAndTrim(wave, settings.Values(), settings.cancelRequested, &trim);
     switch (outcome) {
         case TrimOutcome::Cancelled:
             return {};

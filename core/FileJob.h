@@ -17,8 +17,7 @@ void RefuseFile(ProcessingSettings& settings, FileReason::Kind why);
 // Otherwise `startJob` runs the job, and returns false when it could not start it. The output of a
 // file that did not fail is remembered.
 template <class StartJob>
-void RunListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16Char* path,
-                   StartJob startJob) {
+void RunListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16Char* path, StartJob startJob) {
     if (written.AlreadyWritten(settings, path)) {
         RefuseFile(settings, FileReason::Kind::SameOutputTwice);
         return;

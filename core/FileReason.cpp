@@ -49,8 +49,8 @@ std::string CodeText(std::uint32_t code, bool japanese) {
 // "12-bit integer PCM", "12ビットの整数PCM".
 std::string WidthAndCoding(const FileReason& reason, bool japanese) {
     const CodingName* name = FindCoding(reason.code);
-    const std::string coding = name == nullptr ? CodeText(reason.code, japanese)
-                                               : (japanese ? name->japanese : name->english);
+    const std::string coding =
+        name == nullptr ? CodeText(reason.code, japanese) : (japanese ? name->japanese : name->english);
     const std::string bits = std::to_string(reason.bits);
     return japanese ? bits + "ビットの" + coding : bits + "-bit " + coding;
 }
@@ -105,11 +105,12 @@ std::string Japanese(const FileReason& reason) {
 
 }  // namespace
 
-bool FileReason::IsFailure() const { return kind != Kind::None && !IsNote(); }
+bool FileReason::IsFailure() const {
+    return kind != Kind::None && !IsNote();
+}
 
 bool FileReason::IsNote() const {
-    return kind == Kind::UnchangedCoding || kind == Kind::UnchangedNoFormat ||
-           kind == Kind::UnchangedNoChannels;
+    return kind == Kind::UnchangedCoding || kind == Kind::UnchangedNoFormat || kind == Kind::UnchangedNoChannels;
 }
 
 std::string EnglishText(const FileReason& reason) {
@@ -160,4 +161,6 @@ std::string EnglishText(const FileReason& reason) {
     return "";
 }
 
-Utf16String JapaneseText(const FileReason& reason) { return Utf16FromUtf8(Japanese(reason)); }
+Utf16String JapaneseText(const FileReason& reason) {
+    return Utf16FromUtf8(Japanese(reason));
+}

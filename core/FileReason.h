@@ -12,13 +12,13 @@ struct FileReason {
     enum class Kind {
         None,
         // Refusals: the file gets no output.
-        NotRegularFile,       // a folder, a pipe or a device
+        NotRegularFile,  // a folder, a pipe or a device
         NotRiffWave,
         BigEndian,
-        Damaged,              // at byte `offset`
-        UnsupportedCoding,    // format code `code`
-        UnsupportedSubformat, // extensible format whose subformat has the standard form, with code `code`
-        UnknownSubformat,     // extensible format with a subformat of its own
+        Damaged,               // at byte `offset`
+        UnsupportedCoding,     // format code `code`
+        UnsupportedSubformat,  // extensible format whose subformat has the standard form, with code `code`
+        UnknownSubformat,      // extensible format with a subformat of its own
         CannotRead,
         OutOfMemory,
         TooLarge,
@@ -30,7 +30,7 @@ struct FileReason {
         NoRoom,
         SameOutputTwice,
         // Notes: the file was written, its samples unchanged.
-        UnchangedCoding,      // `bits`-bit samples of format code `code` are not processed
+        UnchangedCoding,  // `bits`-bit samples of format code `code` are not processed
         UnchangedNoFormat,
         UnchangedNoChannels,
     };

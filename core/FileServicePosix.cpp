@@ -13,7 +13,9 @@
 
 namespace {
 
-int AsDescriptor(std::intptr_t native) { return static_cast<int>(native); }
+int AsDescriptor(std::intptr_t native) {
+    return static_cast<int>(native);
+}
 
 FileHandle Wrap(int descriptor) {
     return descriptor < 0 ? FileHandle() : FileHandle(static_cast<std::intptr_t>(descriptor));
@@ -113,8 +115,8 @@ TargetState StateOfTarget(const Utf16Char* target) {
 
 FileHandle CreateNew(const Utf16Char* path, bool replacesFile, bool& nameTaken) {
     const mode_t mode = replacesFile ? 0600 : 0666;
-    const int descriptor = open(Utf8FromUtf16(path).c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    const int descriptor =
+        open(Utf8FromUtf16(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     nameTaken = descriptor < 0 && errno == EEXIST;
     return Wrap(descriptor);
 }
@@ -136,8 +138,7 @@ bool TakeOverIdentity(const FileHandle& file, const Utf16Char* target) {
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
     const auto* next = static_cast<const unsigned char*>(data);
     while (count > 0) {
-        const ssize_t written =
-            write(AsDescriptor(file.Native()), next, std::min(count, kLargestTransfer));
+        const ssize_t written = write(AsDescriptor(file.Native()), next, std::min(count, kLargestTransfer));
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -150,7 +151,9 @@ bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
     return true;
 }
 
-bool FlushToDisk(const FileHandle& file) { return fsync(AsDescriptor(file.Native())) == 0; }
+bool FlushToDisk(const FileHandle& file) {
+    return fsync(AsDescriptor(file.Native())) == 0;
+}
 
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     const std::string targetPath = Utf8FromUtf16(target);
@@ -161,9 +164,13 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     return true;
 }
 
-bool RemoveFileAt(const Utf16Char* path) { return unlink(Utf8FromUtf16(path).c_str()) == 0; }
+bool RemoveFileAt(const Utf16Char* path) {
+    return unlink(Utf8FromUtf16(path).c_str()) == 0;
+}
 
-bool FailedForLackOfRoom() { return errno == ENOSPC || errno == EDQUOT; }
+bool FailedForLackOfRoom() {
+    return errno == ENOSPC || errno == EDQUOT;
+}
 
 bool CurrentFolder(Utf16Char* out, std::size_t capacity) {
     std::string folder(4096, '\0');

@@ -8,9 +8,13 @@
 
 namespace {
 
-HANDLE AsHandle(std::intptr_t native) { return reinterpret_cast<HANDLE>(native); }
+HANDLE AsHandle(std::intptr_t native) {
+    return reinterpret_cast<HANDLE>(native);
+}
 
-FileHandle Wrap(HANDLE handle) { return FileHandle(reinterpret_cast<std::intptr_t>(handle)); }
+FileHandle Wrap(HANDLE handle) {
+    return FileHandle(reinterpret_cast<std::intptr_t>(handle));
+}
 
 // ReadFile and WriteFile take a 32-bit count; larger transfers go in pieces of this size.
 constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
@@ -34,9 +38,8 @@ bool MoveMayFollowFailedReplace(DWORD error) {
 // prevents. Asked first, because some implementations of ReplaceFileW leave a stray backup file
 // behind when they fail on that.
 bool MayBeDeleted(const wchar_t* path) {
-    const HANDLE handle =
-        CreateFileW(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle = CreateFileW(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
@@ -56,13 +59,12 @@ bool FileHandle::Close() {
 namespace fileservice {
 
 FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
-    FileHandle file = Wrap(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file =
+        Wrap(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
         // A folder does not open as a file at all.
         const DWORD attributes = GetFileAttributesW(path);
-        notRegular = attributes != INVALID_FILE_ATTRIBUTES &&
-                     (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        notRegular = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         return file;
     }
     // A pipe or a device opens like a file, but reads from it may wait for ever.
@@ -102,27 +104,26 @@ TargetState StateOfTarget(const Utf16Char* target) {
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
         return TargetState::Absent;
     }
-    return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? TargetState::ReadOnlyFile
-                                                       : TargetState::File;
+    return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? TargetState::ReadOnlyFile : TargetState::File;
 }
 
 FileHandle CreateNew(const Utf16Char* path, bool, bool& nameTaken) {
-    const HANDLE handle = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    nameTaken = handle == INVALID_HANDLE_VALUE && (GetLastError() == ERROR_FILE_EXISTS ||
-                                                    GetLastError() == ERROR_ALREADY_EXISTS);
+    const HANDLE handle = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    nameTaken = handle == INVALID_HANDLE_VALUE &&
+                (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS);
     return Wrap(handle);
 }
 
-bool TakeOverIdentity(const FileHandle&, const Utf16Char*) { return true; }
+bool TakeOverIdentity(const FileHandle&, const Utf16Char*) {
+    return true;
+}
 
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
     const auto* next = static_cast<const unsigned char*>(data);
     while (count > 0) {
         const auto piece = static_cast<DWORD>(std::min(count, kLargestTransfer));
         DWORD written = 0;
-        if (WriteFile(AsHandle(file.Native()), next, piece, &written, nullptr) == FALSE ||
-            written == 0) {
+        if (WriteFile(AsHandle(file.Native()), next, piece, &written, nullptr) == FALSE || written == 0) {
             return false;
         }
         next += written;
@@ -142,8 +143,7 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
         if (!MayBeDeleted(target)) {
             return false;
         }
-        if (ReplaceFileW(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                         nullptr) != FALSE) {
+        if (ReplaceFileW(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE) {
             return true;
         }
         if (!MoveMayFollowFailedReplace(GetLastError())) {
@@ -153,7 +153,9 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-bool RemoveFileAt(const Utf16Char* path) { return DeleteFileW(path) != FALSE; }
+bool RemoveFileAt(const Utf16Char* path) {
+    return DeleteFileW(path) != FALSE;
+}
 
 bool FailedForLackOfRoom() {
     const DWORD error = GetLastError();

@@ -61,9 +61,13 @@ int SegmentOf(std::int32_t magnitude, const std::int32_t (&ends)[kSegments]) {
 
 }  // namespace
 
-std::int16_t ExpandALaw(std::uint8_t code) { return kALaw.values[code]; }
+std::int16_t ExpandALaw(std::uint8_t code) {
+    return kALaw.values[code];
+}
 
-std::int16_t ExpandMuLaw(std::uint8_t code) { return kMuLaw.values[code]; }
+std::int16_t ExpandMuLaw(std::uint8_t code) {
+    return kMuLaw.values[code];
+}
 
 std::uint8_t CompressALaw(std::int32_t linear) {
     const std::int32_t magnitude = MagnitudeOf(linear, 3);

@@ -10,8 +10,8 @@ ProcessingSettings& ProcessingSettings::Instance() {
 }
 
 ProcessingValues ProcessingSettings::Values() const {
-    return {gain.load(), {headThresholdDb.load(), headMarginSec.load()},
-            {tailThresholdDb.load(), tailMarginSec.load()}};
+    return {
+        gain.load(), {headThresholdDb.load(), headMarginSec.load()}, {tailThresholdDb.load(), tailMarginSec.load()}};
 }
 
 void ProcessingSettings::SetValues(const ProcessingValues& values) {

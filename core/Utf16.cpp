@@ -7,8 +7,12 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 // Units before the terminator, or `capacity` when there is none within it.
 std::size_t BoundedLength(const Utf16Char* text, std::size_t capacity) {
@@ -76,8 +80,7 @@ char32_t DecodeUtf8(const std::string& text, std::size_t& pos) {
         }
         codePoint = (codePoint << 6) | (next & 0x3F);
     }
-    if (codePoint < smallest || codePoint > 0x10FFFF || IsHighSurrogate(codePoint) ||
-        IsLowSurrogate(codePoint)) {
+    if (codePoint < smallest || codePoint > 0x10FFFF || IsHighSurrogate(codePoint) || IsLowSurrogate(codePoint)) {
         return kReplacement;
     }
     pos += trailing;

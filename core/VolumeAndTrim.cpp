@@ -37,19 +37,26 @@ double IntegerGain(double gain) {
     if (gain != gain) {
         return 0.0;
     }
-    return std::max(std::min(gain, std::numeric_limits<double>::max()),
-                    -std::numeric_limits<double>::max());
+    return std::max(std::min(gain, std::numeric_limits<double>::max()), -std::numeric_limits<double>::max());
 }
 
 // Little-endian 32-bit sample i. Indexed from the block start, which the vectoriser handles;
 // a pointer to each sample would not be.
-std::uint32_t Load32(const std::uint8_t* p, std::size_t i) { return ReadLe32(p + 4 * i); }
+std::uint32_t Load32(const std::uint8_t* p, std::size_t i) {
+    return ReadLe32(p + 4 * i);
+}
 
-void Store32(std::uint8_t* p, std::size_t i, std::uint32_t value) { WriteLe32(p + 4 * i, value); }
+void Store32(std::uint8_t* p, std::size_t i, std::uint32_t value) {
+    WriteLe32(p + 4 * i, value);
+}
 
-std::uint64_t Load64(const std::uint8_t* p, std::size_t i) { return ReadLe64(p + 8 * i); }
+std::uint64_t Load64(const std::uint8_t* p, std::size_t i) {
+    return ReadLe64(p + 8 * i);
+}
 
-void Store64(std::uint8_t* p, std::size_t i, std::uint64_t value) { WriteLe64(p + 8 * i, value); }
+void Store64(std::uint8_t* p, std::size_t i, std::uint64_t value) {
+    WriteLe64(p + 8 * i, value);
+}
 
 #if defined(__SSE2__)
 // The 24-bit samples are scaled four at a time by hand: the compiler does not vectorise their
@@ -84,13 +91,14 @@ __m128i PackGroup24(__m128i lanes) {
 // agree with std::min and std::max.
 __m128i TruncateClamped24(__m128d samples, __m128d gain) {
     const __m128d product = _mm_mul_pd(samples, gain);
-    const __m128d clamped =
-        _mm_min_pd(_mm_max_pd(product, _mm_set1_pd(-8388608.0)), _mm_set1_pd(8388607.0));
+    const __m128d clamped = _mm_min_pd(_mm_max_pd(product, _mm_set1_pd(-8388608.0)), _mm_set1_pd(8388607.0));
     return _mm_cvttpd_epi32(clamped);
 }
 
 // The samples of a run of `count` that lie in whole groups of four, and go the vector way.
-std::size_t Grouped24(std::size_t count) { return count / 4 * 4; }
+std::size_t Grouped24(std::size_t count) {
+    return count / 4 * 4;
+}
 
 // Scales the whole groups of four at the start of the run and returns how many samples they hold.
 // Only the group's own twelve bytes are read and written.
@@ -102,8 +110,8 @@ std::size_t ScaleGroupsOfFour24(std::uint8_t* p, std::size_t count, double gain,
         std::uint8_t* group = p + 3 * i;
         std::int32_t last;
         std::memcpy(&last, group + 8, sizeof last);
-        const __m128i samples = SpreadGroup24(_mm_unpacklo_epi64(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(group)), _mm_cvtsi32_si128(last)));
+        const __m128i samples = SpreadGroup24(
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(group)), _mm_cvtsi32_si128(last)));
         const __m128i low = TruncateClamped24(_mm_cvtepi32_pd(samples), gains);
         const __m128i high = TruncateClamped24(_mm_cvtepi32_pd(_mm_shuffle_epi32(samples, 0xEE)), gains);
         const __m128i packed = PackGroup24(_mm_and_si128(_mm_unpacklo_epi64(low, high), mask));
@@ -124,22 +132,27 @@ bool AnyGroupOfFourLouder24(const std::uint8_t* p, std::size_t count, float thre
         const std::uint8_t* group = p + 3 * i;
         std::int32_t last;
         std::memcpy(&last, group + 8, sizeof last);
-        const __m128i samples = SpreadGroup24(_mm_unpacklo_epi64(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(group)), _mm_cvtsi32_si128(last)));
+        const __m128i samples = SpreadGroup24(
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(group)), _mm_cvtsi32_si128(last)));
         const __m128i sign = _mm_srai_epi32(samples, 31);
         const __m128i magnitudes = _mm_sub_epi32(_mm_xor_si128(samples, sign), sign);
         const __m128 low = _mm_cvtpd_ps(_mm_div_pd(_mm_cvtepi32_pd(magnitudes), fullScale));
-        const __m128 high = _mm_cvtpd_ps(
-            _mm_div_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(magnitudes, 0xEE)), fullScale));
+        const __m128 high = _mm_cvtpd_ps(_mm_div_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(magnitudes, 0xEE)), fullScale));
         loud = _mm_or_ps(loud, _mm_cmpgt_ps(_mm_movelh_ps(low, high), thresholds));
     }
     return _mm_movemask_ps(loud) != 0;
 }
 #else
 // Without SSE2 every 24-bit sample takes the scalar path.
-std::size_t Grouped24(std::size_t) { return 0; }
-std::size_t ScaleGroupsOfFour24(std::uint8_t*, std::size_t, double, std::uint32_t) { return 0; }
-bool AnyGroupOfFourLouder24(const std::uint8_t*, std::size_t, float) { return false; }
+std::size_t Grouped24(std::size_t) {
+    return 0;
+}
+std::size_t ScaleGroupsOfFour24(std::uint8_t*, std::size_t, double, std::uint32_t) {
+    return 0;
+}
+bool AnyGroupOfFourLouder24(const std::uint8_t*, std::size_t, float) {
+    return false;
+}
 #endif
 
 // Each coding knows its width, its silence byte, how to scale a run of samples in place and the
@@ -172,8 +185,7 @@ struct Signed16 {
     static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
         for (std::size_t i = 0; i < count; ++i) {
             const double product = Load(p, i) * gain;
-            const auto stored =
-                static_cast<std::uint16_t>(TruncateClamped(product, -32768.0, 32767.0) & validBits);
+            const auto stored = static_cast<std::uint16_t>(TruncateClamped(product, -32768.0, 32767.0) & validBits);
             p[2 * i] = static_cast<std::uint8_t>(stored);
             p[2 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
         }
@@ -195,8 +207,7 @@ struct Signed24 {
     static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
         for (std::size_t i = ScaleGroupsOfFour24(p, count, gain, validBits); i < count; ++i) {
             const double product = Load(p, i) * gain;
-            const auto stored =
-                static_cast<std::uint32_t>(TruncateClamped(product, -8388608.0, 8388607.0)) & validBits;
+            const auto stored = static_cast<std::uint32_t>(TruncateClamped(product, -8388608.0, 8388607.0)) & validBits;
             p[3 * i] = static_cast<std::uint8_t>(stored);
             p[3 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
             p[3 * i + 2] = static_cast<std::uint8_t>(stored >> 16);
@@ -212,14 +223,12 @@ struct Signed32 {
     static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0;
 
-    static std::int32_t Load(const std::uint8_t* p, std::size_t i) {
-        return static_cast<std::int32_t>(Load32(p, i));
-    }
+    static std::int32_t Load(const std::uint8_t* p, std::size_t i) { return static_cast<std::int32_t>(Load32(p, i)); }
     static void Scale(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
         for (std::size_t i = 0; i < count; ++i) {
             const double product = Load(p, i) * gain;
-            Store32(p, i, static_cast<std::uint32_t>(
-                              TruncateClamped(product, -2147483648.0, 2147483647.0)) & validBits);
+            Store32(p, i,
+                    static_cast<std::uint32_t>(TruncateClamped(product, -2147483648.0, 2147483647.0)) & validBits);
         }
     }
     static float Level(const std::uint8_t* p, std::size_t i) {
@@ -271,16 +280,13 @@ struct Float64 {
             Store64(p, i, bits);
         }
     }
-    static float Level(const std::uint8_t* p, std::size_t i) {
-        return static_cast<float>(std::abs(Load(p, i)));
-    }
+    static float Level(const std::uint8_t* p, std::size_t i) { return static_cast<float>(std::abs(Load(p, i))); }
 };
 
 // 8-bit G.711 codes, scaled and measured as the 16-bit linear values they expand to. A code whose
 // scaled value is unchanged is kept as it is: µ-law has two codes for zero, and re-compressing
 // would turn one into the other. `Silence`, for margins, is the code a linear zero compresses to.
-template <std::int16_t (*Expand)(std::uint8_t), std::uint8_t (*Compress)(std::int32_t),
-          std::uint8_t Silence>
+template <std::int16_t (*Expand)(std::uint8_t), std::uint8_t (*Compress)(std::int32_t), std::uint8_t Silence>
 struct Companded {
     static constexpr std::size_t kBytes = 1;
     static constexpr bool kInteger = true;
@@ -379,14 +385,13 @@ std::size_t LastLoud(const SampleSpan& span, float threshold) {
 }
 
 template <class Coding>
-bool ScaleAll(const SampleSpan& span, double gain, std::uint32_t validBits,
-              const std::atomic<bool>& cancelRequested) {
+bool ScaleAll(const SampleSpan& span, double gain, std::uint32_t validBits, const std::atomic<bool>& cancelRequested) {
     for (std::size_t first = 0; first < span.count; first += kSamplesPerBlock) {
         if (cancelRequested.load(std::memory_order_relaxed)) {
             return false;
         }
-        Coding::Scale(span.data + first * Coding::kBytes,
-                      std::min(kSamplesPerBlock, span.count - first), gain, validBits);
+        Coding::Scale(span.data + first * Coding::kBytes, std::min(kSamplesPerBlock, span.count - first), gain,
+                      validBits);
     }
     return true;
 }
@@ -431,14 +436,11 @@ FrameRange KeptFrames(const SampleSpan& span, float headLinear, float tailLinear
 // Whole frames of silence for a margin. Negative and NaN margins add none; false when the
 // margin alone could not fit in a chunk. The byte rate is only a declared average: where it
 // disagrees with the sample rate, the sample rate says how many frames a second holds.
-bool MarginFrames(const WaveFormat& format, std::size_t frameBytes, float marginSec,
-                  std::uint64_t& frames) {
-    const bool ratesAgree =
-        std::uint64_t{format.sampleRate} * format.blockAlign == format.byteRate;
-    const double exact =
-        ratesAgree ? static_cast<double>(static_cast<float>(format.byteRate)) * marginSec /
-                         static_cast<double>(static_cast<float>(frameBytes))
-                   : static_cast<double>(format.sampleRate) * marginSec;
+bool MarginFrames(const WaveFormat& format, std::size_t frameBytes, float marginSec, std::uint64_t& frames) {
+    const bool ratesAgree = std::uint64_t{format.sampleRate} * format.blockAlign == format.byteRate;
+    const double exact = ratesAgree ? static_cast<double>(static_cast<float>(format.byteRate)) * marginSec /
+                                          static_cast<double>(static_cast<float>(frameBytes))
+                                    : static_cast<double>(format.sampleRate) * marginSec;
     frames = 0;
     if (!(exact > 0.0)) {
         return true;
@@ -452,11 +454,14 @@ bool MarginFrames(const WaveFormat& format, std::size_t frameBytes, float margin
 
 // Replaces the chunk's contents with head silence, the kept bytes and tail silence. The old
 // array is reused when the result fits in it, so a plain cut costs one memmove.
-bool Rebuild(ChunkInfo& chunk, std::size_t keptOffset, std::uint64_t keptBytes,
-             std::uint64_t headBytes, std::uint64_t tailBytes, std::uint8_t silence) {
+bool Rebuild(ChunkInfo& chunk,
+             std::size_t keptOffset,
+             std::uint64_t keptBytes,
+             std::uint64_t headBytes,
+             std::uint64_t tailBytes,
+             std::uint8_t silence) {
     const std::uint64_t newSize = headBytes + keptBytes + tailBytes;
-    if (newSize > std::numeric_limits<std::uint32_t>::max() ||
-        newSize > std::numeric_limits<std::size_t>::max()) {
+    if (newSize > std::numeric_limits<std::uint32_t>::max() || newSize > std::numeric_limits<std::size_t>::max()) {
         return false;
     }
     if (newSize <= chunk.data.Capacity()) {
@@ -480,8 +485,11 @@ bool Rebuild(ChunkInfo& chunk, std::size_t keptOffset, std::uint64_t keptBytes,
 }
 
 template <class Coding>
-TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const ProcessingValues& values,
-                    const std::atomic<bool>& cancelRequested, TrimReport* report) {
+TrimOutcome Process(ChunkInfo& chunk,
+                    const WaveFormat& format,
+                    const ProcessingValues& values,
+                    const std::atomic<bool>& cancelRequested,
+                    TrimReport* report) {
     const std::size_t channels = format.channels;
     const std::size_t samples = chunk.size / Coding::kBytes;
     const SampleSpan span{chunk.data.Data(), samples, samples / channels * channels, channels};
@@ -490,8 +498,8 @@ TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const Processing
         return TrimOutcome::Cancelled;
     }
     const std::size_t frames = span.framed / channels;
-    const FrameRange kept = KeptFrames<Coding>(span, LinearFromDb(values.head.thresholdDb),
-                                                 LinearFromDb(values.tail.thresholdDb));
+    const FrameRange kept =
+        KeptFrames<Coding>(span, LinearFromDb(values.head.thresholdDb), LinearFromDb(values.tail.thresholdDb));
     if (kept.first == 0 && kept.end == frames) {
         // Nothing cut: a partial last frame stays, and no margins are added.
         return TrimOutcome::Done;
@@ -503,8 +511,7 @@ TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const Processing
         !MarginFrames(format, frameBytes, values.tail.marginSec, tailFrames)) {
         return TrimOutcome::Failed;
     }
-    const bool rebuilt = Rebuild(chunk, kept.first * frameBytes,
-                                 std::uint64_t{kept.end - kept.first} * frameBytes,
+    const bool rebuilt = Rebuild(chunk, kept.first * frameBytes, std::uint64_t{kept.end - kept.first} * frameBytes,
                                  headFrames * frameBytes, tailFrames * frameBytes, Coding::kSilence);
     if (rebuilt && report != nullptr) {
         // Every count fits in 32 bits: the rebuilt chunk, whole frames of at least a byte, does.
@@ -565,10 +572,14 @@ float LinearFromDb(float db) {
     return static_cast<float>(std::pow(10.0, static_cast<double>(exponent)));
 }
 
-bool IsProcessedFormat(const WaveFormat& format) { return CodingOf(format) != SampleCoding::None; }
+bool IsProcessedFormat(const WaveFormat& format) {
+    return CodingOf(format) != SampleCoding::None;
+}
 
-TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values,
-                               const std::atomic<bool>& cancelRequested, TrimReport* report) {
+TrimOutcome ApplyVolumeAndTrim(WaveFile& wave,
+                               const ProcessingValues& values,
+                               const std::atomic<bool>& cancelRequested,
+                               TrimReport* report) {
     const std::shared_ptr<ChunkInfo> chunk = FirstDataChunk(wave);
     if (!chunk) {
         return TrimOutcome::Done;

@@ -44,8 +44,7 @@ FileReason UnsupportedCoding(Kind kind, std::uint32_t code) {
 // size can be checked against the real file before anything is allocated or read.
 class FileCursor {
 public:
-    FileCursor(const FileHandle& file, std::uint64_t fileSize)
-        : file_(file), size_(fileSize), left_(fileSize) {}
+    FileCursor(const FileHandle& file, std::uint64_t fileSize) : file_(file), size_(fileSize), left_(fileSize) {}
 
     std::uint64_t Left() const { return left_; }
     std::uint64_t Offset() const { return size_ - left_; }
@@ -70,8 +69,7 @@ enum class HeaderResult { Read, EndOfChunks, Failed };
 // skipped; a chunk identifier never starts with a zero byte, so files written without pads still
 // read. Fewer bytes than a chunk header are stray bytes that end the chunk list and are dropped,
 // as every common reader drops them.
-HeaderResult ReadChunkHeader(FileCursor& cursor, bool afterOddChunk,
-                             std::uint8_t (&header)[kChunkHeaderBytes]) {
+HeaderResult ReadChunkHeader(FileCursor& cursor, bool afterOddChunk, std::uint8_t (&header)[kChunkHeaderBytes]) {
     std::size_t have = 0;
     if (afterOddChunk && cursor.Left() > 0) {
         if (!cursor.Read(header, 1)) {
@@ -82,8 +80,7 @@ HeaderResult ReadChunkHeader(FileCursor& cursor, bool afterOddChunk,
     if (have + cursor.Left() < kChunkHeaderBytes) {
         return HeaderResult::EndOfChunks;
     }
-    return cursor.Read(header + have, kChunkHeaderBytes - have) ? HeaderResult::Read
-                                                                : HeaderResult::Failed;
+    return cursor.Read(header + have, kChunkHeaderBytes - have) ? HeaderResult::Read : HeaderResult::Failed;
 }
 
 // The extensible format's valid bits and subformat; only the PCM and float subformats are taken.
@@ -157,8 +154,7 @@ FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
         if (cutShort && !chunk->HasId("data")) {
             return DamagedAt(chunkOffset);
         }
-        chunk->size = cutShort ? static_cast<std::uint32_t>(HeldDataBytes(cursor.Left(), wave.format))
-                               : declared;
+        chunk->size = cutShort ? static_cast<std::uint32_t>(HeldDataBytes(cursor.Left(), wave.format)) : declared;
         if (!chunk->data.Allocate(chunk->size)) {
             return FileReason(Kind::OutOfMemory);
         }
@@ -216,7 +212,9 @@ std::uint16_t WaveFormat::Coding() const {
     return formatTag == formatcode::kExtensible ? subformatCode : formatTag;
 }
 
-bool ChunkInfo::HasId(const char* fourCc) const { return std::memcmp(id, fourCc, 4) == 0; }
+bool ChunkInfo::HasId(const char* fourCc) const {
+    return std::memcmp(id, fourCc, 4) == 0;
+}
 
 bool WaveFile::Read(const Utf16Char* path) {
     refusal = ReadWave(path, *this);

@@ -95,8 +95,7 @@ Utf16String TemporaryPathFor(const Utf16Char* target) {
     std::random_device source;
     const std::uint64_t bits = std::uint64_t{source()} << 32 | source();
     char name[sizeof kTemporaryPrefix + 16];
-    std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix,
-                  static_cast<unsigned long long>(bits));
+    std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix, static_cast<unsigned long long>(bits));
     return path + Utf16FromUtf8(name) + Utf16FromUtf8(kTemporarySuffix);
 }
 
@@ -162,16 +161,19 @@ private:
 // Writes the whole file at a temporary path next to `target`, with the identity of the file it
 // replaces, and puts it in the target's place. Nothing of it remains after a failure, whose reason
 // is taken at once, before the cleanup can change the system's answer.
-bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, const WaveFile& wave,
-                               std::uint32_t riffSize, FileReason& reason) {
+bool WriteThroughTemporaryFile(const Utf16Char* target,
+                               bool replacesFile,
+                               const WaveFile& wave,
+                               std::uint32_t riffSize,
+                               FileReason& reason) {
     PendingTemporary& pending = PendingTemporary::Instance();
     FileHandle file = pending.Create(target, replacesFile);
     if (!file.IsOpen()) {
         reason = WriteFailure(FileReason::Kind::NoTemporaryFile);
         return false;
     }
-    bool written = WriteContents(file, wave, riffSize) &&
-                   fileservice::TakeOverIdentity(file, target) && fileservice::FlushToDisk(file);
+    bool written = WriteContents(file, wave, riffSize) && fileservice::TakeOverIdentity(file, target) &&
+                   fileservice::FlushToDisk(file);
     if (!written) {
         reason = WriteFailure();
     }
@@ -191,22 +193,23 @@ bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, const
 
 }  // namespace
 
-bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputPath,
-                     Utf16Char* out) {
+bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputPath, Utf16Char* out) {
     if (!GetOutputFolder(settings, out)) {
         return false;
     }
     const Utf16Char* tail = FileNameTail(inputPath);
-    const bool fits = (IsSeparator(*tail) || Utf16Append(out, kTextCapacity, kSeparator)) &&
-                      Utf16Append(out, kTextCapacity, tail);
+    const bool fits =
+        (IsSeparator(*tail) || Utf16Append(out, kTextCapacity, kSeparator)) && Utf16Append(out, kTextCapacity, tail);
     if (!fits) {
         out[0] = 0;
     }
     return fits;
 }
 
-bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath,
-                   const WaveFile& wave, FileReason& reason) {
+bool WriteWaveFile(const ProcessingSettings& settings,
+                   const Utf16Char* inputPath,
+                   const WaveFile& wave,
+                   FileReason& reason) {
     Utf16Char target[kTextCapacity] = {};
     std::uint32_t riffSize = 0;
     if (!BuildOutputPath(settings, inputPath, target)) {
@@ -223,8 +226,9 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
         reason = FileReason(FileReason::Kind::ReadOnlyTarget);
         return false;
     }
-    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave,
-                                     riffSize, reason);
+    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, riffSize, reason);
 }
 
-bool AbandonWriteInProgress() { return PendingTemporary::Instance().Abandon(); }
+bool AbandonWriteInProgress() {
+    return PendingTemporary::Instance().Abandon();
+}

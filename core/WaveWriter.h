@@ -7,8 +7,7 @@
 // Fills out (kTextCapacity units) with the output folder followed by the input's file name,
 // taken from its last separator on; an input without a separator is a bare file name. False
 // when the result does not fit.
-bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputPath,
-                     Utf16Char* out);
+bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputPath, Utf16Char* out);
 
 // The end of the name of a temporary file that a write in progress makes next to its target.
 constexpr char kTemporarySuffix[] = ".palvotrix-part";
@@ -18,8 +17,10 @@ constexpr char kTemporarySuffix[] = ".palvotrix-part";
 // is complete and flushed, with the target's permissions and owner, so a failure leaves any file
 // already there as it was. A read-only target is refused. False when the file could not be
 // completely written; `reason` then says why.
-bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath,
-                   const WaveFile& wave, FileReason& reason);
+bool WriteWaveFile(const ProcessingSettings& settings,
+                   const Utf16Char* inputPath,
+                   const WaveFile& wave,
+                   FileReason& reason);
 
 // For a process about to end on a signal: removes the temporary file of the write in progress,
 // if any, and keeps every later write in this process from replacing its target (such a write

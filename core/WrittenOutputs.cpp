@@ -14,7 +14,9 @@ namespace {
 
 #ifdef _WIN32
 constexpr Utf16Char kSeparator = L'\\';
-bool IsSeparator(Utf16Char unit) { return unit == L'\\' || unit == L'/'; }
+bool IsSeparator(Utf16Char unit) {
+    return unit == L'\\' || unit == L'/';
+}
 // "C:\..." or "\\server\share\...".
 bool IsAbsolute(const Utf16String& path) {
     return (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2])) ||
@@ -22,8 +24,12 @@ bool IsAbsolute(const Utf16String& path) {
 }
 #else
 constexpr Utf16Char kSeparator = u'/';
-bool IsSeparator(Utf16Char unit) { return unit == u'/'; }
-bool IsAbsolute(const Utf16String& path) { return !path.empty() && path[0] == u'/'; }
+bool IsSeparator(Utf16Char unit) {
+    return unit == u'/';
+}
+bool IsAbsolute(const Utf16String& path) {
+    return !path.empty() && path[0] == u'/';
+}
 #endif
 
 // The leading part that ".." never climbs above: "/", "C:" or "\\" with a server and share name.
@@ -87,8 +93,7 @@ Utf16String WrittenOutputs::Normalised(const Utf16Char* path) {
     return result;
 }
 
-Utf16String WrittenOutputs::NormalisedOutputPath(const ProcessingSettings& settings,
-                                                 const Utf16Char* inputPath) {
+Utf16String WrittenOutputs::NormalisedOutputPath(const ProcessingSettings& settings, const Utf16Char* inputPath) {
     Utf16Char outputPath[kTextCapacity] = {};
     if (!BuildOutputPath(settings, inputPath, outputPath)) {
         return Utf16String();
@@ -96,8 +101,7 @@ Utf16String WrittenOutputs::NormalisedOutputPath(const ProcessingSettings& setti
     return Normalised(outputPath);
 }
 
-bool WrittenOutputs::AlreadyWritten(const ProcessingSettings& settings,
-                                    const Utf16Char* inputPath) const {
+bool WrittenOutputs::AlreadyWritten(const ProcessingSettings& settings, const Utf16Char* inputPath) const {
     const Utf16String path = NormalisedOutputPath(settings, inputPath);
     return !path.empty() && written_.count(path) != 0;
 }

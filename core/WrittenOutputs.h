@@ -19,8 +19,7 @@ public:
     static Utf16String Normalised(const Utf16Char* path);
 
 private:
-    static Utf16String NormalisedOutputPath(const ProcessingSettings& settings,
-                                            const Utf16Char* inputPath);
+    static Utf16String NormalisedOutputPath(const ProcessingSettings& settings, const Utf16Char* inputPath);
 
     std::set<Utf16String> written_;
 };

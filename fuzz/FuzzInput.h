@@ -45,8 +45,7 @@ inline std::uint8_t MarginSteps(float marginSec) {
     return static_cast<std::uint8_t>(static_cast<std::int8_t>(std::lround(marginSec / kMarginStepSec)));
 }
 
-inline std::vector<std::uint8_t> JoinFuzzInput(const ProcessingValues& values,
-                                               const std::vector<std::uint8_t>& file) {
+inline std::vector<std::uint8_t> JoinFuzzInput(const ProcessingValues& values, const std::vector<std::uint8_t>& file) {
     std::vector<std::uint8_t> out(kFuzzHeaderBytes);
     std::memcpy(out.data(), &values.gain, 4);
     std::memcpy(out.data() + 4, &values.head.thresholdDb, 4);

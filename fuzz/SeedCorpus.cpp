@@ -57,11 +57,11 @@ std::vector<Bytes> WellFormedFiles() {
         for (const std::uint16_t channels : {1, 2}) {
             const Bytes data = TonePadded(width, channels);
             files.push_back(Riff({Fmt(width.formatTag, channels, 8000, width.bits), Chunk("data", data)}));
-            files.push_back(Riff({Chunk("LIST", {'I', 'N', 'F', 'O', 'x'}),
-                                  Fmt(width.formatTag, channels, 8000, width.bits),
-                                  Chunk("data", data), Chunk("data", {1, 2, 3})}));
-            files.push_back(Riff({Fmt(width.formatTag, channels, 8000, width.bits), PositionChunks(),
-                                  Chunk("data", data)}));
+            files.push_back(
+                Riff({Chunk("LIST", {'I', 'N', 'F', 'O', 'x'}), Fmt(width.formatTag, channels, 8000, width.bits),
+                      Chunk("data", data), Chunk("data", {1, 2, 3})}));
+            files.push_back(
+                Riff({Fmt(width.formatTag, channels, 8000, width.bits), PositionChunks(), Chunk("data", data)}));
         }
     }
     return files;

@@ -18,8 +18,7 @@ const Utf16String kOutput = Utf16FromUtf8("/out/fuzz.wav");
 
 std::uint32_t Le32(const memoryfs::Bytes& bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+           static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
 bool SameChunks(const WaveFile& a, const WaveFile& b) {
@@ -62,8 +61,7 @@ void CheckSteps(const FuzzInput& input) {
         return;
     }
     const std::atomic<bool> notCancelled{false};
-    const TrimOutcome outcome =
-        ApplyVolumeAndTrim(wave, input.values, notCancelled);
+    const TrimOutcome outcome = ApplyVolumeAndTrim(wave, input.values, notCancelled);
     for (const auto& chunk : wave.chunks) {
         Require(chunk->size <= chunk->data.Capacity());
     }

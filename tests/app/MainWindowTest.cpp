@@ -86,13 +86,14 @@ private:
 
     // The program's import-table entry that holds DefWindowProcW's address.
     static void** FindImportSlot() {
-        const void* target = reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "DefWindowProcW"));
+        const void* target =
+            reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "DefWindowProcW"));
         auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-        const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const auto* headers =
+            reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
         const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); module->Name != 0;
-             ++module) {
+        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             module->Name != 0; ++module) {
             for (auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk); entry->u1.Function != 0;
                  ++entry) {
                 if (reinterpret_cast<const void*>(entry->u1.Function) == target) {
@@ -186,7 +187,7 @@ TEST(Program, CarriesItsIconAndAnAsInvokerManifestWithoutCommonControls) {
     HRSRC iconGroup = FindResourceW(program, L"IDI_ICON", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
     ASSERT_NE(nullptr, iconGroup);
     const std::string group = ResourceText(program, iconGroup);
-    ASSERT_EQ(20u, group.size());  // the header and one entry
+    ASSERT_EQ(20u, group.size());                          // the header and one entry
     EXPECT_EQ(32, static_cast<unsigned char>(group[6]));   // width
     EXPECT_EQ(32, static_cast<unsigned char>(group[7]));   // height
     EXPECT_EQ(32, static_cast<unsigned char>(group[12]));  // bits per pixel
@@ -205,8 +206,8 @@ TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process))
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         << "cannot start " << std::string(commandLine.begin(), commandLine.end());
 
     HWND window = WaitForMainWindow(process.dwProcessId);

@@ -19,9 +19,13 @@
 
 namespace {
 
-constexpr int32_t kLockedIds[] = {ControlId::FileList, ControlId::DeleteButton, ControlId::DeleteAllButton, ControlId::AddButton, ControlId::BrowseButton, ControlId::OutputFolder, ControlId::Start};
+constexpr int32_t kLockedIds[] = {ControlId::FileList,  ControlId::DeleteButton, ControlId::DeleteAllButton,
+                                  ControlId::AddButton, ControlId::BrowseButton, ControlId::OutputFolder,
+                                  ControlId::Start};
 // The check boxes and value boxes, which stay live during a run.
-constexpr int32_t kLiveIds[] = {ControlId::VolumeCheck, ControlId::VolumePercent, ControlId::VolumeDb, ControlId::HeadCheck, ControlId::HeadThreshold, ControlId::HeadMargin, ControlId::TailCheck, ControlId::TailThreshold, ControlId::TailMargin};
+constexpr int32_t kLiveIds[] = {ControlId::VolumeCheck, ControlId::VolumePercent, ControlId::VolumeDb,
+                                ControlId::HeadCheck,   ControlId::HeadThreshold, ControlId::HeadMargin,
+                                ControlId::TailCheck,   ControlId::TailThreshold, ControlId::TailMargin};
 
 constexpr int16_t kAmplitude = 1000;
 constexpr uint32_t kSmallFile = 4000;
@@ -196,7 +200,8 @@ TEST_F(BatchRun, ListAndFolderCommandsThatArriveDuringARunDoNothing) {
     ListFiles(paths);
     SendMessageW(ControlById(ControlId::FileList).GetHandle(), LB_SETSEL, TRUE, 0);
     const WhenPumped commands([this] {
-        for (const int32_t button : {ControlId::DeleteButton, ControlId::DeleteAllButton, ControlId::AddButton, ControlId::BrowseButton}) {
+        for (const int32_t button :
+             {ControlId::DeleteButton, ControlId::DeleteAllButton, ControlId::AddButton, ControlId::BrowseButton}) {
             PostClick(button);
         }
         PostMessageW(GetParent(ControlById(ControlId::FileList).GetHandle()), WM_DROPFILES,
@@ -375,9 +380,9 @@ TEST_F(BatchRun, SecondFileForAnOutputWrittenInTheRunGetsTheErrorLine) {
 
     Click(ControlId::Start);
 
-    EXPECT_EQ(LogLines(), (Lines{kStartLine, L"x.wav", L"X.WAV", kErrorLine,
-                                 L"この実行の別のファイルと出力ファイル名が同じです", kCompletedLine, L"",
-                                 kFolderPrefix + input}));
+    EXPECT_EQ(LogLines(),
+              (Lines{kStartLine, L"x.wav", L"X.WAV", kErrorLine, L"この実行の別のファイルと出力ファイル名が同じです",
+                     kCompletedLine, L"", kFolderPrefix + input}));
     EXPECT_EQ(ReadBytes(original), AlternatingWave(2 * kAmplitude, kSmallFile));
 }
 
@@ -398,9 +403,8 @@ TEST_F(BatchRun, FolderTextTooLongForThePathBufferWritesNothing) {
     const std::vector<std::wstring> lines = LogLines();
     const std::wstring pathTooLong = L"出力先のパスが長すぎます";
     ASSERT_EQ(lines.size(), 10u);
-    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 9),
-              (Lines{kStartLine, L"a.wav", kErrorLine, pathTooLong, L"b.wav", kErrorLine, pathTooLong,
-                     kCompletedLine, L""}));
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 9), (Lines{kStartLine, L"a.wav", kErrorLine, pathTooLong, L"b.wav",
+                                                              kErrorLine, pathTooLong, kCompletedLine, L""}));
     EXPECT_EQ(lines[9].substr(0, kFolderPrefix.size() + output.size()), kFolderPrefix + output);
     EXPECT_TRUE(ListFolder(output).empty());
     EXPECT_TRUE(ListFolder(current.Path()).empty());
@@ -453,13 +457,13 @@ TEST_P(CaptureSettingsTest, ReadsEachPairOnlyWhenItsCheckBoxEnablesIt) {
     SetBoxText(ControlId::VolumePercent, L"100.00");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CheckBoxes, CaptureSettingsTest,
-    testing::Values(
-        CaptureCase{"all on", true, true, true, 2.5f, -48.0f, 1.5f, -60.0f, 0.25f},
-        CaptureCase{"volume off", false, true, true, 1.0f, -48.0f, 1.5f, -60.0f, 0.25f},
-        CaptureCase{"head off", true, false, true, 2.5f, 0.0f, 0.0f, -60.0f, 0.25f},
-        CaptureCase{"tail off", true, true, false, 2.5f, -48.0f, 1.5f, 0.0f, 0.0f}));
+INSTANTIATE_TEST_SUITE_P(CheckBoxes,
+                         CaptureSettingsTest,
+                         testing::Values(CaptureCase{"all on", true, true, true, 2.5f, -48.0f, 1.5f, -60.0f, 0.25f},
+                                         CaptureCase{"volume off", false, true, true, 1.0f, -48.0f, 1.5f, -60.0f,
+                                                     0.25f},
+                                         CaptureCase{"head off", true, false, true, 2.5f, 0.0f, 0.0f, -60.0f, 0.25f},
+                                         CaptureCase{"tail off", true, true, false, 2.5f, -48.0f, 1.5f, 0.0f, 0.0f}));
 
 TEST(PumpMessage, PutsBackAQuitMessageAndCancelsTheRun) {
     TheMainWindow();

@@ -116,7 +116,8 @@ TEST_F(OpenDialog, SeveralChosenFilesAreAddedInTheDialogsOrder) {
     Click(ControlId::AddButton);
 
     ASSERT_TRUE(answer.Done());
-    EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{folder.Path().wstring() + L"\\c.wav", folder.Path().wstring() + L"\\a.wav"}));
+    EXPECT_EQ(ListedPaths(),
+              (std::vector<std::wstring>{folder.Path().wstring() + L"\\c.wav", folder.Path().wstring() + L"\\a.wav"}));
 }
 
 TEST_F(OpenDialog, CancelAddsNothing) {

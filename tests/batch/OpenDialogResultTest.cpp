@@ -33,21 +33,22 @@ TEST_P(OpenDialogResult, GivesThePathsInTheDialogsOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Forms, OpenDialogResult,
-    testing::Values(
-        ResultCase{"one file: the full path unchanged", L"C:\\音声\\a.wav\0\0"s, {L"C:\\音声\\a.wav"}},
-        ResultCase{"three files: folder, backslash, name",
-                   L"C:\\in\0b.wav\0a.wav\0c.wav\0\0"s,
-                   {L"C:\\in\\b.wav", L"C:\\in\\a.wav", L"C:\\in\\c.wav"}},
-        ResultCase{"a drive's root folder doubles its backslash",
-                   L"D:\\\0x.wav\0y.wav\0\0"s,
-                   {L"D:\\\\x.wav", L"D:\\\\y.wav"}},
-        ResultCase{"a joined path of 511 units fits, one of 512 is skipped",
-                   kLongFolder + L"\0"s + NameForJoinedLength(kLongFolder, 512) + L"\0"s +
-                       NameForJoinedLength(kLongFolder, 511) + L"\0short.wav\0\0"s,
-                   {kLongFolder + L"\\" + NameForJoinedLength(kLongFolder, 511), kLongFolder + L"\\short.wav"}},
-        ResultCase{"one file of 512 units is skipped", std::wstring(512, L'p') + L"\0\0"s, {}},
-        ResultCase{"an empty result gives nothing", L"\0\0"s, {}}));
+    Forms,
+    OpenDialogResult,
+    testing::Values(ResultCase{"one file: the full path unchanged", L"C:\\音声\\a.wav\0\0"s, {L"C:\\音声\\a.wav"}},
+                    ResultCase{"three files: folder, backslash, name",
+                               L"C:\\in\0b.wav\0a.wav\0c.wav\0\0"s,
+                               {L"C:\\in\\b.wav", L"C:\\in\\a.wav", L"C:\\in\\c.wav"}},
+                    ResultCase{"a drive's root folder doubles its backslash",
+                               L"D:\\\0x.wav\0y.wav\0\0"s,
+                               {L"D:\\\\x.wav", L"D:\\\\y.wav"}},
+                    ResultCase{
+                        "a joined path of 511 units fits, one of 512 is skipped",
+                        kLongFolder + L"\0"s + NameForJoinedLength(kLongFolder, 512) + L"\0"s +
+                            NameForJoinedLength(kLongFolder, 511) + L"\0short.wav\0\0"s,
+                        {kLongFolder + L"\\" + NameForJoinedLength(kLongFolder, 511), kLongFolder + L"\\short.wav"}},
+                    ResultCase{"one file of 512 units is skipped", std::wstring(512, L'p') + L"\0\0"s, {}},
+                    ResultCase{"an empty result gives nothing", L"\0\0"s, {}}));
 
 TEST(OpenDialogResultBounds, ReadsNothingBeyondTheBuffer) {
     // The last name has no terminator inside the buffer: it is not taken.

@@ -130,8 +130,8 @@ WhenPumped::WhenPumped(std::function<bool()> action) : action(std::move(action))
     windowClass.lpszClassName = kWhenPumpedClass;
     // A second registration fails harmlessly: the class from the first one is used.
     RegisterClassW(&windowClass);
-    window = CreateWindowExW(0, kWhenPumpedClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             windowClass.hInstance, nullptr);
+    window =
+        CreateWindowExW(0, kWhenPumpedClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     PostMessageW(window, WM_APP, 0, 0);
 }

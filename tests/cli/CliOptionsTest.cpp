@@ -18,16 +18,14 @@ namespace {
 using Args = std::vector<std::string>;
 
 // The gain a run takes from the percent box as shown.
-float GainShown(float percent)
-{
+float GainShown(float percent) {
     return static_cast<float>(percent / 100.0);
 }
 
 // 24 bits, so that thresholds down to -96 dB and below still fall on different samples. The level
 // climbs from -120 dB to full scale, holds, and falls back: every threshold cuts at its own sample,
 // and every gain changes the loud part.
-Bytes LevelSweepWave()
-{
+Bytes LevelSweepWave() {
     constexpr int kRamp = 3000;
     constexpr int kHold = 2000;
     std::vector<std::int32_t> samples;
@@ -40,9 +38,9 @@ Bytes LevelSweepWave()
     return MakeWave(24, samples);
 }
 
-Bytes ProcessedByCore(const std::filesystem::path& input, const std::filesystem::path& out,
-                            const ProcessingValues& expected)
-{
+Bytes ProcessedByCore(const std::filesystem::path& input,
+                      const std::filesystem::path& out,
+                      const ProcessingValues& expected) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     EXPECT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out).c_str()));
     settings.SetValues(expected);
@@ -51,8 +49,7 @@ Bytes ProcessedByCore(const std::filesystem::path& input, const std::filesystem:
     return ReadBytes(out / input.filename());
 }
 
-TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
-{
+TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn) {
     struct Case {
         Args options;
         ProcessingValues expected;
@@ -77,7 +74,8 @@ TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
         {{"--head-threshold", "-30", "--head-margin", "0.25"}, {1.0f, {-30.0f, 0.25f}, {}}, std::nullopt},
         {{"--head-threshold", "-5"}, {1.0f, {-12.0f}, {}}, ProcessingValues{1.0f, {-5.0f}, {}}},
         {{"--head-threshold", "-200"}, {1.0f, {-96.0f}, {}}, ProcessingValues{1.0f, {-200.0f}, {}}},
-        {{"--tail-threshold=-20.004", "--tail-margin", "50"}, {1.0f, {}, {-20.0f, 20.0f}},
+        {{"--tail-threshold=-20.004", "--tail-margin", "50"},
+         {1.0f, {}, {-20.0f, 20.0f}},
          ProcessingValues{1.0f, {}, {-20.0f, 50.0f}}},
         {{"--tail-margin", "-0.5", "--tail-threshold", "-30"}, {1.0f, {}, {-30.0f, -0.5f}}, std::nullopt},
         // Numbers beyond a float's range are numbers all the same, and clamp.
@@ -87,13 +85,16 @@ TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
         // A margin without its threshold is a value in a box whose check box is off.
         {{"--head-margin", "1"}, {}, std::nullopt},
         // Once the other end is cut, margins are added at both ends: one without its threshold would show.
-        {{"--head-margin", "1", "--tail-threshold", "-30"}, {1.0f, {}, {-30.0f, 0.0f}},
+        {{"--head-margin", "1", "--tail-threshold", "-30"},
+         {1.0f, {}, {-30.0f, 0.0f}},
          ProcessingValues{1.0f, {0.0f, 1.0f}, {-30.0f, 0.0f}}},
-        {{"--tail-margin", "1", "--head-threshold", "-30"}, {1.0f, {-30.0f, 0.0f}, {}},
+        {{"--tail-margin", "1", "--head-threshold", "-30"},
+         {1.0f, {-30.0f, 0.0f}, {}},
          ProcessingValues{1.0f, {-30.0f, 0.0f}, {0.0f, 1.0f}}},
         {{"--volume", "200", "--head-threshold", "-60", "--head-margin", "0.1", "--tail-threshold", "-50",
           "--tail-margin", "0.2"},
-         {2.0f, {-60.0f, 0.1f}, {-50.0f, 0.2f}}, std::nullopt},
+         {2.0f, {-60.0f, 0.1f}, {-50.0f, 0.2f}},
+         std::nullopt},
     };
     TempFolder folder;
     const auto input = folder / "sweep.wav";
@@ -121,8 +122,7 @@ TEST(CliOptions, ValuesReachTheJobAsTheValueBoxesPassThemOn)
     }
 }
 
-TEST(CliOptions, OutputFolderIsTakenInEverySpelling)
-{
+TEST(CliOptions, OutputFolderIsTakenInEverySpelling) {
     TempFolder folder;
     WriteBytes(folder / "a.wav", MakeWave(8, {0, 40, -40, 0}));
     const auto out = Utf8Path(folder / "out");
@@ -139,8 +139,7 @@ TEST(CliOptions, OutputFolderIsTakenInEverySpelling)
     }
 }
 
-TEST(CliOptions, WrongArgumentIsRefusedBeforeAnyFileIsTouched)
-{
+TEST(CliOptions, WrongArgumentIsRefusedBeforeAnyFileIsTouched) {
     struct Case {
         Args arguments;
         const char* quoted;  // what the message must name
@@ -178,8 +177,7 @@ TEST(CliOptions, WrongArgumentIsRefusedBeforeAnyFileIsTouched)
     }
 }
 
-TEST(CliOptions, OverlongPathsAreRefused)
-{
+TEST(CliOptions, OverlongPathsAreRefused) {
     TempFolder folder;
     const std::string longName(600, 'x');
     const Args cases[] = {{"-o", longName}, {longName + ".wav"}};

@@ -18,8 +18,7 @@ extern char** environ;
 
 namespace {
 
-std::string ExecutablePath()
-{
+std::string ExecutablePath() {
     std::string path = PALVOTRIX_CLI_PATH;
 #ifdef _WIN32
     // Under Wine the build's Unix path names the same file on the current drive.
@@ -35,8 +34,7 @@ std::string ExecutablePath()
 #ifdef _WIN32
 
 // Quoted so that the child's argument splitting gives back exactly `argument`.
-std::wstring QuoteArgument(const std::wstring& argument)
-{
+std::wstring QuoteArgument(const std::wstring& argument) {
     if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
         return argument;
     }
@@ -56,24 +54,21 @@ std::wstring QuoteArgument(const std::wstring& argument)
     return quoted;
 }
 
-void MakePipe(HANDLE& readEnd, HANDLE& writeEnd)
-{
+void MakePipe(HANDLE& readEnd, HANDLE& writeEnd) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0) || !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0)) {
         throw std::runtime_error("CreatePipe failed");
     }
 }
 
-std::size_t ReadPipe(void* pipe, char* buffer, std::size_t capacity)
-{
+std::size_t ReadPipe(void* pipe, char* buffer, std::size_t capacity) {
     DWORD count = 0;
     return ReadFile(pipe, buffer, static_cast<DWORD>(capacity), &count, nullptr) ? count : 0;
 }
 
 #else
 
-std::size_t ReadPipe(int pipe, char* buffer, std::size_t capacity)
-{
+std::size_t ReadPipe(int pipe, char* buffer, std::size_t capacity) {
     for (;;) {
         const ssize_t count = read(pipe, buffer, capacity);
         if (count >= 0) {
@@ -91,8 +86,7 @@ std::size_t ReadPipe(int pipe, char* buffer, std::size_t capacity)
 
 #ifdef _WIN32
 
-CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder)
-{
+CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder) {
     const std::wstring executable = Utf16FromUtf8(ExecutablePath());
     std::wstring commandLine = QuoteArgument(executable);
     for (const std::string& argument : arguments) {
@@ -128,16 +122,14 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::fil
     });
 }
 
-int CliProcess::Wait()
-{
+int CliProcess::Wait() {
     WaitForSingleObject(process_, INFINITE);
     DWORD status = 0;
     GetExitCodeProcess(process_, &status);
     return static_cast<int>(status);
 }
 
-void CliProcess::CloseAll()
-{
+void CliProcess::CloseAll() {
     for (void* handle : {process_, outputPipe_, errorPipe_}) {
         if (handle != nullptr) {
             CloseHandle(handle);
@@ -146,8 +138,7 @@ void CliProcess::CloseAll()
     process_ = outputPipe_ = errorPipe_ = nullptr;
 }
 
-CliProcess::~CliProcess()
-{
+CliProcess::~CliProcess() {
     if (!finished_ && process_ != nullptr) {
         TerminateProcess(process_, 1);
         Wait();
@@ -160,8 +151,7 @@ CliProcess::~CliProcess()
 
 #else
 
-CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder)
-{
+CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder) {
     int output[2];
     int error[2];
     if (pipe2(output, O_CLOEXEC) != 0 || pipe2(error, O_CLOEXEC) != 0) {
@@ -208,13 +198,11 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::fil
     });
 }
 
-void CliProcess::Signal(int number)
-{
+void CliProcess::Signal(int number) {
     kill(pid_, number);
 }
 
-int CliProcess::Wait()
-{
+int CliProcess::Wait() {
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
@@ -222,8 +210,7 @@ int CliProcess::Wait()
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-void CliProcess::CloseAll()
-{
+void CliProcess::CloseAll() {
     for (int pipe : {outputPipe_, errorPipe_}) {
         if (pipe >= 0) {
             close(pipe);
@@ -232,8 +219,7 @@ void CliProcess::CloseAll()
     outputPipe_ = errorPipe_ = -1;
 }
 
-CliProcess::~CliProcess()
-{
+CliProcess::~CliProcess() {
     if (!finished_ && pid_ > 0) {
         kill(pid_, SIGKILL);
         Wait();
@@ -246,13 +232,11 @@ CliProcess::~CliProcess()
 
 #endif
 
-std::size_t CliProcess::ReadOutput(char* buffer, std::size_t capacity)
-{
+std::size_t CliProcess::ReadOutput(char* buffer, std::size_t capacity) {
     return ReadPipe(outputPipe_, buffer, capacity);
 }
 
-std::optional<std::string> CliProcess::ReadLine()
-{
+std::optional<std::string> CliProcess::ReadLine() {
     std::size_t end;
     while ((end = pending_.find('\n')) == std::string::npos) {
         char buffer[4096];
@@ -277,8 +261,7 @@ std::optional<std::string> CliProcess::ReadLine()
     return line;
 }
 
-CliResult CliProcess::Finish()
-{
+CliResult CliProcess::Finish() {
     while (ReadLine()) {
     }
     errorReader_.join();
@@ -290,7 +273,6 @@ CliResult CliProcess::Finish()
     return result;
 }
 
-CliResult RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder)
-{
+CliResult RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder) {
     return CliProcess(arguments, workingFolder).Finish();
 }

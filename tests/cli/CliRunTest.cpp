@@ -27,14 +27,12 @@ const std::string kFileError = "処理中にエラーが発生しました";
 const std::string kCompleted = "処理が完了しました";
 const std::string kInterrupted = "処理が中断されました";
 
-std::string OutputLine(const std::filesystem::path& folder)
-{
+std::string OutputLine(const std::filesystem::path& folder) {
     return "出力先: " + Utf8Path(folder);
 }
 
 // Standard error in lines, without their ends (CR LF on Windows).
-Lines ErrorLines(const CliResult& result)
-{
+Lines ErrorLines(const CliResult& result) {
     Lines lines;
     std::string line;
     for (const char c : result.errors) {
@@ -48,13 +46,11 @@ Lines ErrorLines(const CliResult& result)
     return lines;
 }
 
-Bytes ShortWave()
-{
+Bytes ShortWave() {
     return MakeWave(16, {0, 0, 1200, -3400, 5600, -7800, 0, 0});
 }
 
-TEST(CliRun, EmptyListLogsStartCompletionAndFolder)
-{
+TEST(CliRun, EmptyListLogsStartCompletionAndFolder) {
     TempFolder folder;
     const CliResult result = RunCli({"-o", Utf8Path(folder.Path())}, folder.Path());
     EXPECT_EQ(result.lines, (Lines{kStart, kCompleted, OutputLine(folder.Path())}));
@@ -62,8 +58,7 @@ TEST(CliRun, EmptyListLogsStartCompletionAndFolder)
     EXPECT_EQ(result.errors, "");
 }
 
-TEST(CliRun, WithoutOutputFolderWritesIntoTheWorkingFolder)
-{
+TEST(CliRun, WithoutOutputFolderWritesIntoTheWorkingFolder) {
     TempFolder folder;
     const auto input = folder.MakeFolder("in") / "a.wav";
     WriteBytes(input, ShortWave());
@@ -72,8 +67,7 @@ TEST(CliRun, WithoutOutputFolderWritesIntoTheWorkingFolder)
     EXPECT_TRUE(std::filesystem::exists(folder / "a.wav"));
 }
 
-TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
-{
+TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn) {
     enum class Made { Nothing, File, Folder };
     struct Case {
         const char* name;
@@ -99,8 +93,7 @@ TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
         WriteBytes(folder / "c.wav", ShortWave());
 
         const CliResult result = RunCli({"-o", Utf8Path(out), "a.wav", "b.wav", "c.wav"}, folder.Path());
-        EXPECT_EQ(result.lines,
-                  (Lines{kStart, "a.wav", "b.wav", kFileError, "c.wav", kCompleted, OutputLine(out)}));
+        EXPECT_EQ(result.lines, (Lines{kStart, "a.wav", "b.wav", kFileError, "c.wav", kCompleted, OutputLine(out)}));
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(ErrorLines(result), Lines{c.reason});
         EXPECT_TRUE(std::filesystem::exists(out / "a.wav"));
@@ -109,8 +102,7 @@ TEST(CliRun, UnreadableFileIsLoggedAsErrorAndTheRunGoesOn)
     }
 }
 
-TEST(CliRun, MissingOutputFolderFailsEveryFile)
-{
+TEST(CliRun, MissingOutputFolderFailsEveryFile) {
     TempFolder folder;
     WriteBytes(folder / "a.wav", ShortWave());
     WriteBytes(folder / "b.wav", ShortWave());
@@ -118,13 +110,11 @@ TEST(CliRun, MissingOutputFolderFailsEveryFile)
     const CliResult result = RunCli({"a.wav", "b.wav", "--output", Utf8Path(out)}, folder.Path());
     EXPECT_EQ(result.lines, (Lines{kStart, "a.wav", kFileError, "b.wav", kFileError, kCompleted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(ErrorLines(result),
-              (Lines{"a.wav: could not create a temporary file in the output folder",
-                     "b.wav: could not create a temporary file in the output folder"}));
+    EXPECT_EQ(ErrorLines(result), (Lines{"a.wav: could not create a temporary file in the output folder",
+                                         "b.wav: could not create a temporary file in the output folder"}));
 }
 
-TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed)
-{
+TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
     // A 12-bit file: its samples are copied as they are.
@@ -140,8 +130,7 @@ TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed)
     EXPECT_NE(ReadBytes(out / "b.wav"), ShortWave());
 }
 
-TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8)
-{
+TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8) {
     TempFolder folder;
     const auto out = folder.MakeFolder(std::filesystem::u8path("出力"));
     const auto input = folder.MakeFolder(std::filesystem::u8path("サブ")) / std::filesystem::u8path("テスト.wav");
@@ -152,8 +141,7 @@ TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8)
     EXPECT_EQ(ReadBytes(out / std::filesystem::u8path("テスト.wav")), ShortWave());
 }
 
-TEST(CliRun, DoubleDashEndsTheOptions)
-{
+TEST(CliRun, DoubleDashEndsTheOptions) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
     WriteBytes(folder / "-h.wav", ShortWave());
@@ -162,8 +150,7 @@ TEST(CliRun, DoubleDashEndsTheOptions)
     EXPECT_TRUE(std::filesystem::exists(out / "-h.wav"));
 }
 
-TEST(CliRun, HelpAndVersionRunNothing)
-{
+TEST(CliRun, HelpAndVersionRunNothing) {
     TempFolder folder;
     WriteBytes(folder / "a.wav", ShortWave());
     const auto out = folder.MakeFolder("out");
@@ -178,8 +165,7 @@ TEST(CliRun, HelpAndVersionRunNothing)
     }
 }
 
-TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused)
-{
+TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused) {
     const Bytes loud = MakeWave(16, {0, 2000, -2000, 0});
     const Bytes doubled = MakeWave(16, {0, 4000, -4000, 0});
     const struct {
@@ -201,8 +187,7 @@ TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused)
 
         const CliResult result = RunCli(arguments, folder.Path());
 
-        EXPECT_EQ(result.lines, (Lines{kStart, "x.wav", "x.wav", kFileError, kCompleted,
-                                       OutputLine("a")}));
+        EXPECT_EQ(result.lines, (Lines{kStart, "x.wav", "x.wav", kFileError, kCompleted, OutputLine("a")}));
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(ErrorLines(result), Lines{"x.wav: the same output name twice in this run"});
         EXPECT_EQ(ReadBytes(folder / "a" / "x.wav"), doubled);
@@ -212,8 +197,7 @@ TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused)
 
 #ifndef _WIN32
 
-TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress)
-{
+TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
     // Large enough that reading and scanning it outlasts the delivery of the signal by far.
@@ -232,8 +216,7 @@ TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress)
     EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
-TEST(CliRun, ControlCharactersInNamesAreEscaped)
-{
+TEST(CliRun, ControlCharactersInNamesAreEscaped) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
     const std::string forged = "a\n" + kFileError + ".wav";
@@ -241,14 +224,13 @@ TEST(CliRun, ControlCharactersInNamesAreEscaped)
     WriteBytes(folder / forged, ShortWave());
     WriteBytes(folder / coloured, ShortWave());
     const CliResult result = RunCli({"-o", Utf8Path(out), forged, coloured}, folder.Path());
-    EXPECT_EQ(result.lines, (Lines{kStart, "a\\n" + kFileError + ".wav", "\\x1b[31mred\\u009b.wav", kCompleted,
-                                   OutputLine(out)}));
+    EXPECT_EQ(result.lines,
+              (Lines{kStart, "a\\n" + kFileError + ".wav", "\\x1b[31mred\\u009b.wav", kCompleted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(ReadBytes(out / forged), ShortWave());
 }
 
-TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile)
-{
+TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile) {
     for (const int signal : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         TempFolder folder;
@@ -275,8 +257,7 @@ TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile)
     }
 }
 
-TEST(CliRun, ClosedStandardOutputEndsTheLogButNotTheRun)
-{
+TEST(CliRun, ClosedStandardOutputEndsTheLogButNotTheRun) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
     for (const char* name : {"a.wav", "b.wav"}) {
@@ -305,8 +286,7 @@ TEST(CliRun, ClosedStandardOutputEndsTheLogButNotTheRun)
     }
 }
 
-TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn)
-{
+TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to run the program as a user without room for a thread";
     }
@@ -326,8 +306,8 @@ TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn)
         setenv("ASAN_OPTIONS", options.c_str(), 1);
         dup2(logFile, STDOUT_FILENO);
         dup2(logFile, STDERR_FILENO);
-        if (chdir(folder.Path().c_str()) == 0 && setrlimit(RLIMIT_NPROC, &none) == 0 && setgid(65534) == 0
-            && setuid(65534) == 0) {
+        if (chdir(folder.Path().c_str()) == 0 && setrlimit(RLIMIT_NPROC, &none) == 0 && setgid(65534) == 0 &&
+            setuid(65534) == 0) {
             execl(executable.c_str(), executable.c_str(), "-o", ".", "a.wav", "a.wav", static_cast<char*>(nullptr));
         }
         _exit(127);
@@ -338,12 +318,11 @@ TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn)
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
     const std::string failure = kFileError + "\na.wav: no thread could be started for the file\n";
-    EXPECT_EQ(ReadBytes(log), BytesOf(kStart + "\na.wav\n" + failure + "a.wav\n" + failure + kCompleted + "\n"
-                                      + OutputLine(".") + "\n"));
+    EXPECT_EQ(ReadBytes(log), BytesOf(kStart + "\na.wav\n" + failure + "a.wav\n" + failure + kCompleted + "\n" +
+                                      OutputLine(".") + "\n"));
 }
 
-TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile)
-{
+TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
     WriteLargeSilentWave(folder / "x.wav", 32u << 20);

@@ -33,14 +33,18 @@ struct CheckboxRow {
 const CheckboxRow kCheckboxes[] = {
     {ControlId::VolumeCheck,
      {ControlId::VolumePercent, ControlId::VolumePercentArrows, ControlId::VolumeDb, ControlId::VolumeDbArrows},
-     {&ProcessingSettings::gain}, 1.0f, {0.12f}},
+     {&ProcessingSettings::gain},
+     1.0f,
+     {0.12f}},
     {ControlId::HeadCheck,
      {ControlId::HeadThreshold, ControlId::HeadThresholdArrows, ControlId::HeadMargin, ControlId::HeadMarginArrows},
-     {&ProcessingSettings::headThresholdDb, &ProcessingSettings::headMarginSec}, 0.0f,
+     {&ProcessingSettings::headThresholdDb, &ProcessingSettings::headMarginSec},
+     0.0f,
      {12.0f, 1.5f}},
     {ControlId::TailCheck,
      {ControlId::TailThreshold, ControlId::TailThresholdArrows, ControlId::TailMargin, ControlId::TailMarginArrows},
-     {&ProcessingSettings::tailThresholdDb, &ProcessingSettings::tailMarginSec}, 0.0f,
+     {&ProcessingSettings::tailThresholdDb, &ProcessingSettings::tailMarginSec},
+     0.0f,
      {12.0f, 1.5f}},
 };
 

@@ -46,7 +46,10 @@ inline std::shared_ptr<GroupInfo> AddGroup(int32_t id) {
     return Registered(group);
 }
 
-inline std::shared_ptr<TextVolumeInfo> AddValueBox(const GroupInfo& group, int32_t id, float minimum, float maximum,
+inline std::shared_ptr<TextVolumeInfo> AddValueBox(const GroupInfo& group,
+                                                   int32_t id,
+                                                   float minimum,
+                                                   float maximum,
                                                    const wchar_t* text) {
     auto box = std::make_shared<TextVolumeInfo>(group.GetHandle());
     box->Create(id, 10 + (id % 10) * 30, 35, 60, 24, text);
@@ -54,7 +57,9 @@ inline std::shared_ptr<TextVolumeInfo> AddValueBox(const GroupInfo& group, int32
     return Registered(box);
 }
 
-inline std::shared_ptr<VScrollInfo> AddArrows(const GroupInfo& group, int32_t id, const TextVolumeInfo& box,
+inline std::shared_ptr<VScrollInfo> AddArrows(const GroupInfo& group,
+                                              int32_t id,
+                                              const TextVolumeInfo& box,
                                               float step) {
     auto arrows = std::make_shared<VScrollInfo>(group.GetHandle());
     arrows->CreateUntitled(id, 10 + (id % 10) * 30, 60, 20, 24);
@@ -67,8 +72,11 @@ inline std::shared_ptr<VScrollInfo> AddArrows(const GroupInfo& group, int32_t id
 class SettingsScope {
 public:
     SettingsScope()
-        : gain(Settings().gain), headThresholdDb(Settings().headThresholdDb), headMarginSec(Settings().headMarginSec),
-          tailThresholdDb(Settings().tailThresholdDb), tailMarginSec(Settings().tailMarginSec),
+        : gain(Settings().gain),
+          headThresholdDb(Settings().headThresholdDb),
+          headMarginSec(Settings().headMarginSec),
+          tailThresholdDb(Settings().tailThresholdDb),
+          tailMarginSec(Settings().tailMarginSec),
           cancelRequested(Settings().cancelRequested) {}
     ~SettingsScope() {
         Settings().gain = gain;

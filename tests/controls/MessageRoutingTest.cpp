@@ -156,8 +156,8 @@ TEST_F(FileDropTest, AddsWaveNamesInDropOrderAndSkipsTheRest) {
     Drop({L"C:\\in\\a.WAV", L"C:\\in\\c.txt", L"C:\\in\\b.wave", L"C:\\in\\d.wa", L"C:\\in\\C.Wav",
           L"C:\\in\\e.wav.txt", L"C:\\in\\noextension", L"C:\\in\\f.wav", L"C:\\in\\x.wavs\\plain"});
 
-    const std::vector<std::wstring> expected = {L"C:\\in\\a.WAV", L"C:\\in\\b.wave", L"C:\\in\\C.Wav",
-                                                L"C:\\in\\f.wav", L"C:\\in\\x.wavs\\plain"};
+    const std::vector<std::wstring> expected = {L"C:\\in\\a.WAV", L"C:\\in\\b.wave", L"C:\\in\\C.Wav", L"C:\\in\\f.wav",
+                                                L"C:\\in\\x.wavs\\plain"};
     EXPECT_EQ(expected, Listed(*list));
     EXPECT_EQ(5, SendMessageW(list->GetHandle(), LB_GETCOUNT, 0, 0));
 }
@@ -190,9 +190,8 @@ TEST(WaveFileName, LooksOnlyAtTheThreeUnitsAfterTheLastDot) {
         bool accepted;
     };
     const Case cases[] = {
-        {L"a.wav", true},  {L"a.WaVe", true},   {L".wav", true},      {L"a.b.wav", true},
-        {L"a.", false},    {L"a.wa", false},    {L"a.wav.txt", false}, {L"wav", false},
-        {L"", false},      {L"a.w\u00e1v", false},
+        {L"a.wav", true}, {L"a.WaVe", true},     {L".wav", true}, {L"a.b.wav", true}, {L"a.", false},
+        {L"a.wa", false}, {L"a.wav.txt", false}, {L"wav", false}, {L"", false},       {L"a.w\u00e1v", false},
     };
     for (const Case& test : cases) {
         EXPECT_EQ(test.accepted, IsWaveFileName(test.name)) << test.name;

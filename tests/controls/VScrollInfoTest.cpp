@@ -24,7 +24,8 @@ protected:
     std::shared_ptr<TextVolumeInfo> percent = AddValueBox(*group, ControlId::VolumePercent, 10.0f, 1000.0f, L"100.00");
     std::shared_ptr<VScrollInfo> percentArrows = AddArrows(*group, ControlId::VolumePercentArrows, *percent, 5.0f);
     std::shared_ptr<TextVolumeInfo> decibels = AddValueBox(*group, ControlId::VolumeDb, -20.0f, 20.0f, L"0.00");
-    std::shared_ptr<TextVolumeInfo> threshold = AddValueBox(*group, ControlId::HeadThreshold, -96.0f, -12.0f, L"-96.00");
+    std::shared_ptr<TextVolumeInfo> threshold =
+        AddValueBox(*group, ControlId::HeadThreshold, -96.0f, -12.0f, L"-96.00");
     std::shared_ptr<VScrollInfo> thresholdArrows = AddArrows(*group, ControlId::HeadThresholdArrows, *threshold, 4.0f);
 };
 

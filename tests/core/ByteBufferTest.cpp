@@ -12,8 +12,11 @@ TEST(ByteBufferTest, EverySizeHoldsWhatWasAskedAndLargeOnesAreAligned) {
     const struct {
         std::size_t size;
         bool cacheLineAligned;
-    } rows[] = {{1, false}, {ByteBuffer::kInlineBytes, false}, {ByteBuffer::kInlineBytes + 1, false},
-                {4097, true}, {std::size_t{3} << 20, true}};
+    } rows[] = {{1, false},
+                {ByteBuffer::kInlineBytes, false},
+                {ByteBuffer::kInlineBytes + 1, false},
+                {4097, true},
+                {std::size_t{3} << 20, true}};
     for (const auto& row : rows) {
         ByteBuffer buffer;
         ASSERT_TRUE(buffer.Allocate(row.size)) << row.size;

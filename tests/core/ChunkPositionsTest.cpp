@@ -12,8 +12,8 @@ namespace {
 constexpr std::uint64_t kTimeReference = 1000000;
 
 std::uint32_t Le32(const Bytes& bytes, std::size_t offset) {
-    return static_cast<std::uint32_t>(bytes[offset] | bytes[offset + 1] << 8 |
-                                      bytes[offset + 2] << 16 | bytes[offset + 3] << 24);
+    return static_cast<std::uint32_t>(bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
+                                      bytes[offset + 3] << 24);
 }
 
 // Mono 16-bit at 1280 frames per second, so that 1/128 s is 10 frames. Frames 20 to 79 are loud
@@ -26,8 +26,11 @@ Bytes MarkedFile() {
     for (std::int64_t frame = 0; frame < 100; ++frame) {
         PutLe(samples, frame >= 20 && frame < 80 ? 1000 + frame : 0, 2);
     }
-    const Bytes cue = Concat({{4, 0, 0, 0}, CuePoint(4, 5, "data", 5), CuePoint(3, 30, "data", 30),
-                              CuePoint(2, 90, "data", 90), CuePoint(1, 7777, "slnt", 100)});
+    const Bytes cue = Concat({{4, 0, 0, 0},
+                              CuePoint(4, 5, "data", 5),
+                              CuePoint(3, 30, "data", 30),
+                              CuePoint(2, 90, "data", 90),
+                              CuePoint(1, 7777, "slnt", 100)});
     const Bytes label = Concat({{4, 0, 0, 0}, {'a', 'b', 0}});
     const Bytes regions = Concat({{'a', 'd', 't', 'l'}, Chunk("labl", label), Region(3, 60), Region(4, 20)});
     return Riff({Fmt(1, 1, 1280, 16), Chunk("bext", Bext(kTimeReference)), Chunk("fact", {100, 0, 0, 0}),
@@ -74,10 +77,26 @@ TEST(ChunkPositionsTest, MarkersFollowTheAudioThroughEveryTrim) {
         {"head", kOn, kOff, 0, 0, kTimeReference + 20, {0, 10, 70, 80}, {5, 65}, {60, 5}, 80},
         {"tail", kOff, kOn, 0, 0, kTimeReference, {5, 30, 80, 80}, {25, 79}, {50, 20}, 80},
         {"both ends", kOn, kOn, 0, 0, kTimeReference + 20, {0, 10, 60, 60}, {5, 59}, {50, 5}, 60},
-        {"both ends with margins", kOn, kOn, 1 / 128.0f, 1 / 128.0f, kTimeReference + 10,
-         {0, 20, 80, 80}, {15, 75}, {60, 15}, 80},
-        {"head margin longer than the cut", kOn, kOff, 3 / 128.0f, 0, kTimeReference - 10,
-         {15, 40, 100, 110}, {35, 95}, {60, 20}, 110},
+        {"both ends with margins",
+         kOn,
+         kOn,
+         1 / 128.0f,
+         1 / 128.0f,
+         kTimeReference + 10,
+         {0, 20, 80, 80},
+         {15, 75},
+         {60, 15},
+         80},
+        {"head margin longer than the cut",
+         kOn,
+         kOff,
+         3 / 128.0f,
+         0,
+         kTimeReference - 10,
+         {15, 40, 100, 110},
+         {35, 95},
+         {60, 20},
+         110},
     };
     for (const auto& row : rows) {
         ProcessingSettings settings;
@@ -137,10 +156,8 @@ TEST(ChunkPositionsTest, ChunksTooShortForTheirFieldsStayAsTheyAre) {
         const char* id;
         Bytes data;
     } malformed[] = {
-        {"bext", bext},
-        {"cue ", Concat({{2, 0, 0, 0}, onePoint})},  // two points claimed, one present
-        {"smpl", loop},
-        {"fact", {100, 0, 0}},
+        {"bext", bext},    {"cue ", Concat({{2, 0, 0, 0}, onePoint})},  // two points claimed, one present
+        {"smpl", loop},    {"fact", {100, 0, 0}},
         {"LIST", regions},
     };
     // The well-formed cue chunk comes first, so that the region has a point to start from.

@@ -13,8 +13,7 @@
 
 namespace {
 
-const Bytes kWorkedExample =
-    Riff({Fmt(1, 1, 8000, 16), Chunk("data", Samples(2, {0, 10, 500, 600, 5, 0}))});
+const Bytes kWorkedExample = Riff({Fmt(1, 1, 8000, 16), Chunk("data", Samples(2, {0, 10, 500, 600, 5, 0}))});
 const Bytes kWorkedExampleTrimmed = Riff({Fmt(1, 1, 8000, 16), Chunk("data", Samples(2, {500, 600}))});
 
 void TrimAtMinus40Db(ProcessingSettings& settings) {
@@ -25,8 +24,7 @@ void TrimAtMinus40Db(ProcessingSettings& settings) {
 // Runs the job with the current directory moved to `folder`, as the batch run would see it.
 class CurrentDirectory {
 public:
-    explicit CurrentDirectory(const std::filesystem::path& folder)
-        : previous_(std::filesystem::current_path()) {
+    explicit CurrentDirectory(const std::filesystem::path& folder) : previous_(std::filesystem::current_path()) {
         std::filesystem::current_path(folder);
     }
     ~CurrentDirectory() { std::filesystem::current_path(previous_); }
@@ -166,8 +164,8 @@ TEST(FileJobTest, InputLockedForReadingByAnotherProgramIsAnError) {
     TempFolder in;
     TempFolder out;
     WriteBytes(in / "a.wav", kWorkedExample);
-    const HANDLE lock = CreateFileW((in / "a.wav").wstring().c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE lock = CreateFileW((in / "a.wav").wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
@@ -180,8 +178,8 @@ TEST(FileJobTest, InputLockedForReadingByAnotherProgramIsAnError) {
 // The samples of a WAV file as sox reads them, as 32-bit integers.
 std::vector<std::int32_t> DecodedBySox(const std::filesystem::path& wave, const TempFolder& folder) {
     std::filesystem::remove(folder / "decoded.raw");
-    const std::string command = "sox -D '" + wave.string() + "' -t s32 '" + (folder / "decoded.raw").string() +
-                                "' 2>/dev/null";
+    const std::string command =
+        "sox -D '" + wave.string() + "' -t s32 '" + (folder / "decoded.raw").string() + "' 2>/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << wave;
     const Bytes raw = ReadBytes(folder / "decoded.raw");
     std::vector<std::int32_t> samples;
@@ -204,10 +202,14 @@ TEST(FileJobTest, ResultsOfEveryNewCodingReadBackInSox) {
         Bytes samples;
         std::vector<std::int32_t> decoded;  // at a gain of 0.5, in sox's 32-bit scale
     } rows[] = {
-        {"extensible 16-bit stereo", FmtExtensible(1, 2, 8000, 16, 16), Samples(2, {1000, -1000, 3, -3}),
+        {"extensible 16-bit stereo",
+         FmtExtensible(1, 2, 8000, 16, 16),
+         Samples(2, {1000, -1000, 3, -3}),
          {500 << 16, -500 * 65536, 1 << 16, -65536}},
         {"extensible 32-bit", FmtExtensible(1, 1, 8000, 32, 32), Samples(4, {2000000000, -7}), {1000000000, -3}},
-        {"extensible float", FmtExtensible(3, 1, 8000, 32, 32), FloatSamples({0.5f, -0.25f}),
+        {"extensible float",
+         FmtExtensible(3, 1, 8000, 32, 32),
+         FloatSamples({0.5f, -0.25f}),
          {1 << 28 << 1, -(1 << 28)}},
         {"64-bit float", Fmt(3, 1, 8000, 64), DoubleSamples({0.5, -0.25}), {1 << 29, -(1 << 28)}},
         // +24 and 32256 halve to +8 and 16128; µ-law's +8 and 32124 to +8 and 15996.

@@ -18,8 +18,7 @@ struct Width {
     std::int64_t highest;
 };
 
-const Width kWidths[] = {{8, -128, 127}, {16, -32768, 32767}, {24, -8388608, 8388607},
-                         {32, -2147483648LL, 2147483647}};
+const Width kWidths[] = {{8, -128, 127}, {16, -32768, 32767}, {24, -8388608, 8388607}, {32, -2147483648LL, 2147483647}};
 
 // The rule: the product truncated toward zero and clamped; a NaN product is silence.
 std::int64_t Expected(std::int64_t sample, double gain, const Width& width) {
@@ -27,8 +26,8 @@ std::int64_t Expected(std::int64_t sample, double gain, const Width& width) {
     if (std::isnan(product)) {
         return 0;
     }
-    return static_cast<std::int64_t>(std::trunc(std::clamp(
-        product, static_cast<double>(width.lowest), static_cast<double>(width.highest))));
+    return static_cast<std::int64_t>(
+        std::trunc(std::clamp(product, static_cast<double>(width.lowest), static_cast<double>(width.highest))));
 }
 
 // Samples as stored: 8-bit ones are unsigned, with 128 for silence.

@@ -25,7 +25,9 @@ namespace {
 
 using Kind = FileReason::Kind;
 
-Utf16String Text(const std::string& utf8) { return Utf16FromUtf8(utf8); }
+Utf16String Text(const std::string& utf8) {
+    return Utf16FromUtf8(utf8);
+}
 
 void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& folder) {
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str());
@@ -44,11 +46,11 @@ Kind Write(const std::filesystem::path& target) {
 TEST(OutputFileTest, OneOutputPathUnderEverySpelling) {
     const Utf16String sep(1, Utf16Char(
 #ifdef _WIN32
-                                  '\\'
+                                 '\\'
 #else
-                                  '/'
+                                 '/'
 #endif
-                                  ));
+                                 ));
     const Utf16String root = WrittenOutputs::Normalised(Text(".").c_str());
     ASSERT_FALSE(root.empty());
     const struct {
@@ -56,11 +58,8 @@ TEST(OutputFileTest, OneOutputPathUnderEverySpelling) {
         const char* same;
         bool expected;
     } rows[] = {
-        {"a/x.wav", "a/./x.wav", true},
-        {"a/x.wav", "a/../a/x.wav", true},
-        {"a/x.wav", "a//b/../x.wav", true},
-        {"a/x.wav", "b/x.wav", false},
-        {"a/x.wav", "a/x.wav.wav", false},
+        {"a/x.wav", "a/./x.wav", true}, {"a/x.wav", "a/../a/x.wav", true}, {"a/x.wav", "a//b/../x.wav", true},
+        {"a/x.wav", "b/x.wav", false},  {"a/x.wav", "a/x.wav.wav", false},
 #ifdef _WIN32
         {"a/x.wav", "A\\X.WAV", true},
 #else
@@ -223,9 +222,8 @@ TEST(OutputFileTest, OwnerIsKeptAndOthersFilesAreRefusedToUnprivilegedRuns) {
     const std::filesystem::path roots = folder / "roots.wav";
     WriteBytes(roots, {2});
     ASSERT_EQ(chmod(roots.c_str(), 0644), 0);
-    EXPECT_TRUE(AsNobody(
-        [](const std::filesystem::path& f) { return Write(f / "roots.wav") == Kind::ReadOnlyTarget; },
-        folder.Path()));
+    EXPECT_TRUE(AsNobody([](const std::filesystem::path& f) { return Write(f / "roots.wav") == Kind::ReadOnlyTarget; },
+                         folder.Path()));
     EXPECT_EQ(ReadBytes(roots), Bytes{2});
 }
 

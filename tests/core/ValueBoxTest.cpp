@@ -35,12 +35,8 @@ TEST(ValueBoxTest, ValueIsClampedThenReadBackFromItsText) {
         ValueRange range;
         float held;
     } rows[] = {
-        {2000.0f, kPercentRange, 1000.0f},
-        {5.0f, kPercentRange, 10.0f},
-        {50.006f, kPercentRange, 50.01f},
-        {10.125f, kVolumeDbRange, 10.12f},
-        {-200.0f, kThresholdDbRange, -96.0f},
-        {-5.0f, kThresholdDbRange, -12.0f},
+        {2000.0f, kPercentRange, 1000.0f}, {5.0f, kPercentRange, 10.0f},         {50.006f, kPercentRange, 50.01f},
+        {10.125f, kVolumeDbRange, 10.12f}, {-200.0f, kThresholdDbRange, -96.0f}, {-5.0f, kThresholdDbRange, -12.0f},
         {50.0f, kMarginSecRange, 20.0f},
     };
     for (const auto& row : rows) {

@@ -41,8 +41,7 @@ struct Row {
 const Row kCodingRows[] = {
     {"8-bit clamps at both ends", kPcm, 8, 2.0f, {250, 5, 128, 129, 127}, {255, 0, 128, 130, 126}},
     {"8-bit truncates toward silence", kPcm, 8, 0.5f, {131, 125}, {129, 127}},
-    {"16-bit clamps at both ends", kPcm, 16, 2.0f, Samples(2, {20000, -20000, 0}),
-     Samples(2, {32767, -32768, 0})},
+    {"16-bit clamps at both ends", kPcm, 16, 2.0f, Samples(2, {20000, -20000, 0}), Samples(2, {32767, -32768, 0})},
     {"16-bit truncates toward zero", kPcm, 16, 0.5f, Samples(2, {3, -3, 32767, -32768}),
      Samples(2, {1, -1, 16383, -16384})},
     // 10 x 0.7f is 6.99999988 in double; a float product would round it up to 7.
@@ -50,12 +49,10 @@ const Row kCodingRows[] = {
     {"24-bit clamps at both ends", kPcm, 24, 2.0f, Samples(3, {5000000, -5000000, -1}),
      Samples(3, {8388607, -8388608, -2})},
     {"24-bit truncates toward zero", kPcm, 24, 0.5f, Samples(3, {3, -3}), Samples(3, {1, -1})},
-    {"32-bit integer clamps at both ends", kPcm, 32, 2.0f,
-     Samples(4, {2000000000, -2000000000, -7}), Samples(4, {2147483647, -2147483648LL, -14})},
-    {"32-bit integer truncates toward zero", kPcm, 32, 0.5f, Samples(4, {3, -3}),
-     Samples(4, {1, -1})},
-    {"32-bit float is not clamped", kFloat, 32, 2.0f, FloatSamples({0.8f, -0.25f}),
-     FloatSamples({1.6f, -0.5f})},
+    {"32-bit integer clamps at both ends", kPcm, 32, 2.0f, Samples(4, {2000000000, -2000000000, -7}),
+     Samples(4, {2147483647, -2147483648LL, -14})},
+    {"32-bit integer truncates toward zero", kPcm, 32, 0.5f, Samples(4, {3, -3}), Samples(4, {1, -1})},
+    {"32-bit float is not clamped", kFloat, 32, 2.0f, FloatSamples({0.8f, -0.25f}), FloatSamples({1.6f, -0.5f})},
     {"64-bit float is not clamped", kFloat, 64, 2.0f, DoubleSamples({0.8, -0.25, 1e300}),
      DoubleSamples({1.6, -0.5, 2e300})},
     {"64-bit float product is kept in double", kFloat, 64, 0.7f, DoubleSamples({0.1}),
@@ -66,11 +63,10 @@ const Row kCodingRows[] = {
     // µ-law's negative zero, 0x7F, scales to zero and keeps its own code.
     {"µ-law scales its linear values", kMuLaw, 8, 2.0f, {0xFF, 0x7F, 0xFE}, {0xFF, 0x7F, 0xFD}},
     {"A-law of 16 bits is left alone", kALaw, 16, 2.0f, Samples(2, {100}), Samples(2, {100})},
-    {"NaN gain stores integer silence", kPcm, 16, kNaN, Samples(2, {100, -100}),
-     Samples(2, {0, 0})},
+    {"NaN gain stores integer silence", kPcm, 16, kNaN, Samples(2, {100, -100}), Samples(2, {0, 0})},
     {"NaN gain stores 8-bit silence", kPcm, 8, kNaN, {7, 250}, {128, 128}},
-    {"infinite gain clamps, and keeps silence silent", kPcm, 24, kInfinity,
-     Samples(3, {1, -1, 0}), Samples(3, {8388607, -8388608, 0})},
+    {"infinite gain clamps, and keeps silence silent", kPcm, 24, kInfinity, Samples(3, {1, -1, 0}),
+     Samples(3, {8388607, -8388608, 0})},
     {"float of 16 bits is left alone", kFloat, 16, 2.0f, Samples(2, {100}), Samples(2, {100})},
     {"float of 24 bits is left alone", kFloat, 24, 2.0f, Samples(3, {100}), Samples(3, {100})},
     {"float of 8 bits is left alone", kFloat, 8, 2.0f, {100}, {100}},
@@ -122,8 +118,7 @@ TEST(VolumeAndTrimTest, ExtensibleSamplesScaleInTheirContainerAndKeepUnusedBitsC
         {"12 of 16 bits", kPcm, 16, 12, 0.5f, Samples(2, {80, -80}), Samples(2, {32, -48})},
         {"24 of 32 bits", kPcm, 32, 24, 0.5f, Samples(4, {768, -768}), Samples(4, {256, -512})},
         {"float", kFloat, 32, 32, 2.0f, FloatSamples({0.8f, -0.25f}), FloatSamples({1.6f, -0.5f})},
-        {"float with fewer valid bits is not masked", kFloat, 32, 24, 2.0f, FloatSamples({0.8f}),
-         FloatSamples({1.6f})},
+        {"float with fewer valid bits is not masked", kFloat, 32, 24, 2.0f, FloatSamples({0.8f}), FloatSamples({1.6f})},
         {"64-bit float", kFloat, 64, 64, 2.0f, DoubleSamples({0.8}), DoubleSamples({1.6})},
         {"20 of 20 bits is left alone", kPcm, 20, 20, 2.0f, Samples(3, {100}), Samples(3, {100})},
     };
@@ -174,8 +169,7 @@ TEST(VolumeAndTrimTest, ThresholdsFromDecibels) {
     // At -96 dB the smallest 16-bit level is loud, and 24-bit magnitudes up to 132 are silent.
     const Row rows[] = {
         {"16-bit", kPcm, 16, 1.0f, Samples(2, {0, 0, 1, -1, 0}), Samples(2, {1, -1})},
-        {"24-bit", kPcm, 24, 1.0f, Samples(3, {-132, 133, 132, -133, 132}),
-         Samples(3, {133, 132, -133})},
+        {"24-bit", kPcm, 24, 1.0f, Samples(3, {-132, 133, 132, -133, 132}), Samples(3, {133, 132, -133})},
     };
     for (const Row& row : rows) {
         WaveFile wave = InMemoryWave(row.formatTag, 1, row.bits, 8000, row.input);
@@ -268,10 +262,8 @@ TEST(VolumeAndTrimTest, MarginsAreWholeFramesOfTheCodingsSilence) {
     } rows[] = {
         {"8-bit silence is 128", 8, 1, 4, 0.5f, 1.0f, {128, 200, 128}, {128, 128, 200, 128, 128, 128, 128}},
         // 10 bytes per second of 4-byte frames: 2.5 frames, cut down to 2.
-        {"stereo 16-bit", 16, 2, 10, 1.0f, 0.0f, Samples(2, {0, 0, 7, -7, 0, 0}),
-         Samples(2, {0, 0, 0, 0, 7, -7})},
-        {"negative margins add nothing", 16, 1, 2000, -1.0f, -20.0f, Samples(2, {0, 9, 0}),
-         Samples(2, {9})},
+        {"stereo 16-bit", 16, 2, 10, 1.0f, 0.0f, Samples(2, {0, 0, 7, -7, 0, 0}), Samples(2, {0, 0, 0, 0, 7, -7})},
+        {"negative margins add nothing", 16, 1, 2000, -1.0f, -20.0f, Samples(2, {0, 9, 0}), Samples(2, {9})},
         {"NaN margins add nothing", 16, 1, 2000, kNaN, kNaN, Samples(2, {0, 9, 0}), Samples(2, {9})},
     };
     for (const auto& row : rows) {
@@ -426,8 +418,7 @@ struct Coded {
     Bytes expected;
 };
 
-Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t validBits, double value,
-                 float gain) {
+Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t validBits, double value, float gain) {
     const int bytes = bits / 8;
     if (formatTag == kFloat && bits == 32) {
         return {FloatSamples({static_cast<float>(value)}),
@@ -442,8 +433,9 @@ Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t vali
         const std::int16_t original = formatTag == kALaw ? ExpandALaw(code) : ExpandMuLaw(code);
         const std::int64_t scaled = ScaledInteger(original, gain, -32768, 32767);
         const auto linear = static_cast<std::int32_t>(scaled);
-        const std::uint8_t result =
-            scaled == original ? code : formatTag == kALaw ? CompressALaw(linear) : CompressMuLaw(linear);
+        const std::uint8_t result = scaled == original   ? code
+                                    : formatTag == kALaw ? CompressALaw(linear)
+                                                         : CompressMuLaw(linear);
         return {{code}, {result}};
     }
     const std::int64_t highest = (std::int64_t{1} << (bits - 1)) - 1;
@@ -471,29 +463,43 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
         std::vector<double> values;
     } rows[] = {
         {"8-bit", kPcm, 8, 0, {-128, -127, -65, -64, -10, -3, -1, 0, 1, 3, 10, 63, 64, 85, 126, 127}},
-        {"16-bit", kPcm, 16, 0,
+        {"16-bit",
+         kPcm,
+         16,
+         0,
          {-32768, -32767, -16385, -16384, -10, -3, -1, 0, 1, 3, 10, 16383, 16384, 21845, 32766, 32767}},
-        {"24-bit", kPcm, 24, 0,
-         {-8388608, -8388607, -4194305, -4194304, -8355841, -32768, -10, -3, -1, 0, 1, 3, 10, 128,
-          32768, 65408, 4194303, 4194304, 5592405, 8388480, 8388606, 8388607}},
-        {"32-bit", kPcm, 32, 0,
-         {-2147483648.0, -2147483647, -1073741825, -1073741824, -10, -3, -1, 0, 1, 3, 10,
-          1073741823, 1073741824, 1431655765, 2147483646, 2147483647}},
+        {"24-bit", kPcm, 24, 0, {-8388608, -8388607, -4194305, -4194304, -8355841, -32768, -10,   -3,
+                                 -1,       0,        1,        3,        10,       128,    32768, 65408,
+                                 4194303,  4194304,  5592405,  8388480,  8388606,  8388607}},
+        {"32-bit",
+         kPcm,
+         32,
+         0,
+         {-2147483648.0, -2147483647, -1073741825, -1073741824, -10, -3, -1, 0, 1, 3, 10, 1073741823, 1073741824,
+          1431655765, 2147483646, 2147483647}},
         {"16 of 16 bits, 12 valid", kPcm, 16, 12, {-32768, -17, -16, -15, -1, 0, 1, 15, 16, 17, 32767}},
-        {"24 of 24 bits, 20 valid", kPcm, 24, 20,
-         {-8388608, -17, -16, -15, -1, 0, 1, 15, 16, 17, 4194303, 8388607}},
-        {"32 of 32 bits, 24 valid", kPcm, 32, 24,
+        {"24 of 24 bits, 20 valid", kPcm, 24, 20, {-8388608, -17, -16, -15, -1, 0, 1, 15, 16, 17, 4194303, 8388607}},
+        {"32 of 32 bits, 24 valid",
+         kPcm,
+         32,
+         24,
          {-2147483648.0, -257, -256, -255, -1, 0, 1, 255, 256, 257, 2147483647}},
-        {"32-bit float", kFloat, 32, 0,
+        {"32-bit float",
+         kFloat,
+         32,
+         0,
          {-inf, -3.4e38, -1, -0.1, -1e-45, -0.0, 0, 1e-45, 0.1, 0.5, 1, 3.4e38, inf, nan}},
-        {"64-bit float", kFloat, 64, 0,
+        {"64-bit float",
+         kFloat,
+         64,
+         0,
          {-inf, -1.7e308, -1, -0.1, -4.9e-324, -0.0, 0, 4.9e-324, 0.1, 0.5, 1, 1.7e308, inf, nan}},
         {"A-law", kALaw, 8, 0, everyCode},
         {"µ-law", kMuLaw, 8, 0, everyCode},
     };
     // Halves and thirds put products on and beside the truncation points; the large gains clamp.
-    const float gains[] = {1.0f, 0.5f, 1.5f, 0.7f, 1.0f / 3, 2.0f, -1.0f, -0.5f, 0.0f, -0.0f, 1e-30f,
-                           3e38f, kInfinity, -kInfinity, kNaN};
+    const float gains[] = {1.0f, 0.5f,  1.5f,   0.7f,  1.0f / 3,  2.0f,       -1.0f, -0.5f,
+                           0.0f, -0.0f, 1e-30f, 3e38f, kInfinity, -kInfinity, kNaN};
     // One sample, a run shorter than a vector, and one crossing a block boundary with a tail.
     const std::size_t lengths[] = {1, 7, 2 * 4096 + 11};
     for (const auto& row : rows) {
@@ -564,20 +570,22 @@ TEST(VolumeAndTrimTest, TrimSearchFindsTheLoudSampleInEveryPosition) {
         {"8-bit", kPcm, 8, {64, -64, 63, 65, -65, -128, 127, 0}},
         {"16-bit", kPcm, 16, {16384, -16384, 16383, 16385, -16385, -32768, 32767, 0}},
         {"24-bit", kPcm, 24, {4194304, -4194304, 4194303, 4194305, -4194305, -8388608, 8388607, 0}},
-        {"32-bit", kPcm, 32,
-         {1073741824, -1073741824, 1073741888, -1073741889, 1073741952, -1073741953, -2147483648.0,
-          2147483647, 0}},
-        {"32-bit float", kFloat, 32,
-         {0.5, -0.5, 0.50000006, -0.50000006, 0.49999997, 0, -0.0, nan, inf, -inf}},
-        {"64-bit float", kFloat, 64,
+        {"32-bit",
+         kPcm,
+         32,
+         {1073741824, -1073741824, 1073741888, -1073741889, 1073741952, -1073741953, -2147483648.0, 2147483647, 0}},
+        {"32-bit float", kFloat, 32, {0.5, -0.5, 0.50000006, -0.50000006, 0.49999997, 0, -0.0, nan, inf, -inf}},
+        {"64-bit float",
+         kFloat,
+         64,
          {0.5, -0.5, 0.5000000001, -0.5000000001, 0.50000006, -0.50000006, 0, nan, inf, -inf}},
         {"A-law", kALaw, 8, EveryCodeAfter({static_cast<double>(CompressALaw(1024))})},
         {"µ-law", kMuLaw, 8, EveryCodeAfter({static_cast<double>(CompressMuLaw(1024))})},
     };
     // Three runs of the scan and seven samples more: the first and last groups, the run edges.
     const std::size_t length = 3 * 256 + 7;
-    const std::size_t positions[] = {0,   1,   3,   4,   5,   6,   7,   255, 256, 257, 262, 263, 264,
-                                     511, 512, 518, 519, 520, 767, 768, 771, 772, 773, 774};
+    const std::size_t positions[] = {0,   1,   3,   4,   5,   6,   7,   255, 256, 257, 262, 263,
+                                     264, 511, 512, 518, 519, 520, 767, 768, 771, 772, 773, 774};
     for (const auto& row : rows) {
         const float thresholdDb = DbNear(ReferenceLevel(row.formatTag, row.bits, row.candidates[0]));
         const float threshold = LinearFromDb(thresholdDb);

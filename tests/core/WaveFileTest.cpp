@@ -44,14 +44,11 @@ TEST(WaveFileTest, AcceptsWellFormedAndToleratedFiles) {
         {"no data chunk", Riff({kFmt16}), "fmt |"},
         {"no fmt chunk", Riff({kData}), "data|"},
         {"fmt of size 0", Riff({Chunk("fmt ", {}), kData}), "fmt |data|"},
-        {"pad byte after an odd chunk", Riff({kFmt16, Chunk("LIST", {1, 2, 3}), kData}),
+        {"pad byte after an odd chunk", Riff({kFmt16, Chunk("LIST", {1, 2, 3}), kData}), "fmt |LIST|data|"},
+        {"odd chunk written without a pad", Riff({kFmt16, ChunkDeclaring("LIST", 3, {1, 2, 3}), kData}),
          "fmt |LIST|data|"},
-        {"odd chunk written without a pad",
-         Riff({kFmt16, ChunkDeclaring("LIST", 3, {1, 2, 3}), kData}), "fmt |LIST|data|"},
-        {"pad byte after the odd last chunk", Riff({kFmt16, Chunk("data", {1, 2, 3})}),
-         "fmt |data|"},
-        {"three stray bytes at the end", Concat({Riff({kFmt16, kData}), {7, 7, 7}}),
-         "fmt |data|"},
+        {"pad byte after the odd last chunk", Riff({kFmt16, Chunk("data", {1, 2, 3})}), "fmt |data|"},
+        {"three stray bytes at the end", Concat({Riff({kFmt16, kData}), {7, 7, 7}}), "fmt |data|"},
         {"RIFF size field of 0, which is ignored",
          Concat({{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, kFmt16}), "fmt |"},
         {"float of any width", Riff({Fmt(3, 2, 8000, 24), kData}), "fmt |data|"},
@@ -59,10 +56,8 @@ TEST(WaveFileTest, AcceptsWellFormedAndToleratedFiles) {
         {"extensible float", Riff({FmtExtensible(3, 6, 96000, 32, 32), kData}), "fmt |data|"},
         {"A-law", Riff({Fmt(6, 1, 8000, 8), kData}), "fmt |data|"},
         {"µ-law", Riff({Fmt(7, 1, 8000, 8), kData}), "fmt |data|"},
-        {"four stray bytes at the end", Concat({Riff({kFmt16, kData}), {'j', 'u', 'n', 'k'}}),
-         "fmt |data|"},
-        {"seven stray bytes at the end", Concat({Riff({kFmt16, kData}), {'d', 'a', 't', 'a', 4, 0, 0}}),
-         "fmt |data|"},
+        {"four stray bytes at the end", Concat({Riff({kFmt16, kData}), {'j', 'u', 'n', 'k'}}), "fmt |data|"},
+        {"seven stray bytes at the end", Concat({Riff({kFmt16, kData}), {'d', 'a', 't', 'a', 4, 0, 0}}), "fmt |data|"},
     };
     for (const auto& row : rows) {
         const ReadResult result = ReadFromBytes(row.file);
@@ -87,20 +82,19 @@ TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
         {"not WAVE", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}, Kind::NotRiffWave, 0, 0},
         {"big-endian", {'R', 'I', 'F', 'X', 0, 0, 0, 4, 'W', 'A', 'V', 'E'}, Kind::BigEndian, 0, 0},
         // The header is 12 bytes and the "fmt " chunk 24, so the LIST chunk starts at byte 36.
-        {"chunk other than data runs past the end",
-         Riff({kFmt16, ChunkDeclaring("LIST", 100, {1, 2, 3, 4}), kData}), Kind::Damaged, 36, 0},
-        {"chunk other than data of 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFFF, {1, 2})}),
+        {"chunk other than data runs past the end", Riff({kFmt16, ChunkDeclaring("LIST", 100, {1, 2, 3, 4}), kData}),
          Kind::Damaged, 36, 0},
-        {"size 16 short of 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFF0, kData)}), Kind::Damaged, 36, 0},
-        {"header and size together 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFF8, kData)}), Kind::Damaged,
+        {"chunk other than data of 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFFF, {1, 2})}), Kind::Damaged,
          36, 0},
+        {"size 16 short of 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFF0, kData)}), Kind::Damaged, 36, 0},
+        {"header and size together 4 GiB", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFF8, kData)}), Kind::Damaged, 36,
+         0},
         {"fmt shorter than its fields", Riff({Chunk("fmt ", Bytes(15, 1)), kData}), Kind::Damaged, 12, 0},
-        {"extensible fmt without its extension", Riff({kData, Chunk("fmt ", Bytes(extensible.begin() + 8,
-                                                                                  extensible.begin() + 26))}),
-         Kind::Damaged, 24, 0},
+        {"extensible fmt without its extension",
+         Riff({kData, Chunk("fmt ", Bytes(extensible.begin() + 8, extensible.begin() + 26))}), Kind::Damaged, 24, 0},
         {"format code 2", Riff({Fmt(2, 1, 8000, 4), kData}), Kind::UnsupportedCoding, 0, 2},
-        {"later fmt of an unknown coding", Riff({kFmt16, kData, Fmt(0x11, 1, 8000, 4)}),
-         Kind::UnsupportedCoding, 0, 0x11},
+        {"later fmt of an unknown coding", Riff({kFmt16, kData, Fmt(0x11, 1, 8000, 4)}), Kind::UnsupportedCoding, 0,
+         0x11},
         {"extensible A-law", Riff({FmtExtensible(6, 1, 8000, 8, 8), kData}), Kind::UnsupportedSubformat, 0, 6},
         {"extensible with a GUID of its own", Riff({FmtExtensible(1, 1, 8000, 16, 16, false), kData}),
          Kind::UnknownSubformat, 0, 0},
@@ -132,9 +126,8 @@ TEST(WaveFileTest, LastDataChunkCutShortKeepsTheWholeFramesTheFileHolds) {
          Bytes(ten.begin(), ten.begin() + 8)},
         {"streaming placeholder size", Riff({kFmt16, ChunkDeclaring("data", 0xFFFFFFFF, ten)}), ten},
         // The 16 bytes after the whole frame could pass for a chunk header; they are part of a frame.
-        {"partial frame longer than a chunk header", Riff({Fmt(1, 6, 8000, 24), ChunkDeclaring("data", 1000,
-                                                                                               Bytes(34, 7))}),
-         Bytes(18, 7)},
+        {"partial frame longer than a chunk header",
+         Riff({Fmt(1, 6, 8000, 24), ChunkDeclaring("data", 1000, Bytes(34, 7))}), Bytes(18, 7)},
         {"no format known: every byte is kept", Riff({ChunkDeclaring("data", 50, ten)}), ten},
     };
     for (const auto& row : rows) {
@@ -161,12 +154,12 @@ TEST(WaveFileTest, ExtensibleFormatGivesItsValidBitsAndSubformat) {
 }
 
 TEST(WaveFileTest, ParsesTheFormatFieldsAndKeepsTheirBytes) {
-    Bytes fields = Samples(2, {1, 2});          // integer PCM, 2 channels
-    PutLe(fields, 44100, 4);                   // sample rate
-    PutLe(fields, 176400, 4);                  // byte rate
-    PutLe(fields, 4, 2);                       // block align
-    PutLe(fields, 16, 2);                      // bits per sample
-    fields.insert(fields.end(), {0, 0});       // extension size
+    Bytes fields = Samples(2, {1, 2});    // integer PCM, 2 channels
+    PutLe(fields, 44100, 4);              // sample rate
+    PutLe(fields, 176400, 4);             // byte rate
+    PutLe(fields, 4, 2);                  // block align
+    PutLe(fields, 16, 2);                 // bits per sample
+    fields.insert(fields.end(), {0, 0});  // extension size
     const ReadResult result = ReadFromBytes(Riff({Chunk("fmt ", fields), kData}));
     ASSERT_TRUE(result.accepted);
     const WaveFormat& format = result.wave.format;
@@ -183,9 +176,9 @@ TEST(WaveFileTest, KeepsEveryChunkInOrderAndComparesIdsByteForByte) {
     const Bytes file = Riff({
         Chunk("LIST", {'I', 'N', 'F', 'O', 'x'}),  // odd size: padded
         Chunk("fact", Samples(4, {2})),
-        Chunk("FMT ", Bytes(16, 0xEE)),           // not a format chunk
+        Chunk("FMT ", Bytes(16, 0xEE)),  // not a format chunk
         Fmt(1, 1, 8000, 8),
-        Chunk("DATA", {1}),                       // not the data chunk
+        Chunk("DATA", {1}),  // not the data chunk
         Chunk("data", {130, 126}),
         Chunk("data", {200}),
         Chunk("junk", {}),
@@ -201,8 +194,7 @@ TEST(WaveFileTest, KeepsEveryChunkInOrderAndComparesIdsByteForByte) {
 }
 
 TEST(WaveFileTest, LaterFmtOverwritesTheFieldsAndEmptyFmtLeavesThem) {
-    const ReadResult result =
-        ReadFromBytes(Riff({Fmt(1, 1, 8000, 8), Fmt(3, 2, 48000, 32), Chunk("fmt ", {})}));
+    const ReadResult result = ReadFromBytes(Riff({Fmt(1, 1, 8000, 8), Fmt(3, 2, 48000, 32), Chunk("fmt ", {})}));
     ASSERT_TRUE(result.accepted);
     EXPECT_EQ(result.wave.format.formatTag, 3);
     EXPECT_EQ(result.wave.format.channels, 2);

@@ -14,7 +14,9 @@
 
 namespace {
 
-Utf16String Text(const std::string& utf8) { return Utf16FromUtf8(utf8); }
+Utf16String Text(const std::string& utf8) {
+    return Utf16FromUtf8(utf8);
+}
 
 void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& folder) {
     ASSERT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str()));
@@ -74,16 +76,15 @@ TEST(WaveWriterTest, EmptyChunkListGivesTheTwelveByteFile) {
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
     ASSERT_EQ(Write(settings, folder / "empty.wav", WaveFile{}), Kind::None);
-    EXPECT_EQ(ReadBytes(folder / "empty.wav"),
-              (Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}));
+    EXPECT_EQ(ReadBytes(folder / "empty.wav"), (Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}));
 }
 
 TEST(WaveWriterTest, ReadAndWrittenFileIsByteIdenticalWithPadBytes) {
     TempFolder in;
     TempFolder out;
     // Odd chunks carry a pad byte that only the RIFF size counts.
-    const Bytes file = Riff({Chunk("LIST", {'I', 'N', 'F', 'O', 'a'}), Fmt(1, 1, 8000, 8),
-                             Chunk("data", {1, 2, 3}), Chunk("junk", {9, 9})});
+    const Bytes file = Riff({Chunk("LIST", {'I', 'N', 'F', 'O', 'a'}), Fmt(1, 1, 8000, 8), Chunk("data", {1, 2, 3}),
+                             Chunk("junk", {9, 9})});
     WriteBytes(in / "odd.wav", file);
     WaveFile wave = ReadBack(in / "odd.wav");
     ProcessingSettings settings;
@@ -151,8 +152,8 @@ TEST(WaveWriterTest, RiffSizeBeyond32BitsFailsBeforeAnythingIsWritten) {
 TEST(WaveWriterTest, TargetLockedByAnotherProgramFails) {
     TempFolder folder;
     WriteBytes(folder / "x.wav", {5, 5});
-    const HANDLE lock = CreateFileW((folder / "x.wav").wstring().c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE lock = CreateFileW((folder / "x.wav").wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     ProcessingSettings settings;
     SetOutputFolder(settings, folder.Path());
@@ -174,16 +175,16 @@ TEST(WaveWriterTest, WrittenFileReadsInSox) {
         PutLe(samples, static_cast<std::uint64_t>((i * 7919) % 200000 - 100000), 3);
     }
     WaveFile wave;
-    const Bytes file = Riff({Fmt(1, 2, 44100, 24), Chunk("LIST", {'I', 'N', 'F', 'O', 'z'}),
-                             Chunk("data", samples), Chunk("junk", {1, 2, 3})});
+    const Bytes file = Riff({Fmt(1, 2, 44100, 24), Chunk("LIST", {'I', 'N', 'F', 'O', 'z'}), Chunk("data", samples),
+                             Chunk("junk", {1, 2, 3})});
     WriteBytes(folder / "in.wav", file);
     ProcessingSettings settings;
     SetOutputFolder(settings, folder / "out");
     std::filesystem::create_directory(folder / "out");
     wave = ReadBack(folder / "in.wav");
     ASSERT_EQ(Write(settings, folder / "in.wav", wave), Kind::None);
-    const std::string command = "soxi -s '" + (folder / "out" / "in.wav").string() + "' > '" +
-                                (folder / "samples.txt").string() + "' 2>&1";
+    const std::string command =
+        "soxi -s '" + (folder / "out" / "in.wav").string() + "' > '" + (folder / "samples.txt").string() + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const Bytes reported = ReadBytes(folder / "samples.txt");
     EXPECT_EQ(std::string(reported.begin(), reported.end()), "1000\n");

@@ -9,8 +9,12 @@ constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kFloat = 3;
 
 // A "fmt " chunk with every field given, for files whose fields disagree with one another.
-Bytes FmtFields(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t byteRate,
-                std::uint16_t blockAlign, std::uint16_t bitsPerSample, const Bytes& extension = {}) {
+Bytes FmtFields(std::uint16_t formatTag,
+                std::uint16_t channels,
+                std::uint32_t byteRate,
+                std::uint16_t blockAlign,
+                std::uint16_t bitsPerSample,
+                const Bytes& extension = {}) {
     Bytes fields;
     PutLe(fields, formatTag, 2);
     PutLe(fields, channels, 2);
@@ -54,12 +58,10 @@ std::vector<MalformedCase> FormatCases() {
         Written("data before fmt", Riff({kQuiet, kFmt16}), Riff({kTrimmed, kFmt16})),
         Kept("no fmt", Riff({kQuiet})),
         Kept("no data", Riff({kFmt16, Chunk("LIST", {'I', 'N', 'F', 'O'})})),
-        Written("two fmt chunks: the later 16-bit one wins over 8-bit",
-                Riff({Fmt(kPcm, 1, 8000, 8), kQuiet, kFmt16}),
+        Written("two fmt chunks: the later 16-bit one wins over 8-bit", Riff({Fmt(kPcm, 1, 8000, 8), kQuiet, kFmt16}),
                 Riff({Fmt(kPcm, 1, 8000, 8), kTrimmed, kFmt16})),
         // Six samples are no whole frame of 65535 channels: scaled, nothing cut.
-        Written("two fmt chunks: the later one has 65535 channels",
-                Riff({kFmt16, kQuiet, Fmt(kPcm, 65535, 8000, 16)}),
+        Written("two fmt chunks: the later one has 65535 channels", Riff({kFmt16, kQuiet, Fmt(kPcm, 65535, 8000, 16)}),
                 Riff({kFmt16, kScaledOnly, Fmt(kPcm, 65535, 8000, 16)})),
         Kept("fmt of size 0", Riff({Chunk("fmt ", {}), kQuiet})),
         Refused("fmt of size 1", Riff({Chunk("fmt ", {1}), kQuiet})),
@@ -70,11 +72,9 @@ std::vector<MalformedCase> FormatCases() {
                 Riff({FmtFields(kPcm, 1, 16000, 2, 16, extension40), kQuiet}),
                 Riff({FmtFields(kPcm, 1, 16000, 2, 16, extension40), kTrimmed})),
         Refused("extensible format chunk of 16 bytes", Riff({Fmt(0xFFFE, 1, 8000, 16), kQuiet})),
-        Written("extensible integer PCM keeps its format chunk",
-                Riff({FmtExtensible(kPcm, 1, 8000, 16, 16), kQuiet}),
+        Written("extensible integer PCM keeps its format chunk", Riff({FmtExtensible(kPcm, 1, 8000, 16, 16), kQuiet}),
                 Riff({FmtExtensible(kPcm, 1, 8000, 16, 16), kTrimmed})),
-        Refused("extensible with a subformat of its own",
-                Riff({FmtExtensible(kPcm, 1, 8000, 16, 16, false), kQuiet})),
+        Refused("extensible with a subformat of its own", Riff({FmtExtensible(kPcm, 1, 8000, 16, 16, false), kQuiet})),
         Refused("format code 2", Riff({Fmt(2, 1, 8000, 16), kQuiet})),
         Kept("12 bits", Riff({Fmt(kPcm, 1, 8000, 12), kQuiet})),
         Kept("20 bits", Riff({Fmt(kPcm, 1, 8000, 20), Chunk("data", Samples(3, {0, 99999, 0}))})),
@@ -85,28 +85,26 @@ std::vector<MalformedCase> FormatCases() {
 std::vector<MalformedCase> SizeCases() {
     const Bytes body = Samples(2, {1, 2});
     return {
-        Refused("unknown chunk of size 0xFFFFFFF8",
-                Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFF8u, body), kQuiet})),
+        Refused("unknown chunk of size 0xFFFFFFF8", Riff({kFmt16, ChunkDeclaring("LIST", 0xFFFFFFF8u, body), kQuiet})),
         Refused("LIST runs past the end", Riff({kFmt16, ChunkDeclaring("LIST", 100, body)})),
         Written("data of size 0xFFFFFFFF is what the file holds",
                 Riff({kFmt16, ChunkDeclaring("data", 0xFFFFFFFFu, Samples(2, {0, 10, 500, 600, 5, 0}))}),
                 Riff({kFmt16, kTrimmed})),
-        Written("data running past the end keeps its whole frames",
-                Riff({Fmt(kPcm, 2, 8000, 16), ChunkDeclaring("data", 100, Concat({Samples(2, {0, 0, 500, 600}), {1}}))}),
-                Riff({Fmt(kPcm, 2, 8000, 16), Chunk("data", Samples(2, {1000, 1200}))})),
+        Written(
+            "data running past the end keeps its whole frames",
+            Riff({Fmt(kPcm, 2, 8000, 16), ChunkDeclaring("data", 100, Concat({Samples(2, {0, 0, 500, 600}), {1}}))}),
+            Riff({Fmt(kPcm, 2, 8000, 16), Chunk("data", Samples(2, {1000, 1200}))})),
         Written("odd chunk with its pad byte", Riff({kFmt16, Chunk("LIST", {1, 2, 3}), kQuiet}),
                 Riff({kFmt16, Chunk("LIST", {1, 2, 3}), kTrimmed})),
-        Written("odd chunk without a pad byte gets one",
-                Riff({kFmt16, ChunkDeclaring("LIST", 3, {1, 2, 3}), kQuiet}),
+        Written("odd chunk without a pad byte gets one", Riff({kFmt16, ChunkDeclaring("LIST", 3, {1, 2, 3}), kQuiet}),
                 Riff({kFmt16, Chunk("LIST", {1, 2, 3}), kTrimmed})),
         Written("RIFF size larger than the file", WithRiffSize(Riff({kFmt16, kQuiet}), 0x7FFFFFFF),
                 Riff({kFmt16, kTrimmed})),
-        Written("RIFF size smaller than the file", WithRiffSize(Riff({kFmt16, kQuiet}), 4),
-                Riff({kFmt16, kTrimmed})),
+        Written("RIFF size smaller than the file", WithRiffSize(Riff({kFmt16, kQuiet}), 4), Riff({kFmt16, kTrimmed})),
         Written("three stray bytes at the end are dropped", Concat({Riff({kFmt16, kQuiet}), {9, 9, 9}}),
                 Riff({kFmt16, kTrimmed})),
-        Written("six stray bytes at the end are dropped",
-                Concat({Riff({kFmt16, kQuiet}), {'j', 'u', 'n', 'k', 1, 0}}), Riff({kFmt16, kTrimmed})),
+        Written("six stray bytes at the end are dropped", Concat({Riff({kFmt16, kQuiet}), {'j', 'u', 'n', 'k', 1, 0}}),
+                Riff({kFmt16, kTrimmed})),
     };
 }
 
@@ -130,13 +128,11 @@ std::vector<MalformedCase> SampleCases() {
     const Bytes fmtWide = Fmt(kPcm, 65535, 8000, 16);
 
     return {
-        Written("partial last frame, 24-bit stereo, head cut",
-                Riff({fmt24, Chunk("data", quietHead)}),
+        Written("partial last frame, 24-bit stereo, head cut", Riff({fmt24, Chunk("data", quietHead)}),
                 Riff({fmt24, Chunk("data", Samples(3, {200000, -200000, 400000, 10}))})),
         Written("partial last frame, 24-bit stereo, nothing cut", Riff({fmt24, Chunk("data", allLoud)}),
                 Riff({fmt24, Chunk("data", allLoudScaled)})),
-        Written("65535 channels", Riff({fmtWide, Chunk("data", wide)}),
-                Riff({fmtWide, Chunk("data", wideKept)})),
+        Written("65535 channels", Riff({fmtWide, Chunk("data", wide)}), Riff({fmtWide, Chunk("data", wideKept)})),
         // NaN is never loud and survives the gain; infinities are loud; floats are not clamped.
         Written("NaN, infinities and values above 1.0 in float data",
                 Riff({fmtFloat, Chunk("data", FloatSamples({0, nan, 0.001f, inf, nan, 1.5f, -inf, 0}))}),

@@ -65,9 +65,15 @@ FileHandle Track(OpenFile file) {
 
 }  // namespace
 
-void Reset() { TheState() = State{}; }
-Faults& ArmedFaults() { return TheState().faults; }
-void ObserveSteps(std::function<void(Step)> observer) { TheState().observer = std::move(observer); }
+void Reset() {
+    TheState() = State{};
+}
+Faults& ArmedFaults() {
+    return TheState().faults;
+}
+void ObserveSteps(std::function<void(Step)> observer) {
+    TheState().observer = std::move(observer);
+}
 
 void Put(const Utf16String& path, const Bytes& bytes) {
     TheState().files[path] = bytes;
@@ -79,15 +85,21 @@ void PutClaiming(const Utf16String& path, const Bytes& bytes, std::uint64_t clai
     TheState().claimedSizes[path] = claimedSize;
 }
 
-bool Exists(const Utf16String& path) { return TheState().files.count(path) != 0; }
+bool Exists(const Utf16String& path) {
+    return TheState().files.count(path) != 0;
+}
 
 Bytes Get(const Utf16String& path) {
     const auto found = TheState().files.find(path);
     return found == TheState().files.end() ? Bytes{} : found->second;
 }
 
-const std::map<Utf16String, Bytes>& Files() { return TheState().files; }
-Utf16String CurrentFolderPath() { return Utf16FromUtf8("/current"); }
+const std::map<Utf16String, Bytes>& Files() {
+    return TheState().files;
+}
+Utf16String CurrentFolderPath() {
+    return Utf16FromUtf8("/current");
+}
 
 }  // namespace memoryfs
 
@@ -161,7 +173,9 @@ FileHandle CreateNew(const Utf16Char* path, bool, bool& nameTaken) {
     return memoryfs::Track({path, 0, true});
 }
 
-bool TakeOverIdentity(const FileHandle&, const Utf16Char*) { return true; }
+bool TakeOverIdentity(const FileHandle&, const Utf16Char*) {
+    return true;
+}
 
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {
     memoryfs::Announce(Step::Write);
@@ -205,7 +219,9 @@ bool RemoveFileAt(const Utf16Char* path) {
     return memoryfs::TheState().files.erase(path) != 0;
 }
 
-bool FailedForLackOfRoom() { return memoryfs::TheState().lastFailureNoRoom; }
+bool FailedForLackOfRoom() {
+    return memoryfs::TheState().lastFailureNoRoom;
+}
 
 bool CurrentFolder(Utf16Char* out, std::size_t capacity) {
     return Utf16Copy(out, capacity, memoryfs::CurrentFolderPath().c_str());

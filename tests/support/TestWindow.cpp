@@ -22,9 +22,9 @@ void RegisterTestClass(HINSTANCE instance) {
 TestWindow::TestWindow() : previous(currentMainWindow) {
     record.instance = GetModuleHandleW(nullptr);
     RegisterTestClass(record.instance);
-    record.window = CreateWindowExW(0, kTestClassName, L"Palvotrix test", WS_CAPTION | WS_SYSMENU, 0, 0,
-                                    record.clientWidth, record.clientHeight, nullptr, nullptr, record.instance,
-                                    nullptr);
+    record.window =
+        CreateWindowExW(0, kTestClassName, L"Palvotrix test", WS_CAPTION | WS_SYSMENU, 0, 0, record.clientWidth,
+                        record.clientHeight, nullptr, nullptr, record.instance, nullptr);
     record.dc = GetDC(record.window);
     currentMainWindow = &record;
 }

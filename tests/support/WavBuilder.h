@@ -43,7 +43,9 @@ inline Bytes Chunk(const char* id, const Bytes& data) {
 }
 
 // A 16-byte "fmt " chunk of a well-formed file.
-inline Bytes Fmt(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t sampleRate,
+inline Bytes Fmt(std::uint16_t formatTag,
+                 std::uint16_t channels,
+                 std::uint32_t sampleRate,
                  std::uint16_t bitsPerSample) {
     const std::uint32_t blockAlign = channels * (bitsPerSample / 8u);
     Bytes fields;
@@ -59,20 +61,23 @@ inline Bytes Fmt(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t 
 // A 40-byte extensible "fmt " chunk: `validBits` of `bitsPerSample` carry sound, and the subformat
 // GUID names `subformatCode` in the standard form (xxxxxxxx-0000-0010-8000-00AA00389B71), or in a
 // form of its own when `standardGuid` is false.
-inline Bytes FmtExtensible(std::uint32_t subformatCode, std::uint16_t channels, std::uint32_t sampleRate,
-                           std::uint16_t bitsPerSample, std::uint16_t validBits,
+inline Bytes FmtExtensible(std::uint32_t subformatCode,
+                           std::uint16_t channels,
+                           std::uint32_t sampleRate,
+                           std::uint16_t bitsPerSample,
+                           std::uint16_t validBits,
                            bool standardGuid = true) {
     const std::uint32_t blockAlign = channels * (bitsPerSample / 8u);
     Bytes fields;
-    PutLe(fields, 0xFFFE, 2);                  // the extensible format code
+    PutLe(fields, 0xFFFE, 2);  // the extensible format code
     PutLe(fields, channels, 2);
     PutLe(fields, sampleRate, 4);
     PutLe(fields, sampleRate * blockAlign, 4);
     PutLe(fields, blockAlign, 2);
     PutLe(fields, bitsPerSample, 2);
-    PutLe(fields, 22, 2);                      // extension size
+    PutLe(fields, 22, 2);  // extension size
     PutLe(fields, validBits, 2);
-    PutLe(fields, channels == 2 ? 3 : 4, 4);   // speaker positions
+    PutLe(fields, channels == 2 ? 3 : 4, 4);  // speaker positions
     PutLe(fields, subformatCode, 4);
     const Bytes tail = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     fields.insert(fields.end(), tail.begin(), tail.end());
@@ -187,8 +192,11 @@ inline std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
 
 // A WaveFile in memory with the given format and a single "data" chunk. The sample rate is the
 // whole number of frames in `byteRate`.
-inline WaveFile InMemoryWave(std::uint16_t formatTag, std::uint16_t channels,
-                         std::uint16_t bitsPerSample, std::uint32_t byteRate, const Bytes& data) {
+inline WaveFile InMemoryWave(std::uint16_t formatTag,
+                             std::uint16_t channels,
+                             std::uint16_t bitsPerSample,
+                             std::uint32_t byteRate,
+                             const Bytes& data) {
     WaveFile wave;
     wave.format.formatTag = formatTag;
     wave.format.channels = channels;
@@ -225,8 +233,12 @@ inline Bytes AlternatingWave(std::int16_t amplitude, std::uint32_t sampleCount) 
 
 // The 44 bytes before the samples of a file with a 16-byte "fmt " chunk and `dataBytes` bytes of
 // samples, for files too large to build in memory.
-inline Bytes WaveHeader(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t sampleRate,
-                        std::uint16_t bitsPerSample, std::uint32_t dataBytes) {
-    const Bytes header = Riff({Fmt(formatTag, channels, sampleRate, bitsPerSample), ChunkDeclaring("data", dataBytes, {})});
+inline Bytes WaveHeader(std::uint16_t formatTag,
+                        std::uint16_t channels,
+                        std::uint32_t sampleRate,
+                        std::uint16_t bitsPerSample,
+                        std::uint32_t dataBytes) {
+    const Bytes header =
+        Riff({Fmt(formatTag, channels, sampleRate, bitsPerSample), ChunkDeclaring("data", dataBytes, {})});
     return WithRiffSize(header, static_cast<std::uint32_t>(header.size() - 8 + dataBytes));
 }

@@ -19,8 +19,7 @@ using memoryfs::Step;
 
 const Bytes kFmt16 = Fmt(1, 1, 8000, 16);
 // An odd chunk, so that the writer also writes a pad byte.
-const Bytes kInputBytes =
-    Riff({kFmt16, Chunk("LIST", {1, 2, 3}), Chunk("data", Samples(2, {0, 10, 500, 600, 5, 0}))});
+const Bytes kInputBytes = Riff({kFmt16, Chunk("LIST", {1, 2, 3}), Chunk("data", Samples(2, {0, 10, 500, 600, 5, 0}))});
 const Bytes kOutputBytes = Riff({kFmt16, Chunk("LIST", {1, 2, 3}), Chunk("data", Samples(2, {1000, 1200}))});
 const Bytes kOldBytes = {'o', 'l', 'd'};
 
@@ -66,8 +65,7 @@ public:
     // The input, and the target when it is another file: never a temporary file.
     bool OnlyTheOriginalFilesExist() const {
         const std::size_t expected = placement_.target == kInput ? 1 : 2;
-        return memoryfs::Files().size() == expected && memoryfs::Exists(kInput) &&
-               memoryfs::Exists(placement_.target);
+        return memoryfs::Files().size() == expected && memoryfs::Exists(kInput) && memoryfs::Exists(placement_.target);
     }
 
 private:

@@ -14,7 +14,9 @@
 
 // Allocations the address space cannot satisfy must come back empty under AddressSanitizer too,
 // as they do without it, rather than end the test program.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
 
 namespace {
 
