@@ -73,9 +73,7 @@ void CaptureVolume(ProcessingSettings& settings) {
 }
 
 // A value pair whose first box is missing or switched off by its check box counts as off.
-void CaptureTrim(int32_t thresholdId,
-                 int32_t marginId,
-                 std::atomic<float>& thresholdDb,
+void CaptureTrim(int32_t thresholdId, int32_t marginId, std::atomic<float>& thresholdDb,
                  std::atomic<float>& marginSec) {
     ControlRegistry& registry = ControlRegistry::Instance();
     const TextVolumeInfo* threshold = registry.Find<TextVolumeInfo>(thresholdId);

@@ -75,9 +75,7 @@ void ReportEnd(const ProcessingSettings& settings, bool interrupted, RunReport& 
 }
 
 // False when no worker thread could be started for the file.
-bool ProcessOnWorker(ProcessingSettings& settings,
-                     const Utf16String& path,
-                     const std::string& name,
+bool ProcessOnWorker(ProcessingSettings& settings, const Utf16String& path, const std::string& name,
                      RunReport& report) {
     std::promise<void> finished;
     std::future<void> done = finished.get_future();
@@ -108,11 +106,8 @@ void ReportStoppedFile(const ProcessingSettings& settings, const std::string& na
 }
 
 // The outcome is left in the settings, a refusal's as the job's own.
-void ProcessListedFile(ProcessingSettings& settings,
-                       WrittenOutputs& written,
-                       const Utf16String& path,
-                       const std::string& name,
-                       RunReport& report) {
+void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16String& path,
+                       const std::string& name, RunReport& report) {
     RunListedFile(settings, written, path.c_str(), [&]() {
         if (!ProcessOnWorker(settings, path, name, report)) {
             return false;

@@ -57,14 +57,8 @@ int ControlItem::OnCommand(int32_t, WPARAM, LPARAM) {
 
 void ControlItem::Paint() {}
 
-void ControlItem::CreateControlWindow(DWORD exStyle,
-                                      const wchar_t* className,
-                                      const wchar_t* caption,
-                                      DWORD style,
-                                      int32_t x,
-                                      int32_t y,
-                                      int32_t width,
-                                      int32_t height) {
+void ControlItem::CreateControlWindow(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style,
+                                      int32_t x, int32_t y, int32_t width, int32_t height) {
     window =
         CreateWindowExW(exStyle, className, caption, style, x, y, width, height, GetParentHandle(),
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(childId)), currentMainWindow->instance, nullptr);

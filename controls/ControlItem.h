@@ -55,12 +55,6 @@ public:
 
 protected:
     // CreateWindowExW with this control's parent, childId and the module instance; stores the window.
-    void CreateControlWindow(DWORD exStyle,
-                             const wchar_t* className,
-                             const wchar_t* caption,
-                             DWORD style,
-                             int32_t x,
-                             int32_t y,
-                             int32_t width,
-                             int32_t height);
+    void CreateControlWindow(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style, int32_t x,
+                             int32_t y, int32_t width, int32_t height);
 };

@@ -69,10 +69,7 @@ using WindowMessageHandler = LRESULT (*)(HWND window, UINT message, WPARAM wPara
 
 // Runs a window procedure's handler for it. An exception must not unwind through the system's
 // frames; running out of memory ends the program, as it would anywhere else.
-inline LRESULT CallWithoutUnwinding(WindowMessageHandler handler,
-                                    HWND window,
-                                    UINT message,
-                                    WPARAM wParam,
+inline LRESULT CallWithoutUnwinding(WindowMessageHandler handler, HWND window, UINT message, WPARAM wParam,
                                     LPARAM lParam) {
     try {
         return handler(window, message, wParam, lParam);

@@ -454,12 +454,8 @@ bool MarginFrames(const WaveFormat& format, std::size_t frameBytes, float margin
 
 // Replaces the chunk's contents with head silence, the kept bytes and tail silence. The old
 // array is reused when the result fits in it, so a plain cut costs one memmove.
-bool Rebuild(ChunkInfo& chunk,
-             std::size_t keptOffset,
-             std::uint64_t keptBytes,
-             std::uint64_t headBytes,
-             std::uint64_t tailBytes,
-             std::uint8_t silence) {
+bool Rebuild(ChunkInfo& chunk, std::size_t keptOffset, std::uint64_t keptBytes, std::uint64_t headBytes,
+             std::uint64_t tailBytes, std::uint8_t silence) {
     const std::uint64_t newSize = headBytes + keptBytes + tailBytes;
     if (newSize > std::numeric_limits<std::uint32_t>::max() || newSize > std::numeric_limits<std::size_t>::max()) {
         return false;
@@ -485,11 +481,8 @@ bool Rebuild(ChunkInfo& chunk,
 }
 
 template <class Coding>
-TrimOutcome Process(ChunkInfo& chunk,
-                    const WaveFormat& format,
-                    const ProcessingValues& values,
-                    const std::atomic<bool>& cancelRequested,
-                    TrimReport* report) {
+TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const ProcessingValues& values,
+                    const std::atomic<bool>& cancelRequested, TrimReport* report) {
     const std::size_t channels = format.channels;
     const std::size_t samples = chunk.size / Coding::kBytes;
     const SampleSpan span{chunk.data.Data(), samples, samples / channels * channels, channels};
@@ -576,9 +569,7 @@ bool IsProcessedFormat(const WaveFormat& format) {
     return CodingOf(format) != SampleCoding::None;
 }
 
-TrimOutcome ApplyVolumeAndTrim(WaveFile& wave,
-                               const ProcessingValues& values,
-                               const std::atomic<bool>& cancelRequested,
+TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values, const std::atomic<bool>& cancelRequested,
                                TrimReport* report) {
     const std::shared_ptr<ChunkInfo> chunk = FirstDataChunk(wave);
     if (!chunk) {

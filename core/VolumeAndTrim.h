@@ -39,7 +39,5 @@ bool IsProcessedFormat(const WaveFormat& format);
 // more keeps that end) and, when that shortened it, surrounds it with the margins of silence.
 // `cancelRequested` is polled between blocks of samples. When the chunk was rebuilt, `report`
 // (if given) says how.
-TrimOutcome ApplyVolumeAndTrim(WaveFile& wave,
-                               const ProcessingValues& values,
-                               const std::atomic<bool>& cancelRequested,
+TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values, const std::atomic<bool>& cancelRequested,
                                TrimReport* report = nullptr);

@@ -161,10 +161,7 @@ private:
 // Writes the whole file at a temporary path next to `target`, with the identity of the file it
 // replaces, and puts it in the target's place. Nothing of it remains after a failure, whose reason
 // is taken at once, before the cleanup can change the system's answer.
-bool WriteThroughTemporaryFile(const Utf16Char* target,
-                               bool replacesFile,
-                               const WaveFile& wave,
-                               std::uint32_t riffSize,
+bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, const WaveFile& wave, std::uint32_t riffSize,
                                FileReason& reason) {
     PendingTemporary& pending = PendingTemporary::Instance();
     FileHandle file = pending.Create(target, replacesFile);
@@ -206,9 +203,7 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
     return fits;
 }
 
-bool WriteWaveFile(const ProcessingSettings& settings,
-                   const Utf16Char* inputPath,
-                   const WaveFile& wave,
+bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, const WaveFile& wave,
                    FileReason& reason) {
     Utf16Char target[kTextCapacity] = {};
     std::uint32_t riffSize = 0;

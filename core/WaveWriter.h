@@ -17,9 +17,7 @@ constexpr char kTemporarySuffix[] = ".palvotrix-part";
 // is complete and flushed, with the target's permissions and owner, so a failure leaves any file
 // already there as it was. A read-only target is refused. False when the file could not be
 // completely written; `reason` then says why.
-bool WriteWaveFile(const ProcessingSettings& settings,
-                   const Utf16Char* inputPath,
-                   const WaveFile& wave,
+bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, const WaveFile& wave,
                    FileReason& reason);
 
 // For a process about to end on a signal: removes the temporary file of the write in progress,

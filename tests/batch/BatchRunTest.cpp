@@ -457,8 +457,7 @@ TEST_P(CaptureSettingsTest, ReadsEachPairOnlyWhenItsCheckBoxEnablesIt) {
     SetBoxText(ControlId::VolumePercent, L"100.00");
 }
 
-INSTANTIATE_TEST_SUITE_P(CheckBoxes,
-                         CaptureSettingsTest,
+INSTANTIATE_TEST_SUITE_P(CheckBoxes, CaptureSettingsTest,
                          testing::Values(CaptureCase{"all on", true, true, true, 2.5f, -48.0f, 1.5f, -60.0f, 0.25f},
                                          CaptureCase{"volume off", false, true, true, 1.0f, -48.0f, 1.5f, -60.0f,
                                                      0.25f},

@@ -58,9 +58,7 @@ protected:
 };
 
 // The log of a run that got through `started` files: each name once, in list order.
-Lines ExpectedLog(const std::vector<std::wstring>& names,
-                  std::size_t started,
-                  bool interrupted,
+Lines ExpectedLog(const std::vector<std::wstring>& names, std::size_t started, bool interrupted,
                   const std::wstring& output) {
     Lines lines{kStartLine};
     lines.insert(lines.end(), names.begin(), names.begin() + static_cast<std::ptrdiff_t>(started));

@@ -33,8 +33,7 @@ TEST_P(OpenDialogResult, GivesThePathsInTheDialogsOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Forms,
-    OpenDialogResult,
+    Forms, OpenDialogResult,
     testing::Values(ResultCase{"one file: the full path unchanged", L"C:\\音声\\a.wav\0\0"s, {L"C:\\音声\\a.wav"}},
                     ResultCase{"three files: folder, backslash, name",
                                L"C:\\in\0b.wav\0a.wav\0c.wav\0\0"s,

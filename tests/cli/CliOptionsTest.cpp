@@ -38,8 +38,7 @@ Bytes LevelSweepWave() {
     return MakeWave(24, samples);
 }
 
-Bytes ProcessedByCore(const std::filesystem::path& input,
-                      const std::filesystem::path& out,
+Bytes ProcessedByCore(const std::filesystem::path& input, const std::filesystem::path& out,
                       const ProcessingValues& expected) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     EXPECT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out).c_str()));

@@ -46,10 +46,7 @@ inline std::shared_ptr<GroupInfo> AddGroup(int32_t id) {
     return Registered(group);
 }
 
-inline std::shared_ptr<TextVolumeInfo> AddValueBox(const GroupInfo& group,
-                                                   int32_t id,
-                                                   float minimum,
-                                                   float maximum,
+inline std::shared_ptr<TextVolumeInfo> AddValueBox(const GroupInfo& group, int32_t id, float minimum, float maximum,
                                                    const wchar_t* text) {
     auto box = std::make_shared<TextVolumeInfo>(group.GetHandle());
     box->Create(id, 10 + (id % 10) * 30, 35, 60, 24, text);
@@ -57,9 +54,7 @@ inline std::shared_ptr<TextVolumeInfo> AddValueBox(const GroupInfo& group,
     return Registered(box);
 }
 
-inline std::shared_ptr<VScrollInfo> AddArrows(const GroupInfo& group,
-                                              int32_t id,
-                                              const TextVolumeInfo& box,
+inline std::shared_ptr<VScrollInfo> AddArrows(const GroupInfo& group, int32_t id, const TextVolumeInfo& box,
                                               float step) {
     auto arrows = std::make_shared<VScrollInfo>(group.GetHandle());
     arrows->CreateUntitled(id, 10 + (id % 10) * 30, 60, 20, 24);

@@ -9,12 +9,8 @@ constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kFloat = 3;
 
 // A "fmt " chunk with every field given, for files whose fields disagree with one another.
-Bytes FmtFields(std::uint16_t formatTag,
-                std::uint16_t channels,
-                std::uint32_t byteRate,
-                std::uint16_t blockAlign,
-                std::uint16_t bitsPerSample,
-                const Bytes& extension = {}) {
+Bytes FmtFields(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t byteRate, std::uint16_t blockAlign,
+                std::uint16_t bitsPerSample, const Bytes& extension = {}) {
     Bytes fields;
     PutLe(fields, formatTag, 2);
     PutLe(fields, channels, 2);

@@ -43,9 +43,7 @@ inline Bytes Chunk(const char* id, const Bytes& data) {
 }
 
 // A 16-byte "fmt " chunk of a well-formed file.
-inline Bytes Fmt(std::uint16_t formatTag,
-                 std::uint16_t channels,
-                 std::uint32_t sampleRate,
+inline Bytes Fmt(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t sampleRate,
                  std::uint16_t bitsPerSample) {
     const std::uint32_t blockAlign = channels * (bitsPerSample / 8u);
     Bytes fields;
@@ -61,12 +59,8 @@ inline Bytes Fmt(std::uint16_t formatTag,
 // A 40-byte extensible "fmt " chunk: `validBits` of `bitsPerSample` carry sound, and the subformat
 // GUID names `subformatCode` in the standard form (xxxxxxxx-0000-0010-8000-00AA00389B71), or in a
 // form of its own when `standardGuid` is false.
-inline Bytes FmtExtensible(std::uint32_t subformatCode,
-                           std::uint16_t channels,
-                           std::uint32_t sampleRate,
-                           std::uint16_t bitsPerSample,
-                           std::uint16_t validBits,
-                           bool standardGuid = true) {
+inline Bytes FmtExtensible(std::uint32_t subformatCode, std::uint16_t channels, std::uint32_t sampleRate,
+                           std::uint16_t bitsPerSample, std::uint16_t validBits, bool standardGuid = true) {
     const std::uint32_t blockAlign = channels * (bitsPerSample / 8u);
     Bytes fields;
     PutLe(fields, 0xFFFE, 2);  // the extensible format code
@@ -114,14 +108,25 @@ inline Bytes Samples(int bytesPerSample, std::initializer_list<std::int64_t> val
     return out;
 }
 
-inline Bytes FloatSamples(std::initializer_list<float> values) {
+// IEEE samples stored by their bit patterns, as a file holds them.
+template <class Float, class Bits>
+Bytes IeeeSamples(std::initializer_list<Float> values) {
+    static_assert(sizeof(Float) == sizeof(Bits), "a sample's bits");
     Bytes out;
-    for (const float value : values) {
-        std::uint32_t bits;
+    for (const Float value : values) {
+        Bits bits;
         std::memcpy(&bits, &value, sizeof bits);
-        PutLe(out, bits, 4);
+        PutLe(out, bits, static_cast<int>(sizeof bits));
     }
     return out;
+}
+
+inline Bytes FloatSamples(std::initializer_list<float> values) {
+    return IeeeSamples<float, std::uint32_t>(values);
+}
+
+inline Bytes DoubleSamples(std::initializer_list<double> values) {
+    return IeeeSamples<double, std::uint64_t>(values);
 }
 
 // The fields of a "bext" chunk, blank but for the time reference.
@@ -165,16 +170,6 @@ inline Bytes Region(std::uint32_t name, std::uint32_t length) {
     return Chunk("ltxt", fields);
 }
 
-inline Bytes DoubleSamples(std::initializer_list<double> values) {
-    Bytes out;
-    for (const double value : values) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        PutLe(out, bits, 8);
-    }
-    return out;
-}
-
 inline Bytes DataOf(const ChunkInfo& chunk) {
     return Bytes(chunk.data.Data(), chunk.data.Data() + chunk.size);
 }
@@ -192,11 +187,8 @@ inline std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
 
 // A WaveFile in memory with the given format and a single "data" chunk. The sample rate is the
 // whole number of frames in `byteRate`.
-inline WaveFile InMemoryWave(std::uint16_t formatTag,
-                             std::uint16_t channels,
-                             std::uint16_t bitsPerSample,
-                             std::uint32_t byteRate,
-                             const Bytes& data) {
+inline WaveFile InMemoryWave(std::uint16_t formatTag, std::uint16_t channels, std::uint16_t bitsPerSample,
+                             std::uint32_t byteRate, const Bytes& data) {
     WaveFile wave;
     wave.format.formatTag = formatTag;
     wave.format.channels = channels;
@@ -233,11 +225,8 @@ inline Bytes AlternatingWave(std::int16_t amplitude, std::uint32_t sampleCount) 
 
 // The 44 bytes before the samples of a file with a 16-byte "fmt " chunk and `dataBytes` bytes of
 // samples, for files too large to build in memory.
-inline Bytes WaveHeader(std::uint16_t formatTag,
-                        std::uint16_t channels,
-                        std::uint32_t sampleRate,
-                        std::uint16_t bitsPerSample,
-                        std::uint32_t dataBytes) {
+inline Bytes WaveHeader(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t sampleRate,
+                        std::uint16_t bitsPerSample, std::uint32_t dataBytes) {
     const Bytes header =
         Riff({Fmt(formatTag, channels, sampleRate, bitsPerSample), ChunkDeclaring("data", dataBytes, {})});
     return WithRiffSize(header, static_cast<std::uint32_t>(header.size() - 8 + dataBytes));
