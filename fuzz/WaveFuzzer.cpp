@@ -5,7 +5,7 @@
 #include "support/MemoryFileService.h"
 
 #include "core/FileJob.h"
-#include "core/VolumeAndTrim.h"
+#include "support/InMemoryPass.h"
 #include "core/WaveWriter.h"
 
 #include <cstdlib>

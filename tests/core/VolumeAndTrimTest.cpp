@@ -1,5 +1,5 @@
 // Gain, clamping, level thresholds, the whole-frame cut and the margins of silence.
-#include "core/VolumeAndTrim.h"
+#include "support/InMemoryPass.h"
 
 #include "support/WavBuilder.h"
 
