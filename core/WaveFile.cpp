@@ -199,14 +199,11 @@ FileReason TakeContents(FileCursor& cursor, ChunkInfo& chunk) {
 
 // What a chunk means for those after it: the format, and in the 64-bit forms the sizes.
 FileReason TakeMeaning(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFile& wave) {
-    if (chunk.HasId("fmt ")) {
-        return ParseFormat(chunk, chunkOffset, wave.format);
-    }
     const bool firstOf64BitForm = wave.form != RiffForm::Riff && wave.chunks.size() == 1;
     if (firstOf64BitForm && !IsUsableDs64(chunk)) {
         return DamagedAt(chunkOffset);
     }
-    return {};
+    return chunk.HasId("fmt ") ? ParseFormat(chunk, chunkOffset, wave.format) : FileReason{};
 }
 
 FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
