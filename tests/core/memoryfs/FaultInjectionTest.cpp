@@ -170,6 +170,22 @@ Bytes LongInput(std::size_t samples) {
     return Riff({kFmt16, Chunk("data", data)});
 }
 
+// A file's audio is written a block at a time, and a Stop between two blocks ends the file.
+TEST(FaultInjectionTest, StopWhileTheAudioIsWrittenLeavesNothing) {
+    for (const Placement& placement : kPlacements) {
+        SCOPED_TRACE(placement.what);
+        Job job(placement);
+        memoryfs::Put(kInput, LongInput(1 << 21));
+        std::atomic<bool>& cancel = job.Settings().cancelRequested;
+        memoryfs::ObserveSteps([&](Step step) { cancel = cancel || step == Step::Write; });
+        job.Run();
+        EXPECT_FALSE(job.Settings().errorOccurred);
+        EXPECT_FALSE(job.Settings().outputWritten);
+        EXPECT_EQ(job.TargetBytes(), placement.target == kInput ? memoryfs::Get(kInput) : kOldBytes);
+        EXPECT_EQ(memoryfs::Files().size(), placement.target == kInput ? 1u : 2u);
+    }
+}
+
 TEST(FaultInjectionTest, StopFromAnotherThreadWritesAllOrNothing) {
     const Bytes input = LongInput(1 << 21);
     memoryfs::Reset();
