@@ -384,7 +384,6 @@ std::uint32_t ValidBitsMask(const WaveFormat& format, std::size_t bytes) {
     return 0xFFFFFFFFu << (containerBits - valid);
 }
 
-
 // Whole frames of silence for a margin. Negative and NaN margins add none; false when the
 // margin alone could not fit in a chunk. The byte rate is only a declared average: where it
 // disagrees with the sample rate, the sample rate says how many frames a second holds.
@@ -403,7 +402,6 @@ bool MarginFrames(const WaveFormat& format, std::size_t frameBytes, float margin
     frames = static_cast<std::uint64_t>(exact);
     return true;
 }
-
 
 // The chunk's samples as the passes see them: whole samples, of which the first `framedBytes`
 // form whole frames; the bytes of a last partial sample are no sample.
@@ -672,7 +670,6 @@ SampleCoding CodingOf(const WaveFormat& format) {
             return SampleCoding::None;
     }
 }
-
 
 // Runs `pass` with a value of the coding's type, so that one template serves every coding.
 template <class Pass>

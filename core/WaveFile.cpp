@@ -194,7 +194,7 @@ FileReason TakeContents(FileCursor& cursor, ChunkInfo& chunk) {
         return FileReason(Kind::OutOfMemory);
     }
     return cursor.Read(chunk.data.Data(), static_cast<std::size_t>(chunk.size)) ? FileReason{}
-                                                                                 : FileReason(Kind::CannotRead);
+                                                                                : FileReason(Kind::CannotRead);
 }
 
 // What a chunk means for those after it: the format, and in the 64-bit forms the sizes.

@@ -119,8 +119,8 @@ std::uint32_t DeclaredSize(const WaveFile& wave, const ChunkInfo& chunk, std::ui
 }
 
 // The "ds64" chunk with the sizes of this output; the frame count moves with a trim.
-TrimOutcome WriteSizeTable(const ChunkInfo& ds64, const WaveFile& wave, const AudioPlan* audio,
-                           std::uint64_t riffSize, ByteSink& out) {
+TrimOutcome WriteSizeTable(const ChunkInfo& ds64, const WaveFile& wave, const AudioPlan* audio, std::uint64_t riffSize,
+                           ByteSink& out) {
     std::uint8_t fields[kDs64Fields];
     std::memcpy(fields, ds64.data.Data(), sizeof fields);
     WriteLe64(fields + kDs64RiffSize, riffSize);
@@ -213,8 +213,7 @@ const char* FormId(RiffForm form) {
 TrimOutcome WriteContents(OutputFile& out, const WaveFile& wave, const OutputPlan& plan) {
     std::uint8_t header[12] = {0, 0, 0, 0, 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
     std::memcpy(header, FormId(wave.form), 4);
-    WriteLe32(header + 4,
-              wave.form == RiffForm::Riff ? static_cast<std::uint32_t>(plan.riffSize) : 0xFFFFFFFFu);
+    WriteLe32(header + 4, wave.form == RiffForm::Riff ? static_cast<std::uint32_t>(plan.riffSize) : 0xFFFFFFFFu);
     if (!out.Write(header, sizeof header)) {
         return TrimOutcome::WriteFailed;
     }
@@ -394,7 +393,6 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
     }
     return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, reason);
 }
-
 
 bool AbandonWriteInProgress() {
     return PendingTemporary::Instance().Abandon();

@@ -51,7 +51,7 @@ Bytes Stored(const std::vector<std::int16_t>& samples) {
 
 // Runs the job at a gain of 2, trimming both ends at -40 dB with the given margins.
 ProcessingSettings& RunDoubled(ProcessingSettings& settings, const std::filesystem::path& input,
-                        const std::filesystem::path& folder, float marginSec = 0.0f) {
+                               const std::filesystem::path& folder, float marginSec = 0.0f) {
     std::filesystem::create_directories(folder);
     Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str());
     settings.gain = 2.0f;
@@ -113,8 +113,7 @@ TEST(StreamedJobTest, LargeChunksAreCopiedAndMarginsAndPartialSamplesKept) {
          Riff({kFmt, list, Chunk("data", Concat({margin, Doubled(samples, 5, kFrames - 5), margin})), after}), 0.001f},
         {"nothing cut: the partial sample stays",
          Riff({kFmt, Chunk("data", Concat({Stored(AudioWithLoud({0, kChannels * kFrames - 1})), {0x55}})), after}),
-         Riff({kFmt,
-               Chunk("data", Concat({Doubled(AudioWithLoud({0, kChannels * kFrames - 1}), 0, kFrames), {0x55}})),
+         Riff({kFmt, Chunk("data", Concat({Doubled(AudioWithLoud({0, kChannels * kFrames - 1}), 0, kFrames), {0x55}})),
                after}),
          0.001f},
     };

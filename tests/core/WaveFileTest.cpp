@@ -159,14 +159,22 @@ TEST(WaveFileTest, SixtyFourBitFormsTakeTheirSizesFromDs64) {
         std::uint64_t junkSize;
         Bytes data;
     } rows[] = {
-        {"RF64, data in ds64", Wave64("RF64", {Ds64(0, 4, 2), kFmt16, ChunkDeclaring("data", ~0u, ten)}), RiffForm::Rf64,
-         0, {1, 2, 3, 4}},
+        {"RF64, data in ds64",
+         Wave64("RF64", {Ds64(0, 4, 2), kFmt16, ChunkDeclaring("data", ~0u, ten)}),
+         RiffForm::Rf64,
+         0,
+         {1, 2, 3, 4}},
         {"BW64, a table row for another chunk",
          Wave64("BW64", {Ds64(0, 2, 1, {{"JUNK", 3}}), ChunkDeclaring("JUNK", ~0u, {9, 9, 9, 0}), kFmt16,
                          ChunkDeclaring("data", ~0u, {1, 2})}),
-         RiffForm::Bw64, 3, {1, 2}},
-        {"a size in the header counts", Wave64("RF64", {Ds64(0, 8, 4), kFmt16, Chunk("data", {5, 6})}), RiffForm::Rf64,
-         0, {5, 6}},
+         RiffForm::Bw64,
+         3,
+         {1, 2}},
+        {"a size in the header counts",
+         Wave64("RF64", {Ds64(0, 8, 4), kFmt16, Chunk("data", {5, 6})}),
+         RiffForm::Rf64,
+         0,
+         {5, 6}},
         {"data size past the end: the whole frames there",
          Wave64("RF64", {Ds64(0, 0x100000000, 0), kFmt16, ChunkDeclaring("data", ~0u, ten)}), RiffForm::Rf64, 0, ten},
     };

@@ -153,7 +153,8 @@ TEST(FaultInjectionTest, StopAtEveryStepIsSilentAndWritesAllOrNothing) {
             EXPECT_FALSE(job.Settings().errorOccurred);
             // A Stop seen before the audio is written leaves nothing; once the file's bytes go out
             // (a file this small goes out in one write at its end) it is finished.
-            const bool beforeAudio = steps[stop] == Step::Open || steps[stop] == Step::Read || steps[stop] == Step::Create;
+            const bool beforeAudio =
+                steps[stop] == Step::Open || steps[stop] == Step::Read || steps[stop] == Step::Create;
             EXPECT_EQ(job.TargetBytes(), beforeAudio ? job.OldTargetBytes() : kOutputBytes);
             EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
         }
