@@ -13,4 +13,7 @@ if(WIN32)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   # One self-contained executable: no libstdc++, libgcc or winpthread DLLs beside it.
   add_link_options(-static -static-libgcc -static-libstdc++)
+else()
+  # 64-bit file offsets in 32-bit builds too: the files this program reads may pass 4 GiB.
+  add_compile_definitions(_FILE_OFFSET_BITS=64)
 endif()

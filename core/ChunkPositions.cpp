@@ -53,6 +53,11 @@ void MoveField(std::uint8_t* field, const FrameMove& move, std::uint32_t last) {
     WriteLe32(field, Moved(ReadLe32(field), move, last));
 }
 
+// A frame count as a 32-bit field holds it: a longer file's count stops at the largest.
+std::uint32_t Field32(std::uint64_t frames) {
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, std::numeric_limits<std::uint32_t>::max()));
+}
+
 // The rows that the chunk really holds; none when its count claims more than that.
 std::size_t RowCount(const ChunkInfo& chunk, const TableLayout& table) {
     if (chunk.size < table.firstRow) {
@@ -90,15 +95,15 @@ void MoveCuePoints(ChunkInfo& chunk, const FrameMove& move) {
     for (std::size_t i = 0; i < count; ++i) {
         std::uint8_t* point = chunk.data.Data() + RowOffset(kCueTable, i);
         if (IsFourCc(point + kCueChunkId, "data")) {
-            MoveField(point + kCuePosition, move, move.newFrames);
+            MoveField(point + kCuePosition, move, Field32(move.newFrames));
         }
-        MoveField(point + kCueSampleOffset, move, move.newFrames);
+        MoveField(point + kCueSampleOffset, move, Field32(move.newFrames));
     }
 }
 
 // A loop's end is the last frame it plays, so both ends stay on a frame that exists.
 void MoveLoops(ChunkInfo& chunk, const FrameMove& move) {
-    const std::uint32_t lastFrame = move.newFrames > 0 ? move.newFrames - 1 : 0;
+    const std::uint32_t lastFrame = move.newFrames > 0 ? Field32(move.newFrames - 1) : 0;
     const std::size_t count = RowCount(chunk, kLoopTable);
     for (std::size_t i = 0; i < count; ++i) {
         std::uint8_t* loop = chunk.data.Data() + RowOffset(kLoopTable, i);
@@ -135,8 +140,8 @@ void ShortenRegion(std::uint8_t* fields, const std::vector<CuePoint>& cues, cons
         return;
     }
     const std::uint32_t length = ReadLe32(fields + 4);
-    const std::uint32_t newStart = Moved(cue->offset, move, move.newFrames);
-    const std::uint32_t newEnd = Moved(std::int64_t{cue->offset} + length, move, move.newFrames);
+    const std::uint32_t newStart = Moved(cue->offset, move, Field32(move.newFrames));
+    const std::uint32_t newEnd = Moved(std::int64_t{cue->offset} + length, move, Field32(move.newFrames));
     WriteLe32(fields + 4, newEnd - newStart);
 }
 
@@ -189,7 +194,7 @@ void MoveChunkPositions(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, c
         } else if (chunk->HasId("LIST")) {
             ShortenRegions(*chunk, cues, move);
         } else if (chunk->HasId("fact") && chunk->size >= 4) {
-            WriteLe32(chunk->data.Data(), move.newFrames);
+            WriteLe32(chunk->data.Data(), Field32(move.newFrames));
         }
     }
 }

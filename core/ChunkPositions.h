@@ -9,11 +9,10 @@
 #include <vector>
 
 // How the audio moved: old frame p is now frame p - shift, and the chunk holds newFrames frames.
-// The shift, a difference of two 32-bit frame counts, is negative when more silence was put in
-// front than was cut there.
+// The shift is negative when more silence was put in front than was cut there.
 struct FrameMove {
     std::int64_t shift = 0;
-    std::uint32_t newFrames = 0;
+    std::uint64_t newFrames = 0;
 };
 
 // Rewrites in place the "bext" time reference, the "cue " points, the "smpl" loops, the "ltxt"

@@ -1,5 +1,6 @@
-// The per-file job: read the file, change its volume and trim it, move the positions that other
-// chunks hold with the audio, write it to the output folder.
+// The per-file job: read the chunk list, find what to keep of the audio, move the positions that
+// other chunks hold with it, and write the file to the output folder, the audio changed on its way
+// through.
 #include "core/FileJob.h"
 
 #include "core/ChunkPositions.h"
@@ -51,22 +52,26 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     if (settings.cancelRequested.load()) {
         return {};
     }
-    TrimReport trim;
-    const TrimOutcome outcome = ApplyVolumeAndTrim(wave, settings.Values(), settings.cancelRequested, &trim);
-    switch (outcome) {
+    AudioPlan plan;
+    switch (PlanVolumeAndTrim(wave, settings.Values(), settings.cancelRequested, plan)) {
         case TrimOutcome::Cancelled:
             return {};
         case TrimOutcome::Failed:
             return FileReason(Kind::TooLarge);
+        case TrimOutcome::ReadFailed:
+            return FileReason(Kind::CannotRead);
         case TrimOutcome::Done:
+        case TrimOutcome::WriteFailed:
             break;
     }
+    const TrimReport& trim = plan.report;
     if (trim.trimmed) {
-        const std::int64_t shift = std::int64_t{trim.headFramesCut} - trim.headMarginFrames;
+        const std::int64_t shift =
+            static_cast<std::int64_t>(trim.headFramesCut) - static_cast<std::int64_t>(trim.headMarginFrames);
         MoveChunkPositions(wave.chunks, FrameMove{shift, trim.newFrames});
     }
     FileReason failure;
-    settings.outputWritten = WriteWaveFile(settings, inputPath, wave, failure);
+    settings.outputWritten = WriteWaveFile(settings, inputPath, wave, failure, plan.chunk != nullptr ? &plan : nullptr);
     if (!settings.outputWritten) {
         return failure;
     }

@@ -47,8 +47,8 @@ FileHandle OpenForReading(const Utf16Char* path, bool& notRegular);
 // The size in bytes of an open regular file.
 bool SizeOf(const FileHandle& file, std::uint64_t& size);
 
-// Reads exactly `count` bytes; false on an error or when the file ends first.
-bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count);
+// Reads exactly `count` bytes from `offset` on; false on an error or when the file ends first.
+bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count);
 
 // What stands at an output path before its new contents are written.
 enum class TargetState {

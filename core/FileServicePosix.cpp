@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -84,10 +85,14 @@ bool SizeOf(const FileHandle& file, std::uint64_t& size) {
     return true;
 }
 
-bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
+bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count) {
     auto* next = static_cast<unsigned char*>(buffer);
     while (count > 0) {
-        const ssize_t got = read(AsDescriptor(file.Native()), next, std::min(count, kLargestTransfer));
+        if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+            return false;
+        }
+        const ssize_t got =
+            pread(AsDescriptor(file.Native()), next, std::min(count, kLargestTransfer), static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -95,6 +100,7 @@ bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
             return false;
         }
         next += got;
+        offset += static_cast<std::uint64_t>(got);
         count -= static_cast<std::size_t>(got);
     }
     return true;

@@ -84,15 +84,20 @@ bool SizeOf(const FileHandle& file, std::uint64_t& size) {
     return true;
 }
 
-bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
+bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count) {
     auto* next = static_cast<unsigned char*>(buffer);
     while (count > 0) {
         const auto piece = static_cast<DWORD>(std::min(count, kLargestTransfer));
+        // On a handle opened for synchronous reads the offset is where this read starts.
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD got = 0;
-        if (ReadFile(AsHandle(file.Native()), next, piece, &got, nullptr) == FALSE || got == 0) {
+        if (ReadFile(AsHandle(file.Native()), next, piece, &got, &at) == FALSE || got == 0) {
             return false;
         }
         next += got;
+        offset += got;
         count -= got;
     }
     return true;

@@ -1,4 +1,5 @@
-// Volume change and silence trimming of the first "data" chunk, one sample coding at a time.
+// Volume change and silence trimming of the first "data" chunk, one sample coding at a time, a
+// block at a time.
 #include "core/VolumeAndTrim.h"
 
 #include "core/ByteOrder.h"
@@ -15,10 +16,6 @@
 #endif
 
 namespace {
-
-// Samples processed between two looks at the cancel flag: small enough for a prompt stop, large
-// enough that the gain loop runs vectorised in between.
-constexpr std::size_t kSamplesPerBlock = 4096;
 
 // Samples the trim scans test at once: a run without a loud sample is passed over in vector
 // steps, and only the run that has one is searched sample by sample.
@@ -316,14 +313,6 @@ struct Companded {
 using ALaw = Companded<ExpandALaw, CompressALaw, 0xD5>;
 using MuLaw = Companded<ExpandMuLaw, CompressMuLaw, 0xFF>;
 
-// The samples of the chunk: `count` whole samples, of which the first `framed` form whole frames.
-struct SampleSpan {
-    std::uint8_t* data;
-    std::size_t count;
-    std::size_t framed;
-    std::size_t channels;
-};
-
 // Whether any of the `count` samples from `p` is louder than `threshold`. The loop has no early
 // exit, so that it vectorises; a NaN level is never louder.
 template <class Coding>
@@ -348,52 +337,40 @@ bool AnyLouder<Signed24>(const std::uint8_t* p, std::size_t count, float thresho
     return false;
 }
 
-// Index of the first sample louder than `threshold` among the framed ones, or `framed` if none.
+// Index of the first of the `count` samples from `p` louder than `threshold`, or `count` if none.
 template <class Coding>
-std::size_t FirstLoud(const SampleSpan& span, float threshold) {
+std::size_t FirstLoud(const std::uint8_t* p, std::size_t count, float threshold) {
     std::size_t i = 0;
-    while (i < span.framed) {
-        const std::size_t count = std::min(kSamplesPerScanRun, span.framed - i);
-        if (AnyLouder<Coding>(span.data + i * Coding::kBytes, count, threshold)) {
+    while (i < count) {
+        const std::size_t run = std::min(kSamplesPerScanRun, count - i);
+        if (AnyLouder<Coding>(p + i * Coding::kBytes, run, threshold)) {
             break;
         }
-        i += count;
+        i += run;
     }
-    while (i < span.framed && !(Coding::Level(span.data, i) > threshold)) {
+    while (i < count && !(Coding::Level(p, i) > threshold)) {
         ++i;
     }
     return i;
 }
 
-// Index of the last sample louder than `threshold` among the framed ones, or `framed` if none.
+// Index of the last of the `count` samples from `p` louder than `threshold`, or `count` if none.
 template <class Coding>
-std::size_t LastLoud(const SampleSpan& span, float threshold) {
-    std::size_t end = span.framed;
+std::size_t LastLoud(const std::uint8_t* p, std::size_t count, float threshold) {
+    std::size_t end = count;
     while (end > 0) {
-        const std::size_t count = std::min(kSamplesPerScanRun, end);
-        if (AnyLouder<Coding>(span.data + (end - count) * Coding::kBytes, count, threshold)) {
+        const std::size_t run = std::min(kSamplesPerScanRun, end);
+        if (AnyLouder<Coding>(p + (end - run) * Coding::kBytes, run, threshold)) {
             break;
         }
-        end -= count;
+        end -= run;
     }
     for (std::size_t i = end; i > 0; --i) {
-        if (Coding::Level(span.data, i - 1) > threshold) {
+        if (Coding::Level(p, i - 1) > threshold) {
             return i - 1;
         }
     }
-    return span.framed;
-}
-
-template <class Coding>
-bool ScaleAll(const SampleSpan& span, double gain, std::uint32_t validBits, const std::atomic<bool>& cancelRequested) {
-    for (std::size_t first = 0; first < span.count; first += kSamplesPerBlock) {
-        if (cancelRequested.load(std::memory_order_relaxed)) {
-            return false;
-        }
-        Coding::Scale(span.data + first * Coding::kBytes, std::min(kSamplesPerBlock, span.count - first), gain,
-                      validBits);
-    }
-    return true;
+    return count;
 }
 
 // The bits a stored sample may have set: all of them, unless the format declares fewer valid
@@ -405,32 +382,6 @@ std::uint32_t ValidBitsMask(const WaveFormat& format, std::size_t bytes) {
         return 0xFFFFFFFFu;
     }
     return 0xFFFFFFFFu << (containerBits - valid);
-}
-
-// The kept whole frames, [first, end).
-struct FrameRange {
-    std::size_t first;
-    std::size_t end;
-};
-
-// A threshold of 1.0 or more keeps its end; so does one that no sample exceeds.
-template <class Coding>
-FrameRange KeptFrames(const SampleSpan& span, float headLinear, float tailLinear) {
-    const std::size_t frames = span.framed / span.channels;
-    FrameRange kept{0, frames};
-    if (headLinear < 1.0f) {
-        const std::size_t head = FirstLoud<Coding>(span, headLinear);
-        if (head < span.framed) {
-            kept.first = head / span.channels;
-        }
-    }
-    if (tailLinear < 1.0f) {
-        const std::size_t tail = LastLoud<Coding>(span, tailLinear);
-        if (tail < span.framed) {
-            kept.end = tail / span.channels + 1;
-        }
-    }
-    return kept;
 }
 
 // Whole frames of silence for a margin. Negative and NaN margins add none; false when the
@@ -452,71 +403,242 @@ bool MarginFrames(const WaveFormat& format, std::size_t frameBytes, float margin
     return true;
 }
 
-// Replaces the chunk's contents with head silence, the kept bytes and tail silence. The old
-// array is reused when the result fits in it, so a plain cut costs one memmove.
-bool Rebuild(ChunkInfo& chunk, std::size_t keptOffset, std::uint64_t keptBytes, std::uint64_t headBytes,
-             std::uint64_t tailBytes, std::uint8_t silence) {
-    const std::uint64_t newSize = headBytes + keptBytes + tailBytes;
-    if (newSize > std::numeric_limits<std::uint32_t>::max() || newSize > std::numeric_limits<std::size_t>::max()) {
+// The chunk's samples as the passes see them: whole samples, of which the first `framedBytes`
+// form whole frames; the bytes of a last partial sample are no sample.
+struct AudioShape {
+    std::size_t channels;
+    std::size_t frameBytes;
+    std::uint64_t sampleBytes;
+    std::uint64_t framedBytes;
+};
+
+template <class Coding>
+AudioShape ShapeOf(const WaveFormat& format, std::uint64_t chunkBytes) {
+    const std::size_t frameBytes = Coding::kBytes * format.channels;
+    return AudioShape{format.channels, frameBytes, chunkBytes / Coding::kBytes * Coding::kBytes,
+                      chunkBytes / frameBytes * frameBytes};
+}
+
+// A pass's buffer: at most a block of whole frames, and no larger than the bytes it serves, so
+// that a short file costs a short buffer. Any frame fits in a block.
+class Block {
+public:
+    bool Allocate(std::size_t frameBytes, std::uint64_t servedBytes) {
+        size_ = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes / frameBytes * frameBytes, servedBytes));
+        return buffer_.Allocate(size_);
+    }
+    std::uint8_t* Data() { return buffer_.Data(); }
+    std::size_t Size() const { return size_; }
+
+private:
+    ByteBuffer buffer_;
+    std::size_t size_ = 0;
+};
+
+// Reads `count` bytes of the planned chunk from `at` into `block` and scales the samples they hold.
+template <class Coding>
+bool ReadScaled(const WaveFile& wave, const AudioPlan& plan, std::uint64_t at, std::size_t count, Block& block) {
+    if (!wave.ReadChunk(*plan.chunk, at, block.Data(), count)) {
         return false;
     }
-    if (newSize <= chunk.data.Capacity()) {
-        std::uint8_t* data = chunk.data.Data();
-        std::memmove(data + headBytes, data + keptOffset, keptBytes);
-        std::memset(data, silence, headBytes);
-        std::memset(data + headBytes + keptBytes, silence, tailBytes);
-    } else {
-        ByteBuffer fresh;
-        if (!fresh.Allocate(static_cast<std::size_t>(newSize))) {
-            return false;
-        }
-        std::uint8_t* data = fresh.Data();
-        std::memset(data, silence, headBytes);
-        std::memcpy(data + headBytes, chunk.data.Data() + keptOffset, keptBytes);
-        std::memset(data + headBytes + keptBytes, silence, tailBytes);
-        chunk.data = std::move(fresh);
-    }
-    chunk.size = static_cast<std::uint32_t>(newSize);
+    Coding::Scale(block.Data(), count / Coding::kBytes, plan.gain, plan.validBits);
     return true;
 }
 
+// The first framed sample louder than `threshold` after the gain, scanning forward a block at a
+// time; `found` stays past the last sample when there is none.
 template <class Coding>
-TrimOutcome Process(ChunkInfo& chunk, const WaveFormat& format, const ProcessingValues& values,
-                    const std::atomic<bool>& cancelRequested, TrimReport* report) {
-    const std::size_t channels = format.channels;
-    const std::size_t samples = chunk.size / Coding::kBytes;
-    const SampleSpan span{chunk.data.Data(), samples, samples / channels * channels, channels};
-    const double gain = Coding::kInteger ? IntegerGain(values.gain) : values.gain;
-    if (!ScaleAll<Coding>(span, gain, ValidBitsMask(format, Coding::kBytes), cancelRequested)) {
-        return TrimOutcome::Cancelled;
+TrimOutcome FindFirstLoud(const WaveFile& wave, const AudioPlan& plan, const AudioShape& shape, float threshold,
+                          Block& block, const std::atomic<bool>& cancelRequested, std::uint64_t& found) {
+    for (std::uint64_t at = 0; at < shape.framedBytes; at += block.Size()) {
+        if (cancelRequested.load(std::memory_order_relaxed)) {
+            return TrimOutcome::Cancelled;
+        }
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.Size(), shape.framedBytes - at));
+        if (!ReadScaled<Coding>(wave, plan, at, count, block)) {
+            return TrimOutcome::ReadFailed;
+        }
+        const std::size_t samples = count / Coding::kBytes;
+        const std::size_t i = FirstLoud<Coding>(block.Data(), samples, threshold);
+        if (i < samples) {
+            found = at / Coding::kBytes + i;
+            return TrimOutcome::Done;
+        }
     }
-    const std::size_t frames = span.framed / channels;
-    const FrameRange kept =
-        KeptFrames<Coding>(span, LinearFromDb(values.head.thresholdDb), LinearFromDb(values.tail.thresholdDb));
-    if (kept.first == 0 && kept.end == frames) {
-        // Nothing cut: a partial last frame stays, and no margins are added.
-        return TrimOutcome::Done;
-    }
-    const std::size_t frameBytes = Coding::kBytes * channels;
-    std::uint64_t headFrames = 0;
-    std::uint64_t tailFrames = 0;
-    if (!MarginFrames(format, frameBytes, values.head.marginSec, headFrames) ||
-        !MarginFrames(format, frameBytes, values.tail.marginSec, tailFrames)) {
-        return TrimOutcome::Failed;
-    }
-    const bool rebuilt = Rebuild(chunk, kept.first * frameBytes, std::uint64_t{kept.end - kept.first} * frameBytes,
-                                 headFrames * frameBytes, tailFrames * frameBytes, Coding::kSilence);
-    if (rebuilt && report != nullptr) {
-        // Every count fits in 32 bits: the rebuilt chunk, whole frames of at least a byte, does.
-        report->trimmed = true;
-        report->headFramesCut = static_cast<std::uint32_t>(kept.first);
-        report->headMarginFrames = static_cast<std::uint32_t>(headFrames);
-        report->newFrames = static_cast<std::uint32_t>(chunk.size / frameBytes);
-    }
-    return rebuilt ? TrimOutcome::Done : TrimOutcome::Failed;
+    return TrimOutcome::Done;
 }
 
-enum class SampleCoding { None, Unsigned8, Signed16, Signed24, Signed32, Float32, Float64, ALaw, MuLaw };
+// The last framed sample louder than `threshold` after the gain, scanning backward from the end a
+// block of whole frames at a time; `found` is left as it was when there is none.
+template <class Coding>
+TrimOutcome FindLastLoud(const WaveFile& wave, const AudioPlan& plan, const AudioShape& shape, float threshold,
+                         Block& block, const std::atomic<bool>& cancelRequested, std::uint64_t& found) {
+    std::size_t count = 0;
+    for (std::uint64_t end = shape.framedBytes; end > 0; end -= count) {
+        if (cancelRequested.load(std::memory_order_relaxed)) {
+            return TrimOutcome::Cancelled;
+        }
+        count = static_cast<std::size_t>(std::min<std::uint64_t>(block.Size(), end));
+        if (!ReadScaled<Coding>(wave, plan, end - count, count, block)) {
+            return TrimOutcome::ReadFailed;
+        }
+        const std::size_t samples = count / Coding::kBytes;
+        const std::size_t i = LastLoud<Coding>(block.Data(), samples, threshold);
+        if (i < samples) {
+            found = (end - count) / Coding::kBytes + i;
+            return TrimOutcome::Done;
+        }
+    }
+    return TrimOutcome::Done;
+}
+
+// The kept whole frames, [first, end).
+struct FrameRange {
+    std::uint64_t first;
+    std::uint64_t end;
+};
+
+// A threshold of 1.0 or more keeps its end; so does one that no sample exceeds. When no sample
+// passed the head's threshold, none passes a tail threshold as high, and the tail is not read.
+template <class Coding>
+TrimOutcome FindKeptFrames(const WaveFile& wave, const AudioPlan& plan, const AudioShape& shape, float headLinear,
+                           float tailLinear, const std::atomic<bool>& cancelRequested, FrameRange& kept) {
+    const std::uint64_t framedSamples = shape.framedBytes / Coding::kBytes;
+    Block block;
+    if (!block.Allocate(shape.frameBytes, shape.framedBytes)) {
+        return TrimOutcome::Failed;
+    }
+    std::uint64_t head = framedSamples;
+    if (headLinear < 1.0f) {
+        const TrimOutcome outcome = FindFirstLoud<Coding>(wave, plan, shape, headLinear, block, cancelRequested, head);
+        if (outcome != TrimOutcome::Done) {
+            return outcome;
+        }
+        if (head < framedSamples) {
+            kept.first = head / shape.channels;
+        } else if (tailLinear >= headLinear) {
+            return TrimOutcome::Done;
+        }
+    }
+    std::uint64_t tail = framedSamples;
+    if (tailLinear < 1.0f) {
+        const TrimOutcome outcome = FindLastLoud<Coding>(wave, plan, shape, tailLinear, block, cancelRequested, tail);
+        if (outcome != TrimOutcome::Done) {
+            return outcome;
+        }
+        if (tail < framedSamples) {
+            kept.end = tail / shape.channels + 1;
+        }
+    }
+    return TrimOutcome::Done;
+}
+
+// The largest chunk the file's form can declare.
+std::uint64_t LargestChunk(RiffForm form) {
+    return form == RiffForm::Riff ? std::numeric_limits<std::uint32_t>::max()
+                                  : std::numeric_limits<std::uint64_t>::max();
+}
+
+template <class Coding>
+TrimOutcome Plan(const WaveFile& wave, const ProcessingValues& values, const std::atomic<bool>& cancelRequested,
+                 AudioPlan& plan) {
+    const WaveFormat& format = wave.format;
+    const AudioShape shape = ShapeOf<Coding>(format, plan.chunk->size);
+    plan.gain = Coding::kInteger ? IntegerGain(values.gain) : values.gain;
+    plan.validBits = ValidBitsMask(format, Coding::kBytes);
+    plan.keptBytes = shape.sampleBytes;
+    plan.restBytes = plan.chunk->size - shape.sampleBytes;
+    const std::uint64_t frames = shape.framedBytes / shape.frameBytes;
+    FrameRange kept{0, frames};
+    const TrimOutcome found = FindKeptFrames<Coding>(wave, plan, shape, LinearFromDb(values.head.thresholdDb),
+                                                     LinearFromDb(values.tail.thresholdDb), cancelRequested, kept);
+    if (found != TrimOutcome::Done || (kept.first == 0 && kept.end == frames)) {
+        // Nothing cut: a partial last frame stays, and no margins are added.
+        return found;
+    }
+    std::uint64_t headFrames = 0;
+    std::uint64_t tailFrames = 0;
+    if (!MarginFrames(format, shape.frameBytes, values.head.marginSec, headFrames) ||
+        !MarginFrames(format, shape.frameBytes, values.tail.marginSec, tailFrames)) {
+        return TrimOutcome::Failed;
+    }
+    plan.headSilenceBytes = headFrames * shape.frameBytes;
+    plan.keptOffset = kept.first * shape.frameBytes;
+    plan.keptBytes = (kept.end - kept.first) * shape.frameBytes;
+    plan.tailSilenceBytes = tailFrames * shape.frameBytes;
+    plan.restBytes = 0;
+    if (plan.NewSize() > LargestChunk(wave.form)) {
+        return TrimOutcome::Failed;
+    }
+    plan.report = TrimReport{true, kept.first, headFrames, plan.NewSize() / shape.frameBytes};
+    return TrimOutcome::Done;
+}
+
+// `bytes` of the coding's silence, written from a block filled with it.
+TrimOutcome WriteSilence(std::uint64_t bytes, std::uint8_t silence, Block& block, ByteSink& out,
+                         const std::atomic<bool>& cancelRequested) {
+    if (bytes == 0) {
+        return TrimOutcome::Done;
+    }
+    std::memset(block.Data(), silence, block.Size());
+    for (std::uint64_t left = bytes; left > 0;) {
+        if (cancelRequested.load(std::memory_order_relaxed)) {
+            return TrimOutcome::Cancelled;
+        }
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.Size(), left));
+        if (!out.Write(block.Data(), count)) {
+            return TrimOutcome::WriteFailed;
+        }
+        left -= count;
+    }
+    return TrimOutcome::Done;
+}
+
+template <class Coding>
+TrimOutcome WriteKeptScaled(const WaveFile& wave, const AudioPlan& plan, Block& block, ByteSink& out,
+                            const std::atomic<bool>& cancelRequested) {
+    for (std::uint64_t at = 0; at < plan.keptBytes;) {
+        if (cancelRequested.load(std::memory_order_relaxed)) {
+            return TrimOutcome::Cancelled;
+        }
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.Size(), plan.keptBytes - at));
+        if (!ReadScaled<Coding>(wave, plan, plan.keptOffset + at, count, block)) {
+            return TrimOutcome::ReadFailed;
+        }
+        if (!out.Write(block.Data(), count)) {
+            return TrimOutcome::WriteFailed;
+        }
+        at += count;
+    }
+    return TrimOutcome::Done;
+}
+
+// The bytes after the last whole sample, fewer than a sample's, as they are.
+TrimOutcome WriteRest(const WaveFile& wave, const AudioPlan& plan, ByteSink& out) {
+    std::uint8_t rest[8];
+    const auto count = static_cast<std::size_t>(plan.restBytes);
+    if (!wave.ReadChunk(*plan.chunk, plan.keptOffset + plan.keptBytes, rest, count)) {
+        return TrimOutcome::ReadFailed;
+    }
+    return out.Write(rest, count) ? TrimOutcome::Done : TrimOutcome::WriteFailed;
+}
+
+template <class Coding>
+TrimOutcome Write(const WaveFile& wave, const AudioPlan& plan, ByteSink& out,
+                  const std::atomic<bool>& cancelRequested) {
+    Block block;
+    if (!block.Allocate(Coding::kBytes * wave.format.channels, std::max(plan.chunk->size, plan.NewSize()))) {
+        return TrimOutcome::Failed;
+    }
+    TrimOutcome outcome = WriteSilence(plan.headSilenceBytes, Coding::kSilence, block, out, cancelRequested);
+    if (outcome == TrimOutcome::Done) {
+        outcome = WriteKeptScaled<Coding>(wave, plan, block, out, cancelRequested);
+    }
+    if (outcome == TrimOutcome::Done) {
+        outcome = WriteSilence(plan.tailSilenceBytes, Coding::kSilence, block, out, cancelRequested);
+    }
+    return outcome == TrimOutcome::Done ? WriteRest(wave, plan, out) : outcome;
+}
 
 // The coding of the samples, by the format's coding and its container width.
 SampleCoding CodingOf(const WaveFormat& format) {
@@ -549,10 +671,36 @@ SampleCoding CodingOf(const WaveFormat& format) {
     }
 }
 
-std::shared_ptr<ChunkInfo> FirstDataChunk(const WaveFile& wave) {
+// Runs `pass` with a value of the coding's type, so that one template serves every coding.
+template <class Pass>
+TrimOutcome WithCoding(SampleCoding coding, Pass pass) {
+    switch (coding) {
+        case SampleCoding::None:
+            break;
+        case SampleCoding::Unsigned8:
+            return pass(Unsigned8{});
+        case SampleCoding::Signed16:
+            return pass(Signed16{});
+        case SampleCoding::Signed24:
+            return pass(Signed24{});
+        case SampleCoding::Signed32:
+            return pass(Signed32{});
+        case SampleCoding::Float32:
+            return pass(Float32{});
+        case SampleCoding::Float64:
+            return pass(Float64{});
+        case SampleCoding::ALaw:
+            return pass(ALaw{});
+        case SampleCoding::MuLaw:
+            return pass(MuLaw{});
+    }
+    return TrimOutcome::Done;
+}
+
+const ChunkInfo* FirstDataChunk(const WaveFile& wave) {
     for (const auto& chunk : wave.chunks) {
         if (chunk->HasId("data")) {
-            return chunk;
+            return chunk.get();
         }
     }
     return nullptr;
@@ -569,32 +717,20 @@ bool IsProcessedFormat(const WaveFormat& format) {
     return CodingOf(format) != SampleCoding::None;
 }
 
-TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values, const std::atomic<bool>& cancelRequested,
-                               TrimReport* report) {
-    const std::shared_ptr<ChunkInfo> chunk = FirstDataChunk(wave);
-    if (!chunk) {
+TrimOutcome PlanVolumeAndTrim(const WaveFile& wave, const ProcessingValues& values,
+                              const std::atomic<bool>& cancelRequested, AudioPlan& plan) {
+    plan = AudioPlan{};
+    const SampleCoding coding = CodingOf(wave.format);
+    const ChunkInfo* chunk = FirstDataChunk(wave);
+    if (chunk == nullptr || coding == SampleCoding::None) {
         return TrimOutcome::Done;
     }
-    const WaveFormat& format = wave.format;
-    switch (CodingOf(format)) {
-        case SampleCoding::None:
-            return TrimOutcome::Done;
-        case SampleCoding::Unsigned8:
-            return Process<Unsigned8>(*chunk, format, values, cancelRequested, report);
-        case SampleCoding::Signed16:
-            return Process<Signed16>(*chunk, format, values, cancelRequested, report);
-        case SampleCoding::Signed24:
-            return Process<Signed24>(*chunk, format, values, cancelRequested, report);
-        case SampleCoding::Signed32:
-            return Process<Signed32>(*chunk, format, values, cancelRequested, report);
-        case SampleCoding::Float32:
-            return Process<Float32>(*chunk, format, values, cancelRequested, report);
-        case SampleCoding::Float64:
-            return Process<Float64>(*chunk, format, values, cancelRequested, report);
-        case SampleCoding::ALaw:
-            return Process<ALaw>(*chunk, format, values, cancelRequested, report);
-        case SampleCoding::MuLaw:
-            return Process<MuLaw>(*chunk, format, values, cancelRequested, report);
-    }
-    return TrimOutcome::Done;
+    plan.chunk = chunk;
+    plan.coding = coding;
+    return WithCoding(coding, [&](auto c) { return Plan<decltype(c)>(wave, values, cancelRequested, plan); });
+}
+
+TrimOutcome WritePlannedAudio(const WaveFile& wave, const AudioPlan& plan, ByteSink& out,
+                              const std::atomic<bool>& cancelRequested) {
+    return WithCoding(plan.coding, [&](auto c) { return Write<decltype(c)>(wave, plan, out, cancelRequested); });
 }

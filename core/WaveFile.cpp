@@ -6,6 +6,7 @@
 #include "core/FileService.h"
 #include "core/FormatCodes.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -40,7 +41,7 @@ FileReason UnsupportedCoding(Kind kind, std::uint32_t code) {
     return reason;
 }
 
-// Reads an open file front to back and knows how much of it is left, so that every declared
+// Walks an open file front to back and knows how much of it is left, so that every declared
 // size can be checked against the real file before anything is allocated or read.
 class FileCursor {
 public:
@@ -50,12 +51,15 @@ public:
     std::uint64_t Offset() const { return size_ - left_; }
 
     bool Read(void* buffer, std::size_t count) {
-        if (count > left_ || !fileservice::ReadExactly(file_, buffer, count)) {
+        if (count > left_ || !fileservice::ReadAt(file_, Offset(), buffer, count)) {
             return false;
         }
         left_ -= count;
         return true;
     }
+
+    // Passes over bytes that stay in the file; `count` is at most Left().
+    void Skip(std::uint64_t count) { left_ -= count; }
 
 private:
     const FileHandle& file_;
@@ -138,6 +142,70 @@ std::uint64_t HeldDataBytes(std::uint64_t held, const WaveFormat& format) {
     return format.blockAlign == 0 ? held : held - held % format.blockAlign;
 }
 
+// The chunks whose fields the job reads or rewrites, held whatever their size.
+bool IsReadByTheJob(const ChunkInfo& chunk) {
+    for (const char* id : {"fmt ", "ds64", "fact", "bext", "cue ", "smpl", "LIST"}) {
+        if (chunk.HasId(id)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "ds64": the RIFF size, the size of "data", the frame count, then a table of the other chunks
+// whose size passes 32 bits, each an identifier and a 64-bit size.
+constexpr std::size_t kDs64FieldBytes = 28;
+constexpr std::size_t kDs64DataSize = 8;
+constexpr std::size_t kDs64TableLength = 24;
+constexpr std::size_t kDs64RowBytes = 12;
+constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
+
+bool IsUsableDs64(const ChunkInfo& chunk) {
+    return chunk.HasId("ds64") && chunk.size >= kDs64FieldBytes &&
+           ReadLe32(chunk.data.Data() + kDs64TableLength) <= (chunk.size - kDs64FieldBytes) / kDs64RowBytes;
+}
+
+// The size of a chunk whose header says that "ds64" holds it; the placeholder itself when the
+// table has no row for it.
+std::uint64_t SizeFromDs64(const ChunkInfo& ds64, const std::uint8_t* id) {
+    const std::uint8_t* fields = ds64.data.Data();
+    if (IsFourCc(id, "data")) {
+        return ReadLe64(fields + kDs64DataSize);
+    }
+    const std::uint32_t rows = ReadLe32(fields + kDs64TableLength);
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        const std::uint8_t* row = fields + kDs64FieldBytes + std::size_t{i} * kDs64RowBytes;
+        if (std::memcmp(row, id, kIdBytes) == 0) {
+            return ReadLe64(row + kIdBytes);
+        }
+    }
+    return kSizeInDs64;
+}
+
+// Reads a chunk's contents into memory, or passes over them where the job reads them later.
+FileReason TakeContents(FileCursor& cursor, ChunkInfo& chunk) {
+    chunk.offset = cursor.Offset();
+    chunk.held = chunk.size <= kHeldChunkBytes || IsReadByTheJob(chunk);
+    if (!chunk.held) {
+        cursor.Skip(chunk.size);
+        return {};
+    }
+    if (chunk.size > SIZE_MAX || !chunk.data.Allocate(static_cast<std::size_t>(chunk.size))) {
+        return FileReason(Kind::OutOfMemory);
+    }
+    return cursor.Read(chunk.data.Data(), static_cast<std::size_t>(chunk.size)) ? FileReason{}
+                                                                                : FileReason(Kind::CannotRead);
+}
+
+// What a chunk means for those after it: the format, and in the 64-bit forms the sizes.
+FileReason TakeMeaning(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFile& wave) {
+    const bool firstOf64BitForm = wave.form != RiffForm::Riff && wave.chunks.size() == 1;
+    if (firstOf64BitForm && !IsUsableDs64(chunk)) {
+        return DamagedAt(chunkOffset);
+    }
+    return chunk.HasId("fmt ") ? ParseFormat(chunk, chunkOffset, wave.format) : FileReason{};
+}
+
 FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
     bool afterOddChunk = false;
     for (;;) {
@@ -149,24 +217,23 @@ FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
         const std::uint64_t chunkOffset = cursor.Offset() - kChunkHeaderBytes;
         auto chunk = std::make_shared<ChunkInfo>();
         std::memcpy(chunk->id, header, kIdBytes);
-        const std::uint32_t declared = ReadLe32(header + 4);
+        std::uint64_t declared = ReadLe32(header + 4);
+        if (declared == kSizeInDs64 && wave.form != RiffForm::Riff && !wave.chunks.empty()) {
+            declared = SizeFromDs64(*wave.chunks.front(), header);
+        }
         const bool cutShort = declared > cursor.Left();
         if (cutShort && !chunk->HasId("data")) {
             return DamagedAt(chunkOffset);
         }
-        chunk->size = cutShort ? static_cast<std::uint32_t>(HeldDataBytes(cursor.Left(), wave.format)) : declared;
-        if (!chunk->data.Allocate(chunk->size)) {
-            return FileReason(Kind::OutOfMemory);
-        }
-        if (!cursor.Read(chunk->data.Data(), chunk->size)) {
-            return FileReason(Kind::CannotRead);
+        chunk->size = cutShort ? HeldDataBytes(cursor.Left(), wave.format) : declared;
+        const FileReason contents = TakeContents(cursor, *chunk);
+        if (contents.kind != Kind::None) {
+            return contents;
         }
         wave.chunks.push_back(chunk);
-        if (chunk->HasId("fmt ")) {
-            const FileReason format = ParseFormat(*chunk, chunkOffset, wave.format);
-            if (format.kind != Kind::None) {
-                return format;
-            }
+        const FileReason meaning = TakeMeaning(*chunk, chunkOffset, wave);
+        if (meaning.kind != Kind::None) {
+            return meaning;
         }
         if (cutShort) {
             // Whatever follows the whole frames is a part of the last one.
@@ -176,17 +243,32 @@ FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
     }
 }
 
+// The form named by the first four bytes, if it is one of the little-endian ones read here.
+bool FormOf(const std::uint8_t* id, RiffForm& form) {
+    const struct {
+        const char* id;
+        RiffForm form;
+    } forms[] = {{"RIFF", RiffForm::Riff}, {"RF64", RiffForm::Rf64}, {"BW64", RiffForm::Bw64}};
+    for (const auto& known : forms) {
+        if (IsFourCc(id, known.id)) {
+            form = known.form;
+            return true;
+        }
+    }
+    return false;
+}
+
 FileReason ReadWave(const Utf16Char* path, WaveFile& wave) {
     bool notRegular = false;
-    const FileHandle file = fileservice::OpenForReading(path, notRegular);
+    wave.file = fileservice::OpenForReading(path, notRegular);
     if (notRegular) {
         return FileReason(Kind::NotRegularFile);
     }
     std::uint64_t fileSize = 0;
-    if (!file.IsOpen() || !fileservice::SizeOf(file, fileSize)) {
+    if (!wave.file.IsOpen() || !fileservice::SizeOf(wave.file, fileSize)) {
         return FileReason(Kind::CannotRead);
     }
-    FileCursor cursor(file, fileSize);
+    FileCursor cursor(wave.file, fileSize);
     std::uint8_t riff[kRiffHeaderBytes];
     if (fileSize < kRiffHeaderBytes) {
         return FileReason(Kind::NotRiffWave);
@@ -200,10 +282,14 @@ FileReason ReadWave(const Utf16Char* path, WaveFile& wave) {
     if (IsFourCc(riff, "RIFX")) {
         return FileReason(Kind::BigEndian);
     }
-    if (!IsFourCc(riff, "RIFF")) {
+    if (!FormOf(riff, wave.form)) {
         return FileReason(Kind::NotRiffWave);
     }
-    return ReadChunks(cursor, wave);
+    const FileReason chunks = ReadChunks(cursor, wave);
+    if (chunks.kind == Kind::None && wave.form != RiffForm::Riff && wave.chunks.empty()) {
+        return DamagedAt(kRiffHeaderBytes);
+    }
+    return chunks;
 }
 
 }  // namespace
@@ -219,4 +305,18 @@ bool ChunkInfo::HasId(const char* fourCc) const {
 bool WaveFile::Read(const Utf16Char* path) {
     refusal = ReadWave(path, *this);
     return refusal.kind == FileReason::Kind::None;
+}
+
+bool WaveFile::ReadChunk(const ChunkInfo& chunk, std::uint64_t at, std::uint8_t* out, std::size_t count) const {
+    if (at > chunk.size || count > chunk.size - at) {
+        return false;
+    }
+    if (count == 0) {
+        return true;
+    }
+    if (chunk.held) {
+        std::memcpy(out, chunk.data.Data() + at, count);
+        return true;
+    }
+    return fileservice::ReadAt(file, chunk.offset + at, out, count);
 }

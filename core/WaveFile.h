@@ -1,8 +1,10 @@
-// A RIFF/WAVE file in memory: the parsed format fields and every chunk in file order.
+// A RIFF/WAVE file as read: the parsed format fields and every chunk in file order, the small
+// ones in memory and the others where they lie in the file, which stays open for them.
 #pragma once
 
 #include "core/ByteBuffer.h"
 #include "core/FileReason.h"
+#include "core/FileService.h"
 #include "core/Utf16.h"
 
 #include <cstdint>
@@ -26,24 +28,41 @@ struct WaveFormat {
     std::uint16_t Coding() const;
 };
 
-// One chunk as read: `data` holds at least `size` bytes, of which the first `size` are the chunk.
+// One chunk as read. A held chunk's `data` holds at least `size` bytes, of which the first `size`
+// are the chunk; the contents of any other chunk start at `offset` in the file read.
 struct ChunkInfo {
     char id[5] = {};
-    std::uint32_t size = 0;
+    std::uint64_t size = 0;
+    std::uint64_t offset = 0;
+    bool held = true;
     ByteBuffer data;
 
     // Identifiers compare byte for byte: "DATA" is not "data".
     bool HasId(const char* fourCc) const;
 };
 
+// The forms of a WAVE file: plain RIFF with 32-bit sizes, and the two whose "ds64" chunk holds
+// 64-bit ones for files past 4 GiB.
+enum class RiffForm { Riff, Rf64, Bw64 };
+
+// Chunks of up to this size are held in memory; larger ones are read a block at a time.
+constexpr std::uint64_t kHeldChunkBytes = std::uint64_t{1} << 20;
+
 struct WaveFile {
+    RiffForm form = RiffForm::Riff;
     WaveFormat format;
     std::vector<std::shared_ptr<ChunkInfo>> chunks;
+    // The file read, open while chunks that are not held may still be read from it.
+    FileHandle file;
 
     // Why the last Read refused the file; Kind::None after a file was taken in.
     FileReason refusal;
 
-    // Takes in the whole file; false when it is not a RIFF/WAVE file this program can read. After
-    // a false result `chunks` may hold the chunks read before the rejection.
+    // Reads the chunk list, holding the small chunks and those whose fields the job reads or
+    // rewrites; false when it is not a WAVE file this program can read. After a false result
+    // `chunks` may hold the chunks read before the rejection.
     bool Read(const Utf16Char* path);
+
+    // Copies `count` bytes of the chunk from `at` on, from memory or from the file.
+    bool ReadChunk(const ChunkInfo& chunk, std::uint64_t at, std::uint8_t* out, std::size_t count) const;
 };

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <random>
@@ -40,43 +41,189 @@ const Utf16Char* FileNameTail(const Utf16Char* inputPath) {
     return tail != nullptr ? tail : inputPath;
 }
 
-// 4 for "WAVE" plus every chunk's header, data and pad byte; false when that passes 32 bits.
-bool RiffSizeOf(const WaveFile& wave, std::uint32_t& riffSize) {
-    std::uint64_t total = 4;
+// The size a chunk has in the output: the planned one for the processed chunk.
+std::uint64_t OutputSizeOf(const ChunkInfo& chunk, const AudioPlan* audio) {
+    return audio != nullptr && &chunk == audio->chunk ? audio->NewSize() : chunk.size;
+}
+
+// 4 for "WAVE" plus every chunk's header, data and pad byte; false when that passes what the
+// form's size field can hold.
+bool RiffSizeOf(const WaveFile& wave, const AudioPlan* audio, std::uint64_t& riffSize) {
+    const std::uint64_t largest = wave.form == RiffForm::Riff ? std::numeric_limits<std::uint32_t>::max()
+                                                              : std::numeric_limits<std::uint64_t>::max() / 2;
+    riffSize = 4;
     for (const auto& chunk : wave.chunks) {
-        total += 8 + std::uint64_t{chunk->size} + (chunk->size & 1);
-        if (total > std::numeric_limits<std::uint32_t>::max()) {
+        const std::uint64_t size = OutputSizeOf(*chunk, audio);
+        if (size > largest) {
+            return false;
+        }
+        riffSize += 8 + size + (size & 1);
+        if (riffSize > largest) {
             return false;
         }
     }
-    riffSize = static_cast<std::uint32_t>(total);
     return true;
 }
 
-bool WriteChunk(const FileHandle& file, const ChunkInfo& chunk) {
+// The output file, written through a small buffer so that chunk headers and small chunks cost no
+// system call each; large writes go straight to the file.
+class OutputFile : public ByteSink {
+public:
+    explicit OutputFile(const FileHandle& file) : file_(file) {}
+
+    bool Allocate() { return buffer_.Allocate(kBufferBytes); }
+
+    bool Write(const std::uint8_t* data, std::size_t count) override {
+        if (count > kBufferBytes - filled_) {
+            if (!Flush()) {
+                return false;
+            }
+            if (count >= kBufferBytes) {
+                return fileservice::WriteExactly(file_, data, count);
+            }
+        }
+        std::memcpy(buffer_.Data() + filled_, data, count);
+        filled_ += count;
+        return true;
+    }
+
+    bool Flush() {
+        const bool written = filled_ == 0 || fileservice::WriteExactly(file_, buffer_.Data(), filled_);
+        filled_ = 0;
+        return written;
+    }
+
+private:
+    static constexpr std::size_t kBufferBytes = std::size_t{64} << 10;
+    const FileHandle& file_;
+    ByteBuffer buffer_;
+    std::size_t filled_ = 0;
+};
+
+// The 64-bit sizes a "ds64" chunk holds: of the whole file, of "data", and its frame count.
+constexpr std::size_t kDs64RiffSize = 0;
+constexpr std::size_t kDs64DataSize = 8;
+constexpr std::size_t kDs64FrameCount = 16;
+constexpr std::size_t kDs64Fields = 24;
+
+bool IsSizeTable(const WaveFile& wave, const ChunkInfo& chunk) {
+    return wave.form != RiffForm::Riff && &chunk == wave.chunks.front().get() && chunk.held &&
+           chunk.size >= kDs64Fields;
+}
+
+// The size field of a chunk's header. In the 64-bit forms "data", and any chunk too large for
+// 32 bits, declare the placeholder that sends a reader to "ds64".
+std::uint32_t DeclaredSize(const WaveFile& wave, const ChunkInfo& chunk, std::uint64_t size) {
+    const bool inSizeTable = wave.form != RiffForm::Riff && (chunk.HasId("data") || size >= 0xFFFFFFFFu);
+    return inSizeTable ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size);
+}
+
+// The "ds64" chunk with the sizes of this output; the frame count moves with a trim.
+TrimOutcome WriteSizeTable(const ChunkInfo& ds64, const WaveFile& wave, const AudioPlan* audio, std::uint64_t riffSize,
+                           ByteSink& out) {
+    std::uint8_t fields[kDs64Fields];
+    std::memcpy(fields, ds64.data.Data(), sizeof fields);
+    WriteLe64(fields + kDs64RiffSize, riffSize);
+    for (const auto& chunk : wave.chunks) {
+        if (chunk->HasId("data")) {
+            WriteLe64(fields + kDs64DataSize, OutputSizeOf(*chunk, audio));
+            break;
+        }
+    }
+    if (audio != nullptr && audio->report.trimmed) {
+        WriteLe64(fields + kDs64FrameCount, audio->report.newFrames);
+    }
+    const bool written = out.Write(fields, sizeof fields) &&
+                         out.Write(ds64.data.Data() + kDs64Fields, static_cast<std::size_t>(ds64.size - kDs64Fields));
+    return written ? TrimOutcome::Done : TrimOutcome::WriteFailed;
+}
+
+// A chunk that stayed in the file, copied a block at a time.
+TrimOutcome CopyFromInput(const WaveFile& wave, const ChunkInfo& chunk, ByteSink& out,
+                          const std::atomic<bool>& cancelRequested) {
+    ByteBuffer block;
+    if (!block.Allocate(static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, chunk.size)))) {
+        return TrimOutcome::Failed;
+    }
+    for (std::uint64_t at = 0; at < chunk.size;) {
+        if (cancelRequested.load(std::memory_order_relaxed)) {
+            return TrimOutcome::Cancelled;
+        }
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.Capacity(), chunk.size - at));
+        if (!wave.ReadChunk(chunk, at, block.Data(), count)) {
+            return TrimOutcome::ReadFailed;
+        }
+        if (!out.Write(block.Data(), count)) {
+            return TrimOutcome::WriteFailed;
+        }
+        at += count;
+    }
+    return TrimOutcome::Done;
+}
+
+// What one output needs besides the file list: the processed chunk, the sizes and the Stop flag.
+struct OutputPlan {
+    const AudioPlan* audio;
+    std::uint64_t riffSize;
+    const std::atomic<bool>& cancelRequested;
+};
+
+TrimOutcome WriteChunkContents(const WaveFile& wave, const ChunkInfo& chunk, const OutputPlan& plan, ByteSink& out) {
+    if (plan.audio != nullptr && &chunk == plan.audio->chunk) {
+        return WritePlannedAudio(wave, *plan.audio, out, plan.cancelRequested);
+    }
+    if (IsSizeTable(wave, chunk)) {
+        return WriteSizeTable(chunk, wave, plan.audio, plan.riffSize, out);
+    }
+    if (!chunk.held) {
+        return CopyFromInput(wave, chunk, out, plan.cancelRequested);
+    }
+    const bool written = chunk.size == 0 || out.Write(chunk.data.Data(), static_cast<std::size_t>(chunk.size));
+    return written ? TrimOutcome::Done : TrimOutcome::WriteFailed;
+}
+
+TrimOutcome WriteChunk(const WaveFile& wave, const ChunkInfo& chunk, const OutputPlan& plan, ByteSink& out) {
+    const std::uint64_t size = OutputSizeOf(chunk, plan.audio);
     std::uint8_t header[8];
-    for (int i = 0; i < 4; ++i) {
-        header[i] = static_cast<std::uint8_t>(chunk.id[i]);
+    std::memcpy(header, chunk.id, 4);
+    WriteLe32(header + 4, DeclaredSize(wave, chunk, size));
+    if (!out.Write(header, sizeof header)) {
+        return TrimOutcome::WriteFailed;
     }
-    WriteLe32(header + 4, chunk.size);
+    const TrimOutcome contents = WriteChunkContents(wave, chunk, plan, out);
+    if (contents != TrimOutcome::Done) {
+        return contents;
+    }
     static constexpr std::uint8_t kPad = 0;
-    return fileservice::WriteExactly(file, header, sizeof header) &&
-           fileservice::WriteExactly(file, chunk.data.Data(), chunk.size) &&
-           ((chunk.size & 1) == 0 || fileservice::WriteExactly(file, &kPad, 1));
+    return (size & 1) == 0 || out.Write(&kPad, 1) ? TrimOutcome::Done : TrimOutcome::WriteFailed;
 }
 
-bool WriteContents(const FileHandle& file, const WaveFile& wave, std::uint32_t riffSize) {
-    std::uint8_t header[12] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-    WriteLe32(header + 4, riffSize);
-    if (!fileservice::WriteExactly(file, header, sizeof header)) {
-        return false;
+const char* FormId(RiffForm form) {
+    switch (form) {
+        case RiffForm::Riff:
+            break;
+        case RiffForm::Rf64:
+            return "RF64";
+        case RiffForm::Bw64:
+            return "BW64";
+    }
+    return "RIFF";
+}
+
+TrimOutcome WriteContents(OutputFile& out, const WaveFile& wave, const OutputPlan& plan) {
+    std::uint8_t header[12] = {0, 0, 0, 0, 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    std::memcpy(header, FormId(wave.form), 4);
+    WriteLe32(header + 4, wave.form == RiffForm::Riff ? static_cast<std::uint32_t>(plan.riffSize) : 0xFFFFFFFFu);
+    if (!out.Write(header, sizeof header)) {
+        return TrimOutcome::WriteFailed;
     }
     for (const auto& chunk : wave.chunks) {
-        if (!WriteChunk(file, *chunk)) {
-            return false;
+        const TrimOutcome written = WriteChunk(wave, *chunk, plan, out);
+        if (written != TrimOutcome::Done) {
+            return written;
         }
     }
-    return true;
+    return out.Flush() ? TrimOutcome::Done : TrimOutcome::WriteFailed;
 }
 
 // Why the file operation that just failed failed: for lack of room, or as `otherwise` says.
@@ -158,10 +305,27 @@ private:
     bool abandoned_ = false;
 };
 
+// Why writing the contents did not succeed; none for a Stop, which is no failure.
+FileReason ContentsFailure(TrimOutcome outcome) {
+    switch (outcome) {
+        case TrimOutcome::Done:
+        case TrimOutcome::Cancelled:
+            break;
+        case TrimOutcome::Failed:
+            return FileReason(FileReason::Kind::OutOfMemory);
+        case TrimOutcome::ReadFailed:
+            return FileReason(FileReason::Kind::CannotRead);
+        case TrimOutcome::WriteFailed:
+            return WriteFailure();
+    }
+    return {};
+}
+
 // Writes the whole file at a temporary path next to `target`, with the identity of the file it
-// replaces, and puts it in the target's place. Nothing of it remains after a failure, whose reason
-// is taken at once, before the cleanup can change the system's answer.
-bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, const WaveFile& wave, std::uint32_t riffSize,
+// replaces, and puts it in the target's place once the input is closed, so that an output that
+// replaces its own input can. Nothing of it remains after a failure or a Stop, whose reason is
+// taken at once, before the cleanup can change the system's answer.
+bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveFile& wave, const OutputPlan& plan,
                                FileReason& reason) {
     PendingTemporary& pending = PendingTemporary::Instance();
     FileHandle file = pending.Create(target, replacesFile);
@@ -169,15 +333,20 @@ bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, const
         reason = WriteFailure(FileReason::Kind::NoTemporaryFile);
         return false;
     }
-    bool written = WriteContents(file, wave, riffSize) && fileservice::TakeOverIdentity(file, target) &&
-                   fileservice::FlushToDisk(file);
+    OutputFile out(file);
+    const TrimOutcome contents = out.Allocate() ? WriteContents(out, wave, plan) : TrimOutcome::Failed;
+    bool written = contents == TrimOutcome::Done;
     if (!written) {
+        reason = ContentsFailure(contents);
+    } else if (!fileservice::TakeOverIdentity(file, target) || !fileservice::FlushToDisk(file)) {
+        written = false;
         reason = WriteFailure();
     }
     if (!file.Close() && written) {
         written = false;
         reason = WriteFailure();
     }
+    wave.file.Close();
     if (written && !pending.MoveIntoPlace(target)) {
         written = false;
         reason = WriteFailure();
@@ -203,25 +372,26 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
     return fits;
 }
 
-bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, const WaveFile& wave,
-                   FileReason& reason) {
+bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
+                   const AudioPlan* audio) {
     Utf16Char target[kTextCapacity] = {};
-    std::uint32_t riffSize = 0;
     if (!BuildOutputPath(settings, inputPath, target)) {
         reason = FileReason(FileReason::Kind::PathTooLong);
         return false;
     }
-    if (!RiffSizeOf(wave, riffSize)) {
+    std::uint64_t riffSize = 0;
+    if (!RiffSizeOf(wave, audio, riffSize)) {
         reason = FileReason(FileReason::Kind::TooLarge);
         return false;
     }
+    const OutputPlan plan{audio, riffSize, settings.cancelRequested};
     const fileservice::TargetState state = fileservice::StateOfTarget(target);
     // Refused as a plain create would refuse it, before any work is done.
     if (state == fileservice::TargetState::ReadOnlyFile) {
         reason = FileReason(FileReason::Kind::ReadOnlyTarget);
         return false;
     }
-    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, riffSize, reason);
+    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, reason);
 }
 
 bool AbandonWriteInProgress() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/ProcessingSettings.h"
+#include "core/VolumeAndTrim.h"
 #include "core/WaveFile.h"
 
 // Fills out (kTextCapacity units) with the output folder followed by the input's file name,
@@ -12,13 +13,14 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
 // The end of the name of a temporary file that a write in progress makes next to its target.
 constexpr char kTemporarySuffix[] = ".palvotrix-part";
 
-// Writes every chunk in list order, each followed by a pad byte when its size is odd. The file is
-// written under a new name of its own in the output folder and replaces the target only once it
-// is complete and flushed, with the target's permissions and owner, so a failure leaves any file
-// already there as it was. A read-only target is refused. False when the file could not be
-// completely written; `reason` then says why.
-bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, const WaveFile& wave,
-                   FileReason& reason);
+// Writes every chunk in list order, each followed by a pad byte when its size is odd, in the form
+// it was read in; the chunk `audio` plans, if any, gets its planned contents. The file is written
+// under a new name of its own in the output folder and replaces the target only once it is
+// complete and flushed, with the target's permissions and owner, so a failure or a Stop leaves any
+// file already there as it was. The input file is closed before that. A read-only target is
+// refused. False when the file was not written; `reason` then says why, and is none after a Stop.
+bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
+                   const AudioPlan* audio = nullptr);
 
 // For a process about to end on a signal: removes the temporary file of the write in progress,
 // if any, and keeps every later write in this process from replacing its target (such a write

@@ -62,6 +62,10 @@ std::vector<Bytes> WellFormedFiles() {
                       Chunk("data", data), Chunk("data", {1, 2, 3})}));
             files.push_back(
                 Riff({Fmt(width.formatTag, channels, 8000, width.bits), PositionChunks(), Chunk("data", data)}));
+            files.push_back(Wave64(channels == 1 ? "RF64" : "BW64",
+                                   {Ds64(0, data.size(), 0, {{"JUNK", 3}}), ChunkDeclaring("JUNK", ~0u, {1, 2, 3, 0}),
+                                    Fmt(width.formatTag, channels, 8000, width.bits), PositionChunks(),
+                                    ChunkDeclaring("data", ~0u, data)}));
         }
     }
     return files;

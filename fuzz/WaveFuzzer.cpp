@@ -5,7 +5,7 @@
 #include "support/MemoryFileService.h"
 
 #include "core/FileJob.h"
-#include "core/VolumeAndTrim.h"
+#include "support/InMemoryPass.h"
 #include "core/WaveWriter.h"
 
 #include <cstdlib>
@@ -21,21 +21,6 @@ std::uint32_t Le32(const memoryfs::Bytes& bytes, std::size_t at) {
            static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
-bool SameChunks(const WaveFile& a, const WaveFile& b) {
-    if (a.chunks.size() != b.chunks.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.chunks.size(); ++i) {
-        const ChunkInfo& x = *a.chunks[i];
-        const ChunkInfo& y = *b.chunks[i];
-        if (!x.HasId(y.id) || x.size != y.size ||
-            (x.size > 0 && std::memcmp(x.data.Data(), y.data.Data(), x.size) != 0)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Aborts, so that libFuzzer records the input, when a written file is not what was in memory.
 void Require(bool holds) {
     if (!holds) {
@@ -43,9 +28,46 @@ void Require(bool holds) {
     }
 }
 
+// A chunk's bytes from `from` on, held or not (margins can make a chunk too large to be held).
+memoryfs::Bytes ContentsOf(const WaveFile& wave, const ChunkInfo& chunk, std::size_t from) {
+    memoryfs::Bytes bytes(chunk.size > from ? static_cast<std::size_t>(chunk.size - from) : 0);
+    Require(wave.ReadChunk(chunk, from, bytes.data(), bytes.size()));
+    return bytes;
+}
+
+// The chunks compare byte for byte, but for the sizes that the writer puts in the "ds64" chunk
+// of the 64-bit forms.
+bool SameChunks(const WaveFile& a, const WaveFile& b) {
+    if (a.form != b.form || a.chunks.size() != b.chunks.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.chunks.size(); ++i) {
+        const ChunkInfo& x = *a.chunks[i];
+        const ChunkInfo& y = *b.chunks[i];
+        const std::size_t from = i == 0 && a.form != RiffForm::Riff ? 24 : 0;
+        if (!x.HasId(y.id) || x.size != y.size || ContentsOf(a, x, from) != ContentsOf(b, y, from)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::uint64_t Le64(const memoryfs::Bytes& bytes, std::size_t at) {
+    return Le32(bytes, at) | std::uint64_t{Le32(bytes, at + 4)} << 32;
+}
+
+// The RIFF size the file declares: in the header, or in the "ds64" chunk that follows it.
+std::uint64_t DeclaredRiffSize(const memoryfs::Bytes& file) {
+    const bool wide = std::memcmp(file.data(), "RIFF", 4) != 0;
+    if (!wide) {
+        return Le32(file, 4);
+    }
+    return file.size() >= 28 && Le32(file, 4) == 0xFFFFFFFFu ? Le64(file, 20) : 0;
+}
+
 void CheckWrittenFile(const WaveFile& wave) {
     const memoryfs::Bytes written = memoryfs::Get(kOutput);
-    Require(written.size() >= 12 && Le32(written, 4) == written.size() - 8);
+    Require(written.size() >= 12 && DeclaredRiffSize(written) == written.size() - 8);
     WaveFile readBack;
     Require(readBack.Read(kOutput.c_str()));
     Require(SameChunks(wave, readBack));

@@ -2,7 +2,7 @@
 // made finite first, so compare each stored sample with the rule itself, worked out per sample.
 #include "support/WavBuilder.h"
 
-#include "core/VolumeAndTrim.h"
+#include "support/InMemoryPass.h"
 
 #include <gtest/gtest.h>
 

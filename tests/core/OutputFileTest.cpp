@@ -38,7 +38,8 @@ Kind Write(const std::filesystem::path& target) {
     ProcessingSettings settings;
     SetOutputFolder(settings, target.parent_path());
     FileReason reason;
-    const bool written = WriteWaveFile(settings, PathText(target).c_str(), WaveFile{}, reason);
+    WaveFile empty;
+    const bool written = WriteWaveFile(settings, PathText(target).c_str(), empty, reason);
     EXPECT_EQ(written, reason.kind == Kind::None);
     return reason.kind;
 }

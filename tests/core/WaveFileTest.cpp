@@ -20,6 +20,8 @@ ReadResult ReadFromBytes(const Bytes& bytes) {
     WriteBytes(path, bytes);
     ReadResult result;
     result.accepted = result.wave.Read(PathText(path).c_str());
+    // Every chunk of these small files is held; the folder goes now.
+    result.wave.file.Close();
     return result;
 }
 
@@ -33,6 +35,8 @@ std::string Ids(const WaveFile& wave) {
 
 const Bytes kFmt16 = Fmt(1, 1, 8000, 16);
 const Bytes kData = Chunk("data", Samples(2, {1, -1}));
+// The 28 bytes of a "ds64" chunk whose table claims one row.
+const Bytes kDs64OneRowMissing = Concat({Bytes(24, 0), {1, 0, 0, 0}});
 
 TEST(WaveFileTest, AcceptsWellFormedAndToleratedFiles) {
     const struct {
@@ -98,6 +102,14 @@ TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
         {"extensible A-law", Riff({FmtExtensible(6, 1, 8000, 8, 8), kData}), Kind::UnsupportedSubformat, 0, 6},
         {"extensible with a GUID of its own", Riff({FmtExtensible(1, 1, 8000, 16, 16, false), kData}),
          Kind::UnknownSubformat, 0, 0},
+        // The 64-bit forms need their "ds64" chunk first, whole, with the rows it counts.
+        {"RF64 without chunks", Wave64("RF64", {}), Kind::Damaged, 12, 0},
+        {"RF64 without ds64", Wave64("RF64", {kFmt16, kData}), Kind::Damaged, 12, 0},
+        {"ds64 shorter than its fields", Wave64("BW64", {Chunk("ds64", Bytes(27, 0)), kFmt16}), Kind::Damaged, 12, 0},
+        {"ds64 counting a row it lacks", Wave64("RF64", {ChunkDeclaring("ds64", 28, kDs64OneRowMissing), kFmt16}),
+         Kind::Damaged, 12, 0},
+        {"placeholder size without a row", Wave64("RF64", {Ds64(0, 4, 2), kFmt16, ChunkDeclaring("JUNK", ~0u, {})}),
+         Kind::Damaged, 72, 0},
     };
     for (const auto& row : rows) {
         const ReadResult result = ReadFromBytes(row.file);
@@ -135,6 +147,47 @@ TEST(WaveFileTest, LastDataChunkCutShortKeepsTheWholeFramesTheFileHolds) {
         ASSERT_TRUE(result.accepted) << row.what;
         EXPECT_EQ(DataOf(*result.wave.chunks.back()), row.data) << row.what;
         EXPECT_EQ(result.wave.refusal.kind, FileReason::Kind::None) << row.what;
+    }
+}
+
+TEST(WaveFileTest, SixtyFourBitFormsTakeTheirSizesFromDs64) {
+    const Bytes ten = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const struct {
+        const char* what;
+        Bytes file;
+        RiffForm form;
+        std::uint64_t junkSize;
+        Bytes data;
+    } rows[] = {
+        {"RF64, data in ds64",
+         Wave64("RF64", {Ds64(0, 4, 2), kFmt16, ChunkDeclaring("data", ~0u, ten)}),
+         RiffForm::Rf64,
+         0,
+         {1, 2, 3, 4}},
+        {"BW64, a table row for another chunk",
+         Wave64("BW64", {Ds64(0, 2, 1, {{"JUNK", 3}}), ChunkDeclaring("JUNK", ~0u, {9, 9, 9, 0}), kFmt16,
+                         ChunkDeclaring("data", ~0u, {1, 2})}),
+         RiffForm::Bw64,
+         3,
+         {1, 2}},
+        {"a size in the header counts",
+         Wave64("RF64", {Ds64(0, 8, 4), kFmt16, Chunk("data", {5, 6})}),
+         RiffForm::Rf64,
+         0,
+         {5, 6}},
+        {"data size past the end: the whole frames there",
+         Wave64("RF64", {Ds64(0, 0x100000000, 0), kFmt16, ChunkDeclaring("data", ~0u, ten)}), RiffForm::Rf64, 0, ten},
+    };
+    for (const auto& row : rows) {
+        const ReadResult result = ReadFromBytes(row.file);
+        ASSERT_TRUE(result.accepted) << row.what;
+        EXPECT_EQ(result.wave.form, row.form) << row.what;
+        EXPECT_EQ(DataOf(*result.wave.chunks.back()), row.data) << row.what;
+        for (const auto& chunk : result.wave.chunks) {
+            if (chunk->HasId("JUNK")) {
+                EXPECT_EQ(chunk->size, row.junkSize) << row.what;
+            }
+        }
     }
 }
 

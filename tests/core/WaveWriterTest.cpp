@@ -25,9 +25,13 @@ void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& 
 using Kind = FileReason::Kind;
 
 // None when the file was written, or why it was not.
-Kind Write(const ProcessingSettings& settings, const std::filesystem::path& input, const WaveFile& wave) {
+Kind Write(const ProcessingSettings& settings, const std::filesystem::path& input, WaveFile& wave) {
     FileReason reason;
     return WriteWaveFile(settings, PathText(input).c_str(), wave, reason) ? Kind::None : reason.kind;
+}
+
+Kind Write(const ProcessingSettings& settings, const std::filesystem::path& input, WaveFile&& wave) {
+    return Write(settings, input, wave);
 }
 
 WaveFile ReadBack(const std::filesystem::path& path) {

@@ -12,7 +12,6 @@ namespace {
 
 struct OpenFile {
     Utf16String path;
-    std::uint64_t readPosition = 0;
     bool writing = false;
 };
 
@@ -128,7 +127,7 @@ FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
     if (!memoryfs::Exists(path)) {
         return FileHandle();
     }
-    return memoryfs::Track({path, 0, false});
+    return memoryfs::Track({path, false});
 }
 
 bool SizeOf(const FileHandle& file, std::uint64_t& size) {
@@ -142,19 +141,18 @@ bool SizeOf(const FileHandle& file, std::uint64_t& size) {
     return true;
 }
 
-bool ReadExactly(const FileHandle& file, void* buffer, std::size_t count) {
+bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count) {
     memoryfs::Announce(Step::Read);
-    memoryfs::OpenFile* open = memoryfs::Lookup(file);
+    const memoryfs::OpenFile* open = memoryfs::Lookup(file);
     if (open == nullptr || open->writing) {
         return false;
     }
     const memoryfs::Bytes& bytes = memoryfs::TheState().files[open->path];
-    const std::size_t there = static_cast<std::size_t>(bytes.size() - open->readPosition);
-    const std::size_t copied = std::min(count, there);
+    const std::uint64_t there = offset < bytes.size() ? bytes.size() - offset : 0;
+    const std::size_t copied = static_cast<std::size_t>(std::min<std::uint64_t>(count, there));
     if (copied > 0) {
-        std::memcpy(buffer, bytes.data() + open->readPosition, copied);
+        std::memcpy(buffer, bytes.data() + offset, copied);
     }
-    open->readPosition += copied;
     return copied == count;
 }
 
@@ -170,7 +168,7 @@ FileHandle CreateNew(const Utf16Char* path, bool, bool& nameTaken) {
     }
     memoryfs::TheState().files[path].clear();
     memoryfs::TheState().claimedSizes.erase(path);
-    return memoryfs::Track({path, 0, true});
+    return memoryfs::Track({path, true});
 }
 
 bool TakeOverIdentity(const FileHandle&, const Utf16Char*) {

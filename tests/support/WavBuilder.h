@@ -174,6 +174,37 @@ inline Bytes DataOf(const ChunkInfo& chunk) {
     return Bytes(chunk.data.Data(), chunk.data.Data() + chunk.size);
 }
 
+// A "ds64" chunk: the 64-bit RIFF size, "data" size and frame count, and a row per other chunk
+// whose header holds the 0xFFFFFFFF placeholder.
+struct SizeRow {
+    const char* id;
+    std::uint64_t size;
+};
+inline Bytes Ds64(std::uint64_t riffSize, std::uint64_t dataSize, std::uint64_t frames,
+                  std::initializer_list<SizeRow> rows = {}) {
+    Bytes fields;
+    PutLe(fields, riffSize, 8);
+    PutLe(fields, dataSize, 8);
+    PutLe(fields, frames, 8);
+    PutLe(fields, rows.size(), 4);
+    for (const SizeRow& row : rows) {
+        fields.insert(fields.end(), row.id, row.id + 4);
+        PutLe(fields, row.size, 8);
+    }
+    return Chunk("ds64", fields);
+}
+
+// A file of one of the 64-bit forms ("RF64" or "BW64"), its RIFF size field the placeholder.
+inline Bytes Wave64(const char* form, std::initializer_list<Bytes> chunks) {
+    Bytes out(form, form + 4);
+    PutLe(out, 0xFFFFFFFFu, 4);
+    out.insert(out.end(), {'W', 'A', 'V', 'E'});
+    for (const Bytes& chunk : chunks) {
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    return out;
+}
+
 // A chunk in memory, as the reader would have made it.
 inline std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
     auto chunk = std::make_shared<ChunkInfo>();

@@ -151,9 +151,11 @@ TEST(FaultInjectionTest, StopAtEveryStepIsSilentAndWritesAllOrNothing) {
             });
             job.Run();
             EXPECT_FALSE(job.Settings().errorOccurred);
-            // Once writing has begun the file is finished; before, nothing is written.
-            const bool whileReading = steps[stop] == Step::Open || steps[stop] == Step::Read;
-            EXPECT_EQ(job.TargetBytes(), whileReading ? job.OldTargetBytes() : kOutputBytes);
+            // A Stop seen before the audio is written leaves nothing; once the file's bytes go out
+            // (a file this small goes out in one write at its end) it is finished.
+            const bool beforeAudio =
+                steps[stop] == Step::Open || steps[stop] == Step::Read || steps[stop] == Step::Create;
+            EXPECT_EQ(job.TargetBytes(), beforeAudio ? job.OldTargetBytes() : kOutputBytes);
             EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
         }
     }
@@ -167,6 +169,22 @@ Bytes LongInput(std::size_t samples) {
         PutLe(data, i % 7 == 0 ? 0 : 1000 + i % 3000, 2);
     }
     return Riff({kFmt16, Chunk("data", data)});
+}
+
+// A file's audio is written a block at a time, and a Stop between two blocks ends the file.
+TEST(FaultInjectionTest, StopWhileTheAudioIsWrittenLeavesNothing) {
+    for (const Placement& placement : kPlacements) {
+        SCOPED_TRACE(placement.what);
+        Job job(placement);
+        memoryfs::Put(kInput, LongInput(1 << 21));
+        std::atomic<bool>& cancel = job.Settings().cancelRequested;
+        memoryfs::ObserveSteps([&](Step step) { cancel = cancel || step == Step::Write; });
+        job.Run();
+        EXPECT_FALSE(job.Settings().errorOccurred);
+        EXPECT_FALSE(job.Settings().outputWritten);
+        EXPECT_EQ(job.TargetBytes(), placement.target == kInput ? memoryfs::Get(kInput) : kOldBytes);
+        EXPECT_EQ(memoryfs::Files().size(), placement.target == kInput ? 1u : 2u);
+    }
 }
 
 TEST(FaultInjectionTest, StopFromAnotherThreadWritesAllOrNothing) {
