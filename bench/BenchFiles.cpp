@@ -68,14 +68,9 @@ Bytes RiffHeader(const BenchFile& file) {
 
 // The 64-bit sizes live in the "ds64" chunk; the 32-bit fields they replace say 0xFFFFFFFF.
 Bytes Rf64Header(const BenchFile& file) {
-    Bytes ds64;
-    PutLe(ds64, FileBytes(file) - 8, 8);  // RIFF size
-    PutLe(ds64, file.dataBytes, 8);
-    PutLe(ds64, file.dataBytes / FrameBytes(file), 8);  // sample count
-    PutLe(ds64, 0, 4);                                  // table length
-    Bytes header{'R', 'F', '6', '4', 0xFF, 0xFF, 0xFF, 0xFF, 'W', 'A', 'V', 'E'};
-    return Concat({header, Chunk("ds64", ds64), Fmt(file.formatTag, kChannels, kSampleRate, file.bitsPerSample),
-                   ChunkDeclaring("data", 0xFFFFFFFF, {})});
+    return Wave64("RF64", {Ds64(FileBytes(file) - 8, file.dataBytes, file.dataBytes / FrameBytes(file)),
+                           Fmt(file.formatTag, kChannels, kSampleRate, file.bitsPerSample),
+                           ChunkDeclaring("data", 0xFFFFFFFF, {})});
 }
 
 std::uint64_t HeaderBytes(const BenchFile& file) {

@@ -43,14 +43,14 @@ TEST(BenchFilesTest, HeadersDeclareTheSizesOfTheFile) {
     EXPECT_EQ(Le(a, 40, 4), riff.dataBytes);
 
     EXPECT_EQ(Id(b, 0) + Id(b, 8) + Id(b, 12) + Id(b, 48) + Id(b, 72), "RF64WAVEds64fmt data");
-    EXPECT_EQ(Le(b, 4, 4), 0xFFFFFFFFu);   // RIFF size, in ds64
-    EXPECT_EQ(Le(b, 16, 4), 28u);          // ds64 size
-    EXPECT_EQ(Le(b, 20, 8), b.size() - 8); // RIFF size
+    EXPECT_EQ(Le(b, 4, 4), 0xFFFFFFFFu);    // RIFF size, in ds64
+    EXPECT_EQ(Le(b, 16, 4), 28u);           // ds64 size
+    EXPECT_EQ(Le(b, 20, 8), b.size() - 8);  // RIFF size
     EXPECT_EQ(Le(b, 28, 8), rf64.dataBytes);
     EXPECT_EQ(Le(b, 36, 8), rf64.dataBytes / 8);  // frames of two float samples
-    EXPECT_EQ(Le(b, 44, 4), 0u);                   // table length
-    EXPECT_EQ(Le(b, 56, 2), 3u);                   // float format
-    EXPECT_EQ(Le(b, 76, 4), 0xFFFFFFFFu);          // data size, in ds64
+    EXPECT_EQ(Le(b, 44, 4), 0u);                  // table length
+    EXPECT_EQ(Le(b, 56, 2), 3u);                  // float format
+    EXPECT_EQ(Le(b, 76, 4), 0xFFFFFFFFu);         // data size, in ds64
 }
 
 TEST(BenchFilesTest, SilenceOnlyAtBothEndsAndHolesOnlyInSparseFiles) {
