@@ -142,6 +142,10 @@ std::uint64_t HeldDataBytes(std::uint64_t held, const WaveFormat& format) {
     return format.blockAlign == 0 ? held : held - held % format.blockAlign;
 }
 
+// Chunks of up to this size are held in memory; larger ones are read a block at a time when they
+// are written.
+constexpr std::uint64_t kHeldChunkBytes = std::uint64_t{1} << 20;
+
 // The chunks whose fields the job reads or rewrites, held whatever their size.
 bool IsReadByTheJob(const ChunkInfo& chunk) {
     for (const char* id : {"fmt ", "ds64", "fact", "bext", "cue ", "smpl", "LIST"}) {
