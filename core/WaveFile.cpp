@@ -142,6 +142,11 @@ std::uint64_t HeldDataBytes(std::uint64_t held, const WaveFormat& format) {
     return format.blockAlign == 0 ? held : held - held % format.blockAlign;
 }
 
+// Chunks of up to this size are held in memory as long as all those held stay within the budget;
+// the others are read a block at a time when they are written.
+constexpr std::uint64_t kHeldChunkBytes = std::uint64_t{1} << 20;
+constexpr std::uint64_t kHeldBudgetBytes = std::uint64_t{4} << 20;
+
 // The chunks whose fields the job reads or rewrites, held whatever their size.
 bool IsReadByTheJob(const ChunkInfo& chunk) {
     for (const char* id : {"fmt ", "ds64", "fact", "bext", "cue ", "smpl", "LIST"}) {
@@ -183,12 +188,17 @@ std::uint64_t SizeFromDs64(const ChunkInfo& ds64, const std::uint8_t* id) {
 }
 
 // Reads a chunk's contents into memory, or passes over them where the job reads them later.
-FileReason TakeContents(FileCursor& cursor, ChunkInfo& chunk) {
+// `heldBytes` counts the small chunks held so far.
+FileReason TakeContents(FileCursor& cursor, ChunkInfo& chunk, std::uint64_t& heldBytes) {
     chunk.offset = cursor.Offset();
-    chunk.held = chunk.size <= kHeldChunkBytes || IsReadByTheJob(chunk);
+    const bool small = chunk.size <= kHeldChunkBytes && heldBytes + chunk.size <= kHeldBudgetBytes;
+    chunk.held = small || IsReadByTheJob(chunk);
     if (!chunk.held) {
         cursor.Skip(chunk.size);
         return {};
+    }
+    if (small) {
+        heldBytes += chunk.size;
     }
     if (chunk.size > SIZE_MAX || !chunk.data.Allocate(static_cast<std::size_t>(chunk.size))) {
         return FileReason(Kind::OutOfMemory);
@@ -208,6 +218,7 @@ FileReason TakeMeaning(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFi
 
 FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
     bool afterOddChunk = false;
+    std::uint64_t heldBytes = 0;
     for (;;) {
         std::uint8_t header[kChunkHeaderBytes];
         const HeaderResult result = ReadChunkHeader(cursor, afterOddChunk, header);
@@ -226,7 +237,7 @@ FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
             return DamagedAt(chunkOffset);
         }
         chunk->size = cutShort ? HeldDataBytes(cursor.Left(), wave.format) : declared;
-        const FileReason contents = TakeContents(cursor, *chunk);
+        const FileReason contents = TakeContents(cursor, *chunk, heldBytes);
         if (contents.kind != Kind::None) {
             return contents;
         }

@@ -45,9 +45,6 @@ struct ChunkInfo {
 // 64-bit ones for files past 4 GiB.
 enum class RiffForm { Riff, Rf64, Bw64 };
 
-// Chunks of up to this size are held in memory; larger ones are read a block at a time.
-constexpr std::uint64_t kHeldChunkBytes = std::uint64_t{1} << 20;
-
 struct WaveFile {
     RiffForm form = RiffForm::Riff;
     WaveFormat format;
