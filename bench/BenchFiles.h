@@ -10,6 +10,11 @@ struct BenchFile {
     std::uint16_t bitsPerSample;
     std::uint64_t dataBytes;
     std::string path;
+    // RF64 header with a "ds64" chunk instead of a RIFF one, as files over 4 GiB need.
+    bool rf64 = false;
+    // Islands of noise in silence left as holes: cheap at any size, and the job still keeps and
+    // writes nearly all of it.
+    bool sparse = false;
 };
 
 // Seconds of silence at the head and at the tail of every file.
@@ -18,3 +23,5 @@ constexpr int kSilenceSec = 5;
 // Writes the file unless one of the right size is already there; false when it cannot be written.
 bool MakeBenchFile(const BenchFile& file);
 std::uint64_t FileBytes(const BenchFile& file);
+// The bytes the file takes on disk.
+std::uint64_t DiskBytes(const BenchFile& file);
