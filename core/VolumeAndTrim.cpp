@@ -144,29 +144,39 @@ bool AnyGroupOfFourLouder24(const std::uint8_t* p, std::size_t count, float thre
 // turns the integer clamps into branches. Each group is one 16-byte load and store; the arithmetic
 // is the scalar rule's, in double, two samples at a time.
 
-// Two products truncated toward zero into the low 32-bit lanes, saturated to the 32-bit range. Only
-// the top needs a clamp: a product below the range converts to the lowest 32-bit value, as the
-// clamp would. The narrower codings then clamp to their own range by saturating packs, which give
-// the same result as clamping before the truncation because the bounds are whole numbers.
-__m128i TruncateSaturated(__m128d product) {
-    return _mm_cvttpd_epi32(_mm_min_pd(product, _mm_set1_pd(2147483647.0)));
+// Two products truncated toward zero into the low 32-bit lanes. With `kSaturate` they are
+// saturated to the 32-bit range, and only the top needs a clamp: a product below the range
+// converts to the lowest 32-bit value, as the clamp would. Without it they must lie in the range
+// (see NarrowGain). The narrower codings then clamp to their own range by saturating packs, which
+// give the same result as clamping before the truncation because the bounds are whole numbers.
+template <bool kSaturate>
+__m128i Truncate(__m128d product) {
+    return _mm_cvttpd_epi32(kSaturate ? _mm_min_pd(product, _mm_set1_pd(2147483647.0)) : product);
 }
 
-// Four 32-bit samples, each multiplied by the gain and saturated to the 32-bit range.
+// Four 32-bit samples, each multiplied by the gain and truncated.
+template <bool kSaturate>
 __m128i ScaleFour32(__m128i samples, __m128d gain) {
-    const __m128i low = TruncateSaturated(_mm_mul_pd(_mm_cvtepi32_pd(samples), gain));
-    const __m128i high = TruncateSaturated(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(samples, 0xEE)), gain));
+    const __m128i low = Truncate<kSaturate>(_mm_mul_pd(_mm_cvtepi32_pd(samples), gain));
+    const __m128i high = Truncate<kSaturate>(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(samples, 0xEE)), gain));
     return _mm_unpacklo_epi64(low, high);
 }
 
-// Eight 16-bit samples, each multiplied by the gain and clamped to the 16-bit range.
+// The gain for the 8- and 16-bit codings, bounded so that no product leaves the 32-bit range and
+// none needs saturating. A gain of 32768 or more already takes every sample but silence to its
+// bound, as this one does.
+double NarrowGain(double gain) {
+    return std::max(std::min(gain, 32768.0), -32768.0);
+}
+
+// Eight 16-bit samples, each multiplied by a narrow gain and clamped to the 16-bit range.
 __m128i ScaleEight16(__m128i samples, __m128d gain) {
     const __m128i low = _mm_srai_epi32(_mm_unpacklo_epi16(samples, samples), 16);
     const __m128i high = _mm_srai_epi32(_mm_unpackhi_epi16(samples, samples), 16);
-    return _mm_packs_epi32(ScaleFour32(low, gain), ScaleFour32(high, gain));
+    return _mm_packs_epi32(ScaleFour32<false>(low, gain), ScaleFour32<false>(high, gain));
 }
 
-// Sixteen 8-bit signed samples, each multiplied by the gain and clamped to the 8-bit range.
+// Sixteen 8-bit signed samples, each multiplied by a narrow gain and clamped to the 8-bit range.
 __m128i ScaleSixteen8(__m128i samples, __m128d gain) {
     const __m128i low = _mm_srai_epi16(_mm_unpacklo_epi8(samples, samples), 8);
     const __m128i high = _mm_srai_epi16(_mm_unpackhi_epi8(samples, samples), 8);
@@ -196,7 +206,7 @@ void StoreGroup(std::uint8_t* p, std::size_t i, std::size_t bytes, __m128i group
 // Each of these scales the whole groups at the start of the run and returns how many samples they
 // hold. The unsigned 8-bit samples are signed by flipping their top bit, and unsigned again after.
 std::size_t ScaleGroups8(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
-    const __m128d gains = _mm_set1_pd(gain);
+    const __m128d gains = _mm_set1_pd(NarrowGain(gain));
     const __m128i offset = _mm_set1_epi8(static_cast<char>(0x80));
     const __m128i mask = _mm_set1_epi8(static_cast<char>(validBits));
     const std::size_t grouped = Grouped16Bytes(count, 1);
@@ -208,7 +218,7 @@ std::size_t ScaleGroups8(std::uint8_t* p, std::size_t count, double gain, std::u
 }
 
 std::size_t ScaleGroups16(std::uint8_t* p, std::size_t count, double gain, std::uint32_t validBits) {
-    const __m128d gains = _mm_set1_pd(gain);
+    const __m128d gains = _mm_set1_pd(NarrowGain(gain));
     const __m128i mask = _mm_set1_epi16(static_cast<short>(validBits));
     const std::size_t grouped = Grouped16Bytes(count, 2);
     for (std::size_t i = 0; i < grouped; i += 8) {
@@ -222,7 +232,7 @@ std::size_t ScaleGroups32(std::uint8_t* p, std::size_t count, double gain, std::
     const __m128i mask = _mm_set1_epi32(static_cast<int>(validBits));
     const std::size_t grouped = Grouped16Bytes(count, 4);
     for (std::size_t i = 0; i < grouped; i += 4) {
-        StoreGroup(p, i, 4, _mm_and_si128(ScaleFour32(LoadGroup(p, i, 4), gains), mask));
+        StoreGroup(p, i, 4, _mm_and_si128(ScaleFour32<true>(LoadGroup(p, i, 4), gains), mask));
     }
     return grouped;
 }
