@@ -140,9 +140,10 @@ bool AnyGroupOfFourLouder24(const std::uint8_t* p, std::size_t count, float thre
     return _mm_movemask_ps(loud) != 0;
 }
 
-// The other codings are scaled by hand as well: at -O2 the compiler leaves their loops scalar, and
-// turns the integer clamps into branches. Each group is one 16-byte load and store; the arithmetic
-// is the scalar rule's, in double, two samples at a time.
+// The other codings are scaled by hand as well: the compiler leaves the 32-bit and float loops
+// scalar, and its vector code for the 8- and 16-bit ones is no faster than scalar code. Each group
+// is one 16-byte load and store; the arithmetic is the scalar rule's, in double, two samples at a
+// time.
 
 // Two products truncated toward zero into the low 32-bit lanes. With `kSaturate` they are
 // saturated to the 32-bit range, and only the top needs a clamp: a product below the range
