@@ -111,27 +111,42 @@ bool IsSizeTable(const WaveFile& wave, const ChunkInfo& chunk) {
            chunk.size >= kDs64Fields;
 }
 
-// The size field of a chunk's header. In the 64-bit forms "data", and any chunk too large for
-// 32 bits, declare the placeholder that sends a reader to "ds64".
-std::uint32_t DeclaredSize(const WaveFile& wave, const ChunkInfo& chunk, std::uint64_t size) {
-    const bool inSizeTable = wave.form != RiffForm::Riff && (chunk.HasId("data") || size >= 0xFFFFFFFFu);
+// What one output needs besides the file list: the processed chunk, the sizes and the Stop flag.
+struct OutputPlan {
+    const AudioPlan* audio;
+    std::uint64_t riffSize;
+    // The "data" chunk whose size "ds64" holds in the 64-bit forms: the first one.
+    const ChunkInfo* sizedData;
+    const std::atomic<bool>& cancelRequested;
+};
+
+const ChunkInfo* FirstDataChunk(const WaveFile& wave) {
+    for (const auto& chunk : wave.chunks) {
+        if (chunk->HasId("data")) {
+            return chunk.get();
+        }
+    }
+    return nullptr;
+}
+
+// The size field of a chunk's header. In the 64-bit forms the first "data" chunk, and any chunk
+// too large for 32 bits, declare the placeholder that sends a reader to "ds64"; a later "data"
+// chunk that fits declares its own size, as a reader would otherwise take the first one's.
+std::uint32_t DeclaredSize(const WaveFile& wave, const ChunkInfo& chunk, std::uint64_t size, const OutputPlan& plan) {
+    const bool inSizeTable = wave.form != RiffForm::Riff && (&chunk == plan.sizedData || size >= 0xFFFFFFFFu);
     return inSizeTable ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size);
 }
 
 // The "ds64" chunk with the sizes of this output; the frame count moves with a trim.
-TrimOutcome WriteSizeTable(const ChunkInfo& ds64, const WaveFile& wave, const AudioPlan* audio, std::uint64_t riffSize,
-                           ByteSink& out) {
+TrimOutcome WriteSizeTable(const ChunkInfo& ds64, const OutputPlan& plan, ByteSink& out) {
     std::uint8_t fields[kDs64Fields];
     std::memcpy(fields, ds64.data.Data(), sizeof fields);
-    WriteLe64(fields + kDs64RiffSize, riffSize);
-    for (const auto& chunk : wave.chunks) {
-        if (chunk->HasId("data")) {
-            WriteLe64(fields + kDs64DataSize, OutputSizeOf(*chunk, audio));
-            break;
-        }
+    WriteLe64(fields + kDs64RiffSize, plan.riffSize);
+    if (plan.sizedData != nullptr) {
+        WriteLe64(fields + kDs64DataSize, OutputSizeOf(*plan.sizedData, plan.audio));
     }
-    if (audio != nullptr && audio->report.trimmed) {
-        WriteLe64(fields + kDs64FrameCount, audio->report.newFrames);
+    if (plan.audio != nullptr && plan.audio->report.trimmed) {
+        WriteLe64(fields + kDs64FrameCount, plan.audio->report.newFrames);
     }
     const bool written = out.Write(fields, sizeof fields) &&
                          out.Write(ds64.data.Data() + kDs64Fields, static_cast<std::size_t>(ds64.size - kDs64Fields));
@@ -161,19 +176,12 @@ TrimOutcome CopyFromInput(const WaveFile& wave, const ChunkInfo& chunk, ByteSink
     return TrimOutcome::Done;
 }
 
-// What one output needs besides the file list: the processed chunk, the sizes and the Stop flag.
-struct OutputPlan {
-    const AudioPlan* audio;
-    std::uint64_t riffSize;
-    const std::atomic<bool>& cancelRequested;
-};
-
 TrimOutcome WriteChunkContents(const WaveFile& wave, const ChunkInfo& chunk, const OutputPlan& plan, ByteSink& out) {
     if (plan.audio != nullptr && &chunk == plan.audio->chunk) {
         return WritePlannedAudio(wave, *plan.audio, out, plan.cancelRequested);
     }
     if (IsSizeTable(wave, chunk)) {
-        return WriteSizeTable(chunk, wave, plan.audio, plan.riffSize, out);
+        return WriteSizeTable(chunk, plan, out);
     }
     if (!chunk.held) {
         return CopyFromInput(wave, chunk, out, plan.cancelRequested);
@@ -186,7 +194,7 @@ TrimOutcome WriteChunk(const WaveFile& wave, const ChunkInfo& chunk, const Outpu
     const std::uint64_t size = OutputSizeOf(chunk, plan.audio);
     std::uint8_t header[8];
     std::memcpy(header, chunk.id, 4);
-    WriteLe32(header + 4, DeclaredSize(wave, chunk, size));
+    WriteLe32(header + 4, DeclaredSize(wave, chunk, size, plan));
     if (!out.Write(header, sizeof header)) {
         return TrimOutcome::WriteFailed;
     }
@@ -384,7 +392,7 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
         reason = FileReason(FileReason::Kind::TooLarge);
         return false;
     }
-    const OutputPlan plan{audio, riffSize, settings.cancelRequested};
+    const OutputPlan plan{audio, riffSize, FirstDataChunk(wave), settings.cancelRequested};
     const fileservice::TargetState state = fileservice::StateOfTarget(target);
     // Refused as a plain create would refuse it, before any work is done.
     if (state == fileservice::TargetState::ReadOnlyFile) {

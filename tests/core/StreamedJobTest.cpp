@@ -172,4 +172,23 @@ TEST(StreamedJobTest, SixtyFourBitFormsAreWrittenBackWithTheirSizes) {
     }
 }
 
+// Only the first "data" chunk's size is in "ds64": a later one declares its own, or a reader would
+// take the first one's for it.
+TEST(StreamedJobTest, SixtyFourBitFileInTheWrittenFormComesBackUnchanged) {
+    const Bytes fmt = Fmt(1, 1, 8000, 16);
+    const Bytes first = Samples(2, {1, 2});
+    const Bytes second = Samples(2, {3, 4, 5});
+    const std::uint64_t riffSize = 4 + 48 + fmt.size() + 8 + first.size() + 8 + second.size();
+    const Bytes file = Wave64("RF64", {Ds64(riffSize, first.size(), 2, {{"JUNK", 9}}), fmt,
+                                       ChunkDeclaring("data", ~0u, first), Chunk("data", second)});
+    TempFolder folder;
+    WriteBytes(folder / "in.wav", file);
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder / "out").c_str());
+    std::filesystem::create_directories(folder / "out");
+    ProcessFile(settings, PathText(folder / "in.wav").c_str());
+    ASSERT_FALSE(settings.errorOccurred);
+    EXPECT_EQ(ReadBytes(folder / "out" / "in.wav"), file);
+}
+
 }  // namespace
