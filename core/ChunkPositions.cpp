@@ -169,15 +169,6 @@ void ShortenRegions(ChunkInfo& list, const std::vector<CuePoint>& cues, const Fr
     }
 }
 
-const ChunkInfo* FirstChunk(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, const char* id) {
-    for (const auto& chunk : chunks) {
-        if (chunk->HasId(id)) {
-            return chunk.get();
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 void MoveChunkPositions(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, const FrameMove& move) {

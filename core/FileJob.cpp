@@ -14,20 +14,11 @@ namespace {
 
 using Kind = FileReason::Kind;
 
-bool HasDataChunk(const WaveFile& wave) {
-    for (const auto& chunk : wave.chunks) {
-        if (chunk->HasId("data")) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The note for samples that the job leaves as they are; none when it processes them, or when
 // there are none.
 FileReason UnchangedNote(const WaveFile& wave) {
     const WaveFormat& format = wave.format;
-    if (!HasDataChunk(wave) || IsProcessedFormat(format)) {
+    if (FirstChunk(wave.chunks, "data") == nullptr || IsProcessedFormat(format)) {
         return {};
     }
     if (format.formatTag == 0) {

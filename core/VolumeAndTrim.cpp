@@ -836,15 +836,6 @@ TrimOutcome WithCoding(SampleCoding coding, Pass pass) {
     return TrimOutcome::Done;
 }
 
-const ChunkInfo* FirstDataChunk(const WaveFile& wave) {
-    for (const auto& chunk : wave.chunks) {
-        if (chunk->HasId("data")) {
-            return chunk.get();
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 float LinearFromDb(float db) {
@@ -860,7 +851,7 @@ TrimOutcome PlanVolumeAndTrim(const WaveFile& wave, const ProcessingValues& valu
                               const std::atomic<bool>& cancelRequested, AudioPlan& plan) {
     plan = AudioPlan{};
     const SampleCoding coding = CodingOf(wave.format);
-    const ChunkInfo* chunk = FirstDataChunk(wave);
+    const ChunkInfo* chunk = FirstChunk(wave.chunks, "data");
     if (chunk == nullptr || coding == SampleCoding::None) {
         return TrimOutcome::Done;
     }

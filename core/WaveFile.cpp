@@ -3,6 +3,7 @@
 #include "core/WaveFile.h"
 
 #include "core/ByteOrder.h"
+#include "core/Ds64.h"
 #include "core/FileService.h"
 #include "core/FormatCodes.h"
 
@@ -157,17 +158,9 @@ bool IsReadByTheJob(const ChunkInfo& chunk) {
     return false;
 }
 
-// "ds64": the RIFF size, the size of "data", the frame count, then a table of the other chunks
-// whose size passes 32 bits, each an identifier and a 64-bit size.
-constexpr std::size_t kDs64FieldBytes = 28;
-constexpr std::size_t kDs64DataSize = 8;
-constexpr std::size_t kDs64TableLength = 24;
-constexpr std::size_t kDs64RowBytes = 12;
-constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
-
 bool IsUsableDs64(const ChunkInfo& chunk) {
-    return chunk.HasId("ds64") && chunk.size >= kDs64FieldBytes &&
-           ReadLe32(chunk.data.Data() + kDs64TableLength) <= (chunk.size - kDs64FieldBytes) / kDs64RowBytes;
+    return chunk.HasId("ds64") && chunk.size >= ds64::kFieldBytes &&
+           ReadLe32(chunk.data.Data() + ds64::kTableLength) <= (chunk.size - ds64::kFieldBytes) / ds64::kRowBytes;
 }
 
 // The size of a chunk whose header says that "ds64" holds it; the placeholder itself when the
@@ -175,16 +168,16 @@ bool IsUsableDs64(const ChunkInfo& chunk) {
 std::uint64_t SizeFromDs64(const ChunkInfo& ds64, const std::uint8_t* id) {
     const std::uint8_t* fields = ds64.data.Data();
     if (IsFourCc(id, "data")) {
-        return ReadLe64(fields + kDs64DataSize);
+        return ReadLe64(fields + ds64::kDataSize);
     }
-    const std::uint32_t rows = ReadLe32(fields + kDs64TableLength);
+    const std::uint32_t rows = ReadLe32(fields + ds64::kTableLength);
     for (std::uint32_t i = 0; i < rows; ++i) {
-        const std::uint8_t* row = fields + kDs64FieldBytes + std::size_t{i} * kDs64RowBytes;
+        const std::uint8_t* row = fields + ds64::kFieldBytes + std::size_t{i} * ds64::kRowBytes;
         if (std::memcmp(row, id, kIdBytes) == 0) {
             return ReadLe64(row + kIdBytes);
         }
     }
-    return kSizeInDs64;
+    return ds64::kPlaceholder;
 }
 
 // Reads a chunk's contents into memory, or passes over them where the job reads them later.
@@ -229,7 +222,7 @@ FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
         auto chunk = std::make_shared<ChunkInfo>();
         std::memcpy(chunk->id, header, kIdBytes);
         std::uint64_t declared = ReadLe32(header + 4);
-        if (declared == kSizeInDs64 && wave.form != RiffForm::Riff && !wave.chunks.empty()) {
+        if (declared == ds64::kPlaceholder && wave.form != RiffForm::Riff && !wave.chunks.empty()) {
             declared = SizeFromDs64(*wave.chunks.front(), header);
         }
         const bool cutShort = declared > cursor.Left();
@@ -311,6 +304,15 @@ std::uint16_t WaveFormat::Coding() const {
 
 bool ChunkInfo::HasId(const char* fourCc) const {
     return std::memcmp(id, fourCc, 4) == 0;
+}
+
+const ChunkInfo* FirstChunk(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, const char* fourCc) {
+    for (const auto& chunk : chunks) {
+        if (chunk->HasId(fourCc)) {
+            return chunk.get();
+        }
+    }
+    return nullptr;
 }
 
 bool WaveFile::Read(const Utf16Char* path) {

@@ -41,6 +41,9 @@ struct ChunkInfo {
     bool HasId(const char* fourCc) const;
 };
 
+// The first chunk of the list with identifier `fourCc`; null when there is none.
+const ChunkInfo* FirstChunk(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, const char* fourCc);
+
 // The forms of a WAVE file: plain RIFF with 32-bit sizes, and the two whose "ds64" chunk holds
 // 64-bit ones for files past 4 GiB.
 enum class RiffForm { Riff, Rf64, Bw64 };

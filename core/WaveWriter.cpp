@@ -3,6 +3,7 @@
 #include "core/WaveWriter.h"
 
 #include "core/ByteOrder.h"
+#include "core/Ds64.h"
 #include "core/FileService.h"
 
 #include <cstdint>
@@ -100,15 +101,9 @@ private:
     std::size_t filled_ = 0;
 };
 
-// The 64-bit sizes a "ds64" chunk holds: of the whole file, of "data", and its frame count.
-constexpr std::size_t kDs64RiffSize = 0;
-constexpr std::size_t kDs64DataSize = 8;
-constexpr std::size_t kDs64FrameCount = 16;
-constexpr std::size_t kDs64Fields = 24;
-
 bool IsSizeTable(const WaveFile& wave, const ChunkInfo& chunk) {
     return wave.form != RiffForm::Riff && &chunk == wave.chunks.front().get() && chunk.held &&
-           chunk.size >= kDs64Fields;
+           chunk.size >= ds64::kSizeFields;
 }
 
 // What one output needs besides the file list: the processed chunk, the sizes and the Stop flag.
@@ -120,36 +115,28 @@ struct OutputPlan {
     const std::atomic<bool>& cancelRequested;
 };
 
-const ChunkInfo* FirstDataChunk(const WaveFile& wave) {
-    for (const auto& chunk : wave.chunks) {
-        if (chunk->HasId("data")) {
-            return chunk.get();
-        }
-    }
-    return nullptr;
-}
-
 // The size field of a chunk's header. In the 64-bit forms the first "data" chunk, and any chunk
 // too large for 32 bits, declare the placeholder that sends a reader to "ds64"; a later "data"
 // chunk that fits declares its own size, as a reader would otherwise take the first one's.
 std::uint32_t DeclaredSize(const WaveFile& wave, const ChunkInfo& chunk, std::uint64_t size, const OutputPlan& plan) {
-    const bool inSizeTable = wave.form != RiffForm::Riff && (&chunk == plan.sizedData || size >= 0xFFFFFFFFu);
-    return inSizeTable ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size);
+    const bool inSizeTable = wave.form != RiffForm::Riff && (&chunk == plan.sizedData || size >= ds64::kPlaceholder);
+    return inSizeTable ? ds64::kPlaceholder : static_cast<std::uint32_t>(size);
 }
 
 // The "ds64" chunk with the sizes of this output; the frame count moves with a trim.
-TrimOutcome WriteSizeTable(const ChunkInfo& ds64, const OutputPlan& plan, ByteSink& out) {
-    std::uint8_t fields[kDs64Fields];
-    std::memcpy(fields, ds64.data.Data(), sizeof fields);
-    WriteLe64(fields + kDs64RiffSize, plan.riffSize);
+TrimOutcome WriteSizeTable(const ChunkInfo& table, const OutputPlan& plan, ByteSink& out) {
+    std::uint8_t fields[ds64::kSizeFields];
+    std::memcpy(fields, table.data.Data(), sizeof fields);
+    WriteLe64(fields + ds64::kRiffSize, plan.riffSize);
     if (plan.sizedData != nullptr) {
-        WriteLe64(fields + kDs64DataSize, OutputSizeOf(*plan.sizedData, plan.audio));
+        WriteLe64(fields + ds64::kDataSize, OutputSizeOf(*plan.sizedData, plan.audio));
     }
     if (plan.audio != nullptr && plan.audio->report.trimmed) {
-        WriteLe64(fields + kDs64FrameCount, plan.audio->report.newFrames);
+        WriteLe64(fields + ds64::kFrameCount, plan.audio->report.newFrames);
     }
-    const bool written = out.Write(fields, sizeof fields) &&
-                         out.Write(ds64.data.Data() + kDs64Fields, static_cast<std::size_t>(ds64.size - kDs64Fields));
+    const bool written =
+        out.Write(fields, sizeof fields) &&
+        out.Write(table.data.Data() + ds64::kSizeFields, static_cast<std::size_t>(table.size - ds64::kSizeFields));
     return written ? TrimOutcome::Done : TrimOutcome::WriteFailed;
 }
 
@@ -221,7 +208,7 @@ const char* FormId(RiffForm form) {
 TrimOutcome WriteContents(OutputFile& out, const WaveFile& wave, const OutputPlan& plan) {
     std::uint8_t header[12] = {0, 0, 0, 0, 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
     std::memcpy(header, FormId(wave.form), 4);
-    WriteLe32(header + 4, wave.form == RiffForm::Riff ? static_cast<std::uint32_t>(plan.riffSize) : 0xFFFFFFFFu);
+    WriteLe32(header + 4, wave.form == RiffForm::Riff ? static_cast<std::uint32_t>(plan.riffSize) : ds64::kPlaceholder);
     if (!out.Write(header, sizeof header)) {
         return TrimOutcome::WriteFailed;
     }
@@ -392,7 +379,7 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
         reason = FileReason(FileReason::Kind::TooLarge);
         return false;
     }
-    const OutputPlan plan{audio, riffSize, FirstDataChunk(wave), settings.cancelRequested};
+    const OutputPlan plan{audio, riffSize, FirstChunk(wave.chunks, "data"), settings.cancelRequested};
     const fileservice::TargetState state = fileservice::StateOfTarget(target);
     // Refused as a plain create would refuse it, before any work is done.
     if (state == fileservice::TargetState::ReadOnlyFile) {
