@@ -58,6 +58,16 @@ struct AudioPlan {
     std::uint64_t NewSize() const { return headSilenceBytes + keptBytes + tailSilenceBytes + restBytes; }
 };
 
+// The instructions the passes choose at run time beyond the build's baseline (SSE2 on x86), widest
+// last.
+enum class VectorLevel { Baseline, Ssse3, Avx2 };
+
+// The widest level this processor has.
+VectorLevel ProcessorVectorLevel();
+
+// Keeps the passes at `level` or below, so that a test can hold each level to the scalar rule.
+void LimitVectorLevel(VectorLevel level);
+
 // A threshold in dB as a linear amplitude, 10^(dB/20), with the roundings to float that decide
 // which levels count as silence.
 float LinearFromDb(float db);

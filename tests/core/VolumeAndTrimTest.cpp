@@ -449,6 +449,7 @@ Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t vali
 
 // Every coding's pass against the rule, sample by sample, on runs long enough for the vector body,
 // the block boundary and each possible tail; each value visits every position of a vector group.
+// Each instruction level the processor has is held to the rule.
 TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -501,34 +502,42 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
                            0.0f, -0.0f, 1e-30f, 3e38f, kInfinity, -kInfinity, kNaN};
     // One sample, a run shorter than a vector, and one crossing a block boundary with a tail.
     const std::size_t lengths[] = {1, 7, 2 * 4096 + 11};
+    const VectorLevel levels[] = {VectorLevel::Baseline, VectorLevel::Ssse3, VectorLevel::Avx2};
     for (const auto& row : rows) {
         for (const float gain : gains) {
             for (const std::size_t length : lengths) {
-                Bytes input;
-                Bytes expected;
-                const std::size_t n = row.values.size();
-                for (std::size_t i = 0; i < length; ++i) {
-                    const double value = row.values[(i + i / n) % n];
-                    const Coded coded = CodeSample(row.formatTag, row.bits, row.validBits, value, gain);
-                    input.insert(input.end(), coded.input.begin(), coded.input.end());
-                    expected.insert(expected.end(), coded.expected.begin(), coded.expected.end());
+                for (const VectorLevel level : levels) {
+                    if (level > ProcessorVectorLevel()) {
+                        continue;
+                    }
+                    LimitVectorLevel(level);
+                    Bytes input;
+                    Bytes expected;
+                    const std::size_t n = row.values.size();
+                    for (std::size_t i = 0; i < length; ++i) {
+                        const double value = row.values[(i + i / n) % n];
+                        const Coded coded = CodeSample(row.formatTag, row.bits, row.validBits, value, gain);
+                        input.insert(input.end(), coded.input.begin(), coded.input.end());
+                        expected.insert(expected.end(), coded.expected.begin(), coded.expected.end());
+                    }
+                    WaveFile wave = InMemoryWave(row.validBits == 0 ? row.formatTag : 0xFFFE, 1, row.bits, 8000, input);
+                    wave.format.subformatCode = row.formatTag;
+                    wave.format.validBitsPerSample = row.validBits;
+                    ProcessingValues values;
+                    values.gain = gain;
+                    ASSERT_EQ(Apply(wave, values), TrimOutcome::Done) << row.what;
+                    const Bytes actual = DataOf(*wave.chunks[0]);
+                    ASSERT_EQ(actual.size(), expected.size()) << row.what;
+                    const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin());
+                    EXPECT_TRUE(differ.first == actual.end())
+                        << row.what << ", gain " << gain << ", " << length << " samples, level "
+                        << static_cast<int>(level) << ": byte " << (differ.first - actual.begin()) << " is "
+                        << int{*differ.first} << ", not " << int{*differ.second};
                 }
-                WaveFile wave = InMemoryWave(row.validBits == 0 ? row.formatTag : 0xFFFE, 1, row.bits, 8000, input);
-                wave.format.subformatCode = row.formatTag;
-                wave.format.validBitsPerSample = row.validBits;
-                ProcessingValues values;
-                values.gain = gain;
-                ASSERT_EQ(Apply(wave, values), TrimOutcome::Done) << row.what;
-                const Bytes actual = DataOf(*wave.chunks[0]);
-                ASSERT_EQ(actual.size(), expected.size()) << row.what;
-                const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin());
-                EXPECT_TRUE(differ.first == actual.end())
-                    << row.what << ", gain " << gain << ", " << length << " samples: byte "
-                    << (differ.first - actual.begin()) << " is " << int{*differ.first} << ", not "
-                    << int{*differ.second};
             }
         }
     }
+    LimitVectorLevel(VectorLevel::Avx2);
 }
 
 // The level of a sample as the trim search measures it, written out plainly.
