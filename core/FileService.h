@@ -37,6 +37,38 @@ private:
     std::intptr_t native_ = kInvalid;
 };
 
+// A read-only view of part of an open file, the system's cached pages themselves, so that reading
+// it copies nothing; released when it goes out of scope.
+class FileView {
+public:
+    FileView() = default;
+    // `length` bytes mapped at `base`, of which the view's own start `lead` bytes in.
+    FileView(void* base, std::size_t length, std::size_t lead) : base_(base), length_(length), lead_(lead) {}
+    ~FileView() { Release(); }
+    FileView(FileView&& other) noexcept
+        : base_(std::exchange(other.base_, nullptr)), length_(other.length_), lead_(other.lead_) {}
+    FileView& operator=(FileView&& other) noexcept {
+        if (this != &other) {
+            Release();
+            base_ = std::exchange(other.base_, nullptr);
+            length_ = other.length_;
+            lead_ = other.lead_;
+        }
+        return *this;
+    }
+    FileView(const FileView&) = delete;
+    FileView& operator=(const FileView&) = delete;
+
+    const std::uint8_t* Data() const { return static_cast<const std::uint8_t*>(base_) + lead_; }
+
+private:
+    void Release();
+
+    void* base_ = nullptr;
+    std::size_t length_ = 0;
+    std::size_t lead_ = 0;
+};
+
 namespace fileservice {
 
 // Opens an existing regular file for reading; others may read it meanwhile, nobody may write it.
@@ -49,6 +81,10 @@ bool SizeOf(const FileHandle& file, std::uint64_t& size);
 
 // Reads exactly `count` bytes from `offset` on; false on an error or when the file ends first.
 bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count);
+
+// Views `count` bytes from `offset` on, where the platform maps files safely; false otherwise, and
+// also when the file is shorter, so that ReadAt is used and reports the error.
+bool MapAt(const FileHandle& file, std::uint64_t offset, std::size_t count, FileView& view);
 
 // What stands at an output path before its new contents are written.
 enum class TargetState {

@@ -2,6 +2,7 @@
 #include "core/FileService.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +67,12 @@ bool FileHandle::Close() {
     return close(AsDescriptor(std::exchange(native_, kInvalid))) == 0;
 }
 
+void FileView::Release() {
+    if (base_ != nullptr) {
+        munmap(std::exchange(base_, nullptr), length_);
+    }
+}
+
 namespace fileservice {
 
 FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
@@ -123,6 +130,27 @@ bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::siz
         offset += static_cast<std::uint64_t>(got);
         count -= static_cast<std::size_t>(got);
     }
+    return true;
+}
+
+// A view's pages are read in as it is mapped, not one fault at a time. The size is checked first:
+// a file cut short by another program would end this one with SIGBUS where a read would fail.
+bool MapAt(const FileHandle& file, std::uint64_t offset, std::size_t count, FileView& view) {
+    static const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    const int descriptor = AsDescriptor(file.Native());
+    struct stat status {};
+    if (count == 0 || fstat(descriptor, &status) != 0 || static_cast<std::uint64_t>(status.st_size) < offset ||
+        static_cast<std::uint64_t>(status.st_size) - offset < count) {
+        return false;
+    }
+    const std::uint64_t start = offset / page * page;
+    const auto lead = static_cast<std::size_t>(offset - start);
+    void* base =
+        mmap(nullptr, lead + count, PROT_READ, MAP_SHARED | MAP_POPULATE, descriptor, static_cast<off_t>(start));
+    if (base == MAP_FAILED) {
+        return false;
+    }
+    view = FileView(base, lead + count, lead);
     return true;
 }
 

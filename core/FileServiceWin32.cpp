@@ -56,6 +56,9 @@ bool FileHandle::Close() {
     return CloseHandle(AsHandle(std::exchange(native_, kInvalid))) != FALSE;
 }
 
+// Nothing is ever mapped here (see MapAt).
+void FileView::Release() {}
+
 namespace fileservice {
 
 FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
@@ -101,6 +104,12 @@ bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::siz
         count -= got;
     }
     return true;
+}
+
+// Files are read, never mapped: a fault in a mapped view (a drive removed, a network gone) would end
+// the program, where a failed read is one file's error.
+bool MapAt(const FileHandle&, std::uint64_t, std::size_t, FileView&) {
+    return false;
 }
 
 TargetState StateOfTarget(const Utf16Char* target) {

@@ -320,6 +320,20 @@ bool WaveFile::Read(const Utf16Char* path) {
     return refusal.kind == FileReason::Kind::None;
 }
 
+const std::uint8_t* WaveFile::ChunkBytes(const ChunkInfo& chunk, std::uint64_t at, std::size_t count, FileView& view,
+                                         std::uint8_t* buffer) const {
+    if (at > chunk.size || count > chunk.size - at) {
+        return nullptr;
+    }
+    if (chunk.held && count > 0) {
+        return chunk.data.Data() + at;
+    }
+    if (!chunk.held && fileservice::MapAt(file, chunk.offset + at, count, view)) {
+        return view.Data();
+    }
+    return ReadChunk(chunk, at, buffer, count) ? buffer : nullptr;
+}
+
 bool WaveFile::ReadChunk(const ChunkInfo& chunk, std::uint64_t at, std::uint8_t* out, std::size_t count) const {
     if (at > chunk.size || count > chunk.size - at) {
         return false;

@@ -65,4 +65,10 @@ struct WaveFile {
 
     // Copies `count` bytes of the chunk from `at` on, from memory or from the file.
     bool ReadChunk(const ChunkInfo& chunk, std::uint64_t at, std::uint8_t* out, std::size_t count) const;
+
+    // The `count` bytes of the chunk from `at` on, without a copy where that can be done: in the
+    // held chunk, or in `view`, mapped from the file; otherwise read into `buffer`. Null when they
+    // cannot be read.
+    const std::uint8_t* ChunkBytes(const ChunkInfo& chunk, std::uint64_t at, std::size_t count, FileView& view,
+                                   std::uint8_t* buffer) const;
 };

@@ -1,11 +1,13 @@
 // The job on audio it reads a block at a time: ends found across block boundaries, chunks copied
-// from the input, and the 64-bit forms written back with their sizes.
+// from the input, the 64-bit forms written back with their sizes, and an input cut short meanwhile.
 #include "core/FileJob.h"
 #include "core/VolumeAndTrim.h"
 
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace {
 
@@ -189,6 +191,32 @@ TEST(StreamedJobTest, SixtyFourBitFileInTheWrittenFormComesBackUnchanged) {
     ProcessFile(settings, PathText(folder / "in.wav").c_str());
     ASSERT_FALSE(settings.errorOccurred);
     EXPECT_EQ(ReadBytes(folder / "out" / "in.wav"), file);
+}
+
+// Discards what a pass writes.
+class NullSink : public ByteSink {
+public:
+    bool Write(const std::uint8_t*, std::size_t) override { return true; }
+};
+
+// Another program may cut the input short while the job reads it, where the system lets it: that
+// is the file's read error, not the end of this program, whether its bytes are mapped or read.
+TEST(StreamedJobTest, InputCutShortMeanwhileIsAReadError) {
+    TempFolder folder;
+    WriteBytes(folder / "in.wav", Riff({kFmt, Chunk("data", Stored(AudioWithLoud({0})))}));
+    WaveFile wave;
+    ASSERT_TRUE(wave.Read(PathText(folder / "in.wav").c_str()));
+    std::error_code error;
+    std::filesystem::resize_file(folder / "in.wav", kBlockBytes, error);
+    if (error) {
+        GTEST_SKIP() << "this system keeps an open input from being cut short";
+    }
+    const std::atomic<bool> cancel{false};
+    AudioPlan plan;
+    NullSink sink;
+    const TrimOutcome outcome = PlanVolumeAndTrim(wave, ProcessingValues{}, cancel, plan);
+    ASSERT_EQ(outcome, TrimOutcome::Done);
+    EXPECT_EQ(WritePlannedAudio(wave, plan, sink, cancel), TrimOutcome::ReadFailed);
 }
 
 }  // namespace

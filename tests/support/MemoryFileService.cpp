@@ -119,6 +119,8 @@ bool FileHandle::Close() {
     return true;
 }
 
+void FileView::Release() {}
+
 namespace fileservice {
 
 FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
@@ -139,6 +141,11 @@ bool SizeOf(const FileHandle& file, std::uint64_t& size) {
     const bool claiming = claimed != memoryfs::TheState().claimedSizes.end();
     size = claiming ? claimed->second : memoryfs::TheState().files[open->path].size();
     return true;
+}
+
+// Always read, so that every read is announced to the fault injection.
+bool MapAt(const FileHandle&, std::uint64_t, std::size_t, FileView&) {
+    return false;
 }
 
 bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count) {
