@@ -53,8 +53,13 @@ void StartWriteback(int descriptor, std::size_t justWritten) {
                         static_cast<off_t>(kWritebackStep), SYNC_FILE_RANGE_WRITE);
     }
 }
+
+// A view's pages are read in as it is mapped, not one fault at a time.
+constexpr int kReadInAtOnce = MAP_POPULATE;
 #else
 void StartWriteback(int, std::size_t) {}
+
+constexpr int kReadInAtOnce = 0;
 #endif
 
 }  // namespace
@@ -133,20 +138,21 @@ bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::siz
     return true;
 }
 
-// A view's pages are read in as it is mapped, not one fault at a time. The size is checked first:
-// a file cut short by another program would end this one with SIGBUS where a read would fail.
+// The size is checked first, so that a file another program has cut short is read, and its error
+// reported, rather than ending this program with SIGBUS at the first byte past its end.
 bool MapAt(const FileHandle& file, std::uint64_t offset, std::size_t count, FileView& view) {
     static const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     const int descriptor = AsDescriptor(file.Native());
     struct stat status {};
-    if (count == 0 || fstat(descriptor, &status) != 0 || static_cast<std::uint64_t>(status.st_size) < offset ||
+    if (count == 0 || count > std::numeric_limits<std::size_t>::max() - page || fstat(descriptor, &status) != 0 ||
+        static_cast<std::uint64_t>(status.st_size) < offset ||
         static_cast<std::uint64_t>(status.st_size) - offset < count) {
         return false;
     }
     const std::uint64_t start = offset / page * page;
     const auto lead = static_cast<std::size_t>(offset - start);
     void* base =
-        mmap(nullptr, lead + count, PROT_READ, MAP_SHARED | MAP_POPULATE, descriptor, static_cast<off_t>(start));
+        mmap(nullptr, lead + count, PROT_READ, MAP_SHARED | kReadInAtOnce, descriptor, static_cast<off_t>(start));
     if (base == MAP_FAILED) {
         return false;
     }

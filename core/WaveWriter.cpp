@@ -140,22 +140,25 @@ TrimOutcome WriteSizeTable(const ChunkInfo& table, const OutputPlan& plan, ByteS
     return written ? TrimOutcome::Done : TrimOutcome::WriteFailed;
 }
 
-// A chunk that stayed in the file, copied a block at a time.
+// A chunk that stayed in the file, copied a block at a time, from a view of the file where it can
+// be had.
 TrimOutcome CopyFromInput(const WaveFile& wave, const ChunkInfo& chunk, ByteSink& out,
                           const std::atomic<bool>& cancelRequested) {
     ByteBuffer block;
     if (!block.Allocate(static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, chunk.size)))) {
         return TrimOutcome::Failed;
     }
+    FileView view;
     for (std::uint64_t at = 0; at < chunk.size;) {
         if (cancelRequested.load(std::memory_order_relaxed)) {
             return TrimOutcome::Cancelled;
         }
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.Capacity(), chunk.size - at));
-        if (!wave.ReadChunk(chunk, at, block.Data(), count)) {
+        const std::uint8_t* bytes = wave.ChunkBytes(chunk, at, count, view, block.Data());
+        if (bytes == nullptr) {
             return TrimOutcome::ReadFailed;
         }
-        if (!out.Write(block.Data(), count)) {
+        if (!out.Write(bytes, count)) {
             return TrimOutcome::WriteFailed;
         }
         at += count;
