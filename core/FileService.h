@@ -42,24 +42,37 @@ private:
 class FileView {
 public:
     FileView() = default;
-    // `length` bytes mapped at `base`, of which the view's own start `lead` bytes in.
-    FileView(void* base, std::size_t length, std::size_t lead) : base_(base), length_(length), lead_(lead) {}
+    // `length` bytes mapped at `base`; the view's own bytes start `lead` bytes in, at `offset` in the file.
+    FileView(void* base, std::size_t length, std::size_t lead, std::uint64_t offset)
+        : base_(base), length_(length), lead_(lead), offset_(offset) {}
     ~FileView() { Release(); }
     FileView(FileView&& other) noexcept
-        : base_(std::exchange(other.base_, nullptr)), length_(other.length_), lead_(other.lead_) {}
+        : base_(std::exchange(other.base_, nullptr)),
+          length_(other.length_),
+          lead_(other.lead_),
+          offset_(other.offset_) {}
     FileView& operator=(FileView&& other) noexcept {
         if (this != &other) {
             Release();
             base_ = std::exchange(other.base_, nullptr);
             length_ = other.length_;
             lead_ = other.lead_;
+            offset_ = other.offset_;
         }
         return *this;
     }
     FileView(const FileView&) = delete;
     FileView& operator=(const FileView&) = delete;
 
-    const std::uint8_t* Data() const { return static_cast<const std::uint8_t*>(base_) + lead_; }
+    // Whether the view holds the file's `count` bytes from `offset` on.
+    bool Covers(std::uint64_t offset, std::size_t count) const {
+        const std::size_t size = length_ - lead_;
+        return base_ != nullptr && offset >= offset_ && offset - offset_ <= size && count <= size - (offset - offset_);
+    }
+    // The file's byte at `offset`, which the view covers.
+    const std::uint8_t* At(std::uint64_t offset) const {
+        return static_cast<const std::uint8_t*>(base_) + lead_ + static_cast<std::size_t>(offset - offset_);
+    }
 
 private:
     void Release();
@@ -67,6 +80,7 @@ private:
     void* base_ = nullptr;
     std::size_t length_ = 0;
     std::size_t lead_ = 0;
+    std::uint64_t offset_ = 0;
 };
 
 namespace fileservice {

@@ -156,7 +156,7 @@ bool MapAt(const FileHandle& file, std::uint64_t offset, std::size_t count, File
     if (base == MAP_FAILED) {
         return false;
     }
-    view = FileView(base, lead + count, lead);
+    view = FileView(base, lead + count, lead, offset);
     return true;
 }
 

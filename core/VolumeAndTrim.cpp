@@ -5,6 +5,7 @@
 #include "core/ByteOrder.h"
 #include "core/FormatCodes.h"
 #include "core/G711.h"
+#include "core/HelperThread.h"
 
 #include <algorithm>
 #include <cmath>
@@ -690,6 +691,9 @@ AudioShape ShapeOf(const WaveFormat& format, std::uint64_t chunkBytes) {
 // are viewed where they can be, so that the samples are scaled straight from the system's cache.
 class Block {
 public:
+    // The blocks of a pass share one view of the file.
+    explicit Block(FileView& view) : view_(&view) {}
+
     bool Allocate(std::size_t frameBytes, std::uint64_t servedBytes) {
         size_ = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes / frameBytes * frameBytes, servedBytes));
         return buffer_.Allocate(size_);
@@ -698,13 +702,13 @@ public:
     std::size_t Size() const { return size_; }
 
     const std::uint8_t* Source(const WaveFile& wave, const ChunkInfo& chunk, std::uint64_t at, std::size_t count) {
-        return wave.ChunkBytes(chunk, at, count, view_, buffer_.Data());
+        return wave.ChunkBytes(chunk, at, count, *view_, buffer_.Data());
     }
 
 private:
     ByteBuffer buffer_;
     std::size_t size_ = 0;
-    FileView view_;
+    FileView* view_;
 };
 
 // Puts `count` bytes of the planned chunk from `at` on into `block`, their samples scaled.
@@ -777,7 +781,8 @@ template <class Coding>
 TrimOutcome FindKeptFrames(const WaveFile& wave, const AudioPlan& plan, const AudioShape& shape, float headLinear,
                            float tailLinear, const std::atomic<bool>& cancelRequested, FrameRange& kept) {
     const std::uint64_t framedSamples = shape.framedBytes / Coding::kBytes;
-    Block block;
+    FileView view;
+    Block block(view);
     if (!block.Allocate(shape.frameBytes, shape.framedBytes)) {
         return TrimOutcome::Failed;
     }
@@ -867,21 +872,53 @@ TrimOutcome WriteSilence(std::uint64_t bytes, std::uint8_t silence, Block& block
     return TrimOutcome::Done;
 }
 
+// The kept bytes from `at` on that one block holds.
+std::size_t KeptSpan(const AudioPlan& plan, const Block& block, std::uint64_t at) {
+    return static_cast<std::size_t>(std::min<std::uint64_t>(block.Size(), plan.keptBytes - at));
+}
+
+// The kept frames, scaled a block at a time. Each block after the first is scaled on the helper
+// thread while the one before is written, so that the arithmetic and the write's copy run on two
+// processors; the bytes themselves are viewed or read on this thread, as every file operation is.
 template <class Coding>
-TrimOutcome WriteKeptScaled(const WaveFile& wave, const AudioPlan& plan, Block& block, ByteSink& out,
+TrimOutcome WriteKeptScaled(const WaveFile& wave, const AudioPlan& plan, Block (&blocks)[2], ByteSink& out,
                             const std::atomic<bool>& cancelRequested) {
-    for (std::uint64_t at = 0; at < plan.keptBytes;) {
+    if (plan.keptBytes == 0) {
+        return TrimOutcome::Done;
+    }
+    std::size_t count = KeptSpan(plan, blocks[0], 0);
+    if (!ReadScaled<Coding>(wave, plan, plan.keptOffset, count, blocks[0])) {
+        return TrimOutcome::ReadFailed;
+    }
+    HelperThread helper;
+    struct {
+        const std::uint8_t* source;
+        std::uint8_t* block;
+        std::size_t samples;
+    } next{};
+    for (std::uint64_t at = 0, current = 0; at < plan.keptBytes; current ^= 1) {
         if (cancelRequested.load(std::memory_order_relaxed)) {
             return TrimOutcome::Cancelled;
         }
-        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.Size(), plan.keptBytes - at));
-        if (!ReadScaled<Coding>(wave, plan, plan.keptOffset + at, count, block)) {
-            return TrimOutcome::ReadFailed;
+        Block& following = blocks[current ^ 1];
+        const std::uint64_t nextAt = at + count;
+        const std::size_t nextCount = nextAt < plan.keptBytes ? KeptSpan(plan, following, nextAt) : 0;
+        if (nextCount > 0) {
+            next = {following.Source(wave, *plan.chunk, plan.keptOffset + nextAt, nextCount), following.Data(),
+                    nextCount / Coding::kBytes};
+            if (next.source == nullptr) {
+                return TrimOutcome::ReadFailed;
+            }
+            helper.Start(
+                [&next, &plan] { Coding::Scale(next.source, next.block, next.samples, plan.gain, plan.validBits); });
         }
-        if (!out.Write(block.Data(), count)) {
+        const bool written = out.Write(blocks[current].Data(), count);
+        helper.Wait();
+        if (!written) {
             return TrimOutcome::WriteFailed;
         }
-        at += count;
+        at = nextAt;
+        count = nextCount;
     }
     return TrimOutcome::Done;
 }
@@ -899,16 +936,19 @@ TrimOutcome WriteRest(const WaveFile& wave, const AudioPlan& plan, ByteSink& out
 template <class Coding>
 TrimOutcome Write(const WaveFile& wave, const AudioPlan& plan, ByteSink& out,
                   const std::atomic<bool>& cancelRequested) {
-    Block block;
-    if (!block.Allocate(Coding::kBytes * wave.format.channels, std::max(plan.chunk->size, plan.NewSize()))) {
+    FileView view;
+    Block blocks[2] = {Block(view), Block(view)};
+    const std::size_t frameBytes = Coding::kBytes * wave.format.channels;
+    const std::uint64_t served = std::max(plan.chunk->size, plan.NewSize());
+    if (!blocks[0].Allocate(frameBytes, served) || !blocks[1].Allocate(frameBytes, served)) {
         return TrimOutcome::Failed;
     }
-    TrimOutcome outcome = WriteSilence(plan.headSilenceBytes, Coding::kSilence, block, out, cancelRequested);
+    TrimOutcome outcome = WriteSilence(plan.headSilenceBytes, Coding::kSilence, blocks[0], out, cancelRequested);
     if (outcome == TrimOutcome::Done) {
-        outcome = WriteKeptScaled<Coding>(wave, plan, block, out, cancelRequested);
+        outcome = WriteKeptScaled<Coding>(wave, plan, blocks, out, cancelRequested);
     }
     if (outcome == TrimOutcome::Done) {
-        outcome = WriteSilence(plan.tailSilenceBytes, Coding::kSilence, block, out, cancelRequested);
+        outcome = WriteSilence(plan.tailSilenceBytes, Coding::kSilence, blocks[0], out, cancelRequested);
     }
     return outcome == TrimOutcome::Done ? WriteRest(wave, plan, out) : outcome;
 }

@@ -143,6 +143,10 @@ std::uint64_t HeldDataBytes(std::uint64_t held, const WaveFormat& format) {
     return format.blockAlign == 0 ? held : held - held % format.blockAlign;
 }
 
+// The bytes a view of a chunk spans at least: several blocks, so that each view's cost is paid once
+// for them, and few enough that the pages it keeps in memory stay few.
+constexpr std::uint64_t kViewBytes = std::uint64_t{4} << 20;
+
 // Chunks of up to this size are held in memory as long as all those held stay within the budget;
 // the others are read a block at a time when they are written.
 constexpr std::uint64_t kHeldChunkBytes = std::uint64_t{1} << 20;
@@ -328,8 +332,14 @@ const std::uint8_t* WaveFile::ChunkBytes(const ChunkInfo& chunk, std::uint64_t a
     if (chunk.held && count > 0) {
         return chunk.data.Data() + at;
     }
-    if (!chunk.held && fileservice::MapAt(file, chunk.offset + at, count, view)) {
-        return view.Data();
+    if (!chunk.held) {
+        // A view reaches past the bytes asked for, so that the blocks after them need no new one.
+        const std::uint64_t offset = chunk.offset + at;
+        const auto viewed =
+            static_cast<std::size_t>(std::max<std::uint64_t>(count, std::min(kViewBytes, chunk.size - at)));
+        if (view.Covers(offset, count) || fileservice::MapAt(file, offset, viewed, view)) {
+            return view.At(offset);
+        }
     }
     return ReadChunk(chunk, at, buffer, count) ? buffer : nullptr;
 }

@@ -67,8 +67,8 @@ struct WaveFile {
     bool ReadChunk(const ChunkInfo& chunk, std::uint64_t at, std::uint8_t* out, std::size_t count) const;
 
     // The `count` bytes of the chunk from `at` on, without a copy where that can be done: in the
-    // held chunk, or in `view`, mapped from the file; otherwise read into `buffer`. Null when they
-    // cannot be read.
+    // held chunk, or in `view`, mapped from the file and kept for the bytes that follow; otherwise
+    // read into `buffer`. Null when they cannot be read.
     const std::uint8_t* ChunkBytes(const ChunkInfo& chunk, std::uint64_t at, std::size_t count, FileView& view,
                                    std::uint8_t* buffer) const;
 };
