@@ -9,6 +9,12 @@ if(PALVOTRIX_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The job's helper thread shares blocks with it: ThreadSanitizer checks every hand-over.
+if(PALVOTRIX_SANITIZE_THREADS)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(WIN32)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   # One self-contained executable: no libstdc++, libgcc or winpthread DLLs beside it.
