@@ -7,6 +7,8 @@
 #include "cli/Platform.h"
 #include "cli/RunReport.h"
 
+#include "Version.h"
+
 #include <cstdio>
 
 int RunProgram(const std::vector<Utf16String>& arguments) {

@@ -19,6 +19,8 @@ if(WIN32)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   # One self-contained executable: no libstdc++, libgcc or winpthread DLLs beside it.
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # No link time in the header: the same sources give the same executable, byte for byte.
+  add_link_options(-Wl,--no-insert-timestamp)
 else()
   # 64-bit file offsets in 32-bit builds too: the files this program reads may pass 4 GiB.
   add_compile_definitions(_FILE_OFFSET_BITS=64)

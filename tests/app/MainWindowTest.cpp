@@ -2,6 +2,7 @@
 // exit code when its window is closed.
 #include "app/MainWindow.h"
 
+#include "BuiltPrograms.h"
 #include "support/TheProgram.h"
 
 #include <gtest/gtest.h>
@@ -131,103 +132,26 @@ TEST(MainWindow, AnswersInitDialogDropsAndUnknownCommandsItself) {
     EXPECT_EQ(std::vector<UINT>{WM_GETTEXTLENGTH}, spy.messages);
 }
 
-// The test program's folder and the relative path from it to palvotrix.exe.
-std::wstring ProgramPath() {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path.erase(path.find_last_of(L"\\/") + 1);
-    return path + PALVOTRIX_PROGRAM_FROM_TESTS;
-}
-
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<WindowSearch*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[32] = {};
-    GetClassNameW(window, className, 32);
-    if (owner == search->processId && std::wstring(className) == L"Windows") {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 BOOL CALLBACK CountWindow(HWND, LPARAM count) {
     ++*reinterpret_cast<int*>(count);
     return TRUE;
 }
 
-HWND WaitForMainWindow(DWORD processId) {
-    for (int attempt = 0; attempt < 300; ++attempt) {
-        WindowSearch search = {processId, nullptr};
-        EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            return search.found;
-        }
-        Sleep(100);
-    }
-    return nullptr;
-}
-
-std::string ResourceText(HMODULE module, HRSRC resource) {
-    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module, resource)));
-    return std::string(bytes, SizeofResource(module, resource));
-}
-
-TEST(Program, CarriesItsIconAndAnAsInvokerManifestWithoutCommonControls) {
-    HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, program);
-
-    HRSRC iconGroup = FindResourceW(program, L"IDI_ICON", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
-    ASSERT_NE(nullptr, iconGroup);
-    const std::string group = ResourceText(program, iconGroup);
-    ASSERT_EQ(20u, group.size());                          // the header and one entry
-    EXPECT_EQ(32, static_cast<unsigned char>(group[6]));   // width
-    EXPECT_EQ(32, static_cast<unsigned char>(group[7]));   // height
-    EXPECT_EQ(32, static_cast<unsigned char>(group[12]));  // bits per pixel
-
-    HRSRC manifestResource = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
-    ASSERT_NE(nullptr, manifestResource);
-    const std::string manifest = ResourceText(program, manifestResource);
-    EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\""));
-    EXPECT_NE(std::string::npos, manifest.find("uiAccess=\"false\""));
-    EXPECT_EQ(std::string::npos, manifest.find("Common-Controls"));
-    FreeLibrary(program);
-}
-
 TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(
-        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        << "cannot start " << std::string(commandLine.begin(), commandLine.end());
-
-    HWND window = WaitForMainWindow(process.dwProcessId);
+    StartedProgram program(WindowProgramPath());
+    HWND window = program.MainWindow();
     ASSERT_NE(nullptr, window);
     wchar_t title[32] = {};
     GetWindowTextW(window, title, 32);
     EXPECT_STREQ(L"Palvotrix", title);
     // All 34 controls are there once the program waits for input in its message loop.
-    EXPECT_EQ(0u, WaitForInputIdle(process.hProcess, 30000));
     int children = 0;
     EnumChildWindows(window, CountWindow, reinterpret_cast<LPARAM>(&children));
     EXPECT_EQ(34, children);
 
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 30000));
     DWORD exitCode = 1234;
-    GetExitCodeProcess(process.hProcess, &exitCode);
+    ASSERT_TRUE(program.Close(exitCode));
     EXPECT_EQ(0u, exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 }  // namespace

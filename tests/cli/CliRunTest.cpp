@@ -1,5 +1,7 @@
 // The run log and exit status of palvotrix-cli, watched from outside the program.
 #include "CliProcess.h"
+
+#include "Version.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -163,6 +165,11 @@ TEST(CliRun, HelpAndVersionRunNothing) {
         EXPECT_EQ(result.errors, "");
         EXPECT_TRUE(std::filesystem::is_empty(out));
     }
+}
+
+TEST(CliRun, VersionIsTheProjects) {
+    const CliResult result = RunCli({"--version"}, std::filesystem::current_path());
+    EXPECT_EQ(result.lines, (Lines{"palvotrix-cli " PALVOTRIX_VERSION}));
 }
 
 TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused) {
