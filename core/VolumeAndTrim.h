@@ -3,6 +3,8 @@
 #pragma once
 
 #include "core/ProcessingValues.h"
+#include "core/SampleCoding.h"
+#include "core/VectorLevel.h"
 #include "core/WaveFile.h"
 
 #include <atomic>
@@ -39,8 +41,6 @@ struct TrimReport {
     std::uint64_t newFrames = 0;
 };
 
-enum class SampleCoding { None, Unsigned8, Signed16, Signed24, Signed32, Float32, Float64, ALaw, MuLaw };
-
 // What the job makes of the first "data" chunk: margin silence, the kept bytes scaled, margin
 // silence, then the bytes after the last whole sample as they are (only when nothing was cut).
 struct AudioPlan {
@@ -57,16 +57,6 @@ struct AudioPlan {
 
     std::uint64_t NewSize() const { return headSilenceBytes + keptBytes + tailSilenceBytes + restBytes; }
 };
-
-// The instructions the passes choose at run time beyond the build's baseline (SSE2 on x86), widest
-// last.
-enum class VectorLevel { Baseline, Ssse3, Avx2 };
-
-// The widest level this processor has.
-VectorLevel ProcessorVectorLevel();
-
-// Keeps the passes at `level` or below, so that a test can hold each level to the scalar rule.
-void LimitVectorLevel(VectorLevel level);
 
 // A threshold in dB as a linear amplitude, 10^(dB/20), with the roundings to float that decide
 // which levels count as silence.

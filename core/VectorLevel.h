@@ -1,0 +1,12 @@
+// The instruction levels at which the sample passes run, chosen at run time.
+#pragma once
+
+// The instructions the passes choose at run time beyond the build's baseline (SSE2 on x86), widest
+// last.
+enum class VectorLevel { Baseline, Ssse3, Avx2 };
+
+// The widest level this processor has.
+VectorLevel ProcessorVectorLevel();
+
+// Keeps the passes at `level` or below, so that a test can hold each level to the scalar rule.
+void LimitVectorLevel(VectorLevel level);
