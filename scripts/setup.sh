@@ -11,6 +11,7 @@ packages=(
   wine wine64
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic fonts-wine
   sox
+  python3 unzip
   locales
 )
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds every configuration and runs every test: the core and the
-# command-line program natively under AddressSanitizer and UndefinedBehaviorSanitizer, as 64-bit and
-# as 32-bit code, the core under ThreadSanitizer, the reader, processing and writer under libFuzzer
-# for about a minute, and the Windows programs of the x86_64 and of the shipped i686 build under
-# Wine. The load test, minutes long, runs on one Windows build only: the shipped one where this
+# Sets up the machine, builds every configuration and runs every test: the release package's check,
+# the core and the command-line program natively under AddressSanitizer and UndefinedBehaviorSanitizer,
+# as 64-bit and as 32-bit code, the core under ThreadSanitizer, the reader, processing and writer
+# under libFuzzer for about a minute, and the Windows programs of the x86_64 and of the shipped i686
+# build under Wine. The load test, minutes long, runs on one Windows build only: the shipped one where this
 # machine runs 32-bit code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +24,7 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
 done
 
+scripts/check-package.sh
 scripts/fuzz.sh 60
 ctest --test-dir build/native-san --output-on-failure
 ctest --test-dir build/native-tsan --output-on-failure --tests-regex '^core_'
