@@ -5,6 +5,7 @@
 #include "core/ByteOrder.h"
 #include "core/Ds64.h"
 #include "core/FileService.h"
+#include "core/PathParts.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,33 +15,6 @@
 #include <random>
 
 namespace {
-
-bool IsSeparator(Utf16Char unit) {
-#ifdef _WIN32
-    return unit == Utf16Char('\\') || unit == Utf16Char('/');
-#else
-    return unit == Utf16Char('/');
-#endif
-}
-
-constexpr Utf16Char kSeparator[] = {
-#ifdef _WIN32
-    Utf16Char('\\'),
-#else
-    Utf16Char('/'),
-#endif
-    0};
-
-// The file name with the separator in front of it, or the whole path when there is none.
-const Utf16Char* FileNameTail(const Utf16Char* inputPath) {
-    const Utf16Char* tail = nullptr;
-    for (const Utf16Char* p = inputPath; *p != 0; ++p) {
-        if (IsSeparator(*p)) {
-            tail = p;
-        }
-    }
-    return tail != nullptr ? tail : inputPath;
-}
 
 // The size a chunk has in the output: the planned one for the processed chunk.
 std::uint64_t OutputSizeOf(const ChunkInfo& chunk, const AudioPlan* audio) {
@@ -235,8 +209,7 @@ constexpr int kNameAttempts = 16;
 // A fresh name in the target's folder: a short fixed prefix, 64 random bits and the suffix, so
 // that it fits wherever the target's name fits, and concurrent runs never meet on one.
 Utf16String TemporaryPathFor(const Utf16Char* target) {
-    const Utf16Char* tail = FileNameTail(target);
-    Utf16String path(target, IsSeparator(*tail) ? static_cast<std::size_t>(tail - target) + 1 : 0);
+    Utf16String path(target, static_cast<std::size_t>(FileNameOf(target) - target));
     std::random_device source;
     const std::uint64_t bits = std::uint64_t{source()} << 32 | source();
     char name[sizeof kTemporaryPrefix + 16];
@@ -361,9 +334,9 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
     if (!GetOutputFolder(settings, out)) {
         return false;
     }
-    const Utf16Char* tail = FileNameTail(inputPath);
+    const Utf16Char separator[] = {kPathSeparator, 0};
     const bool fits =
-        (IsSeparator(*tail) || Utf16Append(out, kTextCapacity, kSeparator)) && Utf16Append(out, kTextCapacity, tail);
+        Utf16Append(out, kTextCapacity, separator) && Utf16Append(out, kTextCapacity, FileNameOf(inputPath));
     if (!fits) {
         out[0] = 0;
     }

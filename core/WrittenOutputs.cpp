@@ -2,6 +2,7 @@
 #include "core/WrittenOutputs.h"
 
 #include "core/FileService.h"
+#include "core/PathParts.h"
 #include "core/WaveWriter.h"
 
 #include <vector>
@@ -13,20 +14,12 @@
 namespace {
 
 #ifdef _WIN32
-constexpr Utf16Char kSeparator = L'\\';
-bool IsSeparator(Utf16Char unit) {
-    return unit == L'\\' || unit == L'/';
-}
 // "C:\..." or "\\server\share\...".
 bool IsAbsolute(const Utf16String& path) {
-    return (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2])) ||
-           (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]));
+    return (path.size() >= 3 && path[1] == L':' && IsPathSeparator(path[2])) ||
+           (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]));
 }
 #else
-constexpr Utf16Char kSeparator = u'/';
-bool IsSeparator(Utf16Char unit) {
-    return unit == u'/';
-}
 bool IsAbsolute(const Utf16String& path) {
     return !path.empty() && path[0] == u'/';
 }
@@ -48,7 +41,7 @@ std::vector<Utf16String> PartsOf(const Utf16String& path, std::size_t from, std:
     std::vector<Utf16String> parts;
     std::size_t start = from;
     for (std::size_t i = from; i <= path.size(); ++i) {
-        if (i < path.size() && !IsSeparator(path[i])) {
+        if (i < path.size() && !IsPathSeparator(path[i])) {
             continue;
         }
         const Utf16String part = path.substr(start, i - start);
@@ -76,13 +69,13 @@ Utf16String WrittenOutputs::Normalised(const Utf16Char* path) {
         if (!fileservice::CurrentFolder(folder, kTextCapacity)) {
             return Utf16String();
         }
-        full = Utf16String(folder) + kSeparator + full;
+        full = Utf16String(folder) + kPathSeparator + full;
     }
     std::size_t fixedParts = 0;
     const std::size_t rootLength = RootLength(full, fixedParts);
     Utf16String result = full.substr(0, rootLength);
     for (const Utf16String& part : PartsOf(full, rootLength, fixedParts)) {
-        result += kSeparator;
+        result += kPathSeparator;
         result += part;
     }
 #ifdef _WIN32
