@@ -1,13 +1,12 @@
-// Runs the listed files one after another through the per-file job and reports each step.
+// Runs the listed files one after another through the shared run, each on a worker thread while
+// this thread watches for Ctrl+C and the signals that end the run.
 #include "cli/CliRun.h"
 
+#include "cli/ConsoleLog.h"
 #include "cli/ExitStatus.h"
 #include "cli/Platform.h"
-#include "core/FileJob.h"
+#include "core/FileRun.h"
 #include "core/ProcessingSettings.h"
-#include "core/RunLogText.h"
-#include "core/WaveWriter.h"
-#include "core/WrittenOutputs.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -17,23 +16,8 @@
 
 namespace {
 
-// Notes on standard error, after the file's name.
-constexpr char kWrittenText[] = "written before the run stopped";
-constexpr char kNotWrittenText[] = "not written, the run was stopped";
-
 // How soon Ctrl+C reaches a job in progress.
 constexpr std::chrono::milliseconds kInterruptPoll{20};
-
-#ifdef _WIN32
-constexpr Utf16Char kPathSeparator = L'\\';
-#else
-constexpr Utf16Char kPathSeparator = u'/';
-#endif
-
-std::string FileName(const Utf16String& path) {
-    const std::size_t separator = path.rfind(kPathSeparator);
-    return Utf8FromUtf16(path.c_str() + (separator == Utf16String::npos ? 0 : separator + 1));
-}
 
 void LoadRunSettings(const RunSettings& from, ProcessingSettings& to) {
     // The command line has refused folders that do not fit.
@@ -47,77 +31,46 @@ void ForwardInterrupt(ProcessingSettings& settings) {
     }
 }
 
-void RunJob(ProcessingSettings& settings, const Utf16String& path) noexcept {
-    try {
-        ProcessFile(settings, path.c_str());
-    } catch (...) {
-        // Nothing may escape the worker thread: a job that throws is a failed file, and the run goes on.
-        settings.errorOccurred = true;
-    }
-}
+// Each file's task on a thread of its own, while this thread forwards Ctrl+C to it.
+class PollingWorker : public TaskRunner {
+public:
+    PollingWorker(ProcessingSettings& settings, FileRun& run) : settings_(settings), run_(run) {}
 
-void ReportEnd(const ProcessingSettings& settings, bool interrupted, RunReport& report) {
-    report.Line(Utf8FromUtf16(interrupted ? kRunInterruptedText : kRunCompletedText));
-    Utf16Char folder[kTextCapacity] = {};
-    // A current directory too long for the buffer leaves the folder blank, as in the window.
-    GetOutputFolder(settings, folder);
-    report.Line(Utf8FromUtf16(kOutputFolderText) + PrintableText(Utf8FromUtf16(folder)));
-}
-
-// SIGTERM or SIGHUP: the file in progress is dropped, not waited for, and the worker is ended
-// with the process. The writer can no longer put its file in place once it has been abandoned.
-[[noreturn]] void EndOnSignal(const ProcessingSettings& settings, const std::string& name, RunReport& report) {
-    if (AbandonWriteInProgress()) {
-        report.FileRemark(name, kNotWrittenText);
-    }
-    ReportEnd(settings, true, report);
-    std::_Exit(128 + TerminationSignal());
-}
-
-// False when no worker thread could be started for the file.
-bool ProcessOnWorker(ProcessingSettings& settings, const Utf16String& path, const std::string& name,
-                     RunReport& report) {
-    std::promise<void> finished;
-    std::future<void> done = finished.get_future();
-    std::thread worker;
-    try {
-        worker = std::thread([&settings, &path, &finished]() noexcept {
-            RunJob(settings, path);
-            finished.set_value();
-        });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    while (done.wait_for(kInterruptPoll) == std::future_status::timeout) {
-        if (TerminationSignal() != 0) {
-            EndOnSignal(settings, name, report);
-        }
-        ForwardInterrupt(settings);
-    }
-    worker.join();
-    return true;
-}
-
-// After a stop during the job, whether the file made it is not clear from the log alone.
-void ReportStoppedFile(const ProcessingSettings& settings, const std::string& name, RunReport& report) {
-    if (settings.cancelRequested && !settings.errorOccurred) {
-        report.FileRemark(name, settings.outputWritten ? kWrittenText : kNotWrittenText);
-    }
-}
-
-// The outcome is left in the settings, a refusal's as the job's own.
-void ProcessListedFile(ProcessingSettings& settings, WrittenOutputs& written, const Utf16String& path,
-                       const std::string& name, RunReport& report) {
-    RunListedFile(settings, written, path.c_str(), [&]() {
-        if (!ProcessOnWorker(settings, path, name, report)) {
+    bool RunToEnd(FileTask& task) override {
+        std::promise<void> finished;
+        std::future<void> done = finished.get_future();
+        std::thread worker;
+        try {
+            worker = std::thread([&task, &finished]() noexcept {
+                task.Run();
+                finished.set_value();
+            });
+        } catch (const std::system_error&) {
             return false;
         }
+        while (done.wait_for(kInterruptPoll) == std::future_status::timeout) {
+            if (TerminationSignal() != 0) {
+                EndOnSignal();
+            }
+            ForwardInterrupt(settings_);
+        }
+        worker.join();
         // Ctrl+C during the last moments of a job still ends the run here.
-        ForwardInterrupt(settings);
-        ReportStoppedFile(settings, name, report);
+        ForwardInterrupt(settings_);
         return true;
-    });
-}
+    }
+
+private:
+    // SIGTERM or SIGHUP: the file in progress is dropped, not waited for, and the worker is ended
+    // with the process.
+    [[noreturn]] void EndOnSignal() {
+        run_.EndAbandoningFile();
+        std::_Exit(128 + TerminationSignal());
+    }
+
+    ProcessingSettings& settings_;
+    FileRun& run_;
+};
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed) {
     if (TerminationSignal() != 0) {
@@ -134,29 +87,15 @@ int ExitStatusOf(bool interrupted, bool anyFileFailed) {
 int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& files, RunReport& report) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     LoadRunSettings(runSettings, settings);
-    report.Line(Utf8FromUtf16(kRunStartText));
-
-    WrittenOutputs written;
-    bool anyFileFailed = false;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string name = PrintableText(FileName(files[i]));
-        report.Line(name);
-        report.Progress(i + 1, files.size(), name);
-        ProcessListedFile(settings, written, files[i], name, report);
-        if (settings.errorOccurred) {
-            report.Line(Utf8FromUtf16(kFileErrorText));
-            anyFileFailed = true;
-        }
-        if (settings.reason.kind != FileReason::Kind::None) {
-            report.FileRemark(name, EnglishText(settings.reason));
-        }
-        if (settings.cancelRequested) {
+    ConsoleLog log(report);
+    FileRun run(settings, log);
+    PollingWorker worker(settings, run);
+    run.Start(files.size());
+    for (const Utf16String& path : files) {
+        if (!run.RunFile(path.c_str(), worker)) {
             break;
         }
     }
-
-    const bool interrupted = settings.cancelRequested;
-    ReportEnd(settings, interrupted, report);
-    settings.cancelRequested = false;
-    return ExitStatusOf(interrupted, anyFileFailed);
+    const bool interrupted = run.End();
+    return ExitStatusOf(interrupted, run.AnyFileFailed());
 }

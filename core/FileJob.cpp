@@ -83,9 +83,3 @@ void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath) {
     }
     settings.errorOccurred = settings.reason.IsFailure();
 }
-
-void RefuseFile(ProcessingSettings& settings, FileReason::Kind why) {
-    settings.reason = FileReason(why);
-    settings.errorOccurred = true;
-    settings.outputWritten = false;
-}

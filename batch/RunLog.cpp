@@ -1,0 +1,61 @@
+// Writes the run's steps into the log control, which may be gone once the window has closed.
+#include "batch/RunLog.h"
+
+#include "batch/OpenControl.h"
+#include "controls/ControlIds.h"
+#include "controls/LogInfo.h"
+#include "core/RunLogText.h"
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+void ReplaceLog(const wchar_t* text) {
+    if (LogInfo* log = FindOpenControl<LogInfo>(ControlId::Log)) {
+        log->SetLogText(text, true);
+    }
+}
+
+void AppendLog(const wchar_t* text) {
+    if (LogInfo* log = FindOpenControl<LogInfo>(ControlId::Log)) {
+        log->AppendLine(text, true);
+    }
+}
+
+void AppendFolderLine(const wchar_t* folder) {
+    wchar_t line[kTextCapacity] = {};
+    // The count leaves the last unit zero, so a line cut at the buffer's end stays terminated.
+    _snwprintf(line, kTextCapacity - 1, L"%ls%ls", kOutputFolderText, folder);
+    AppendLog(line);
+}
+
+}  // namespace
+
+void RunLog::RunStarted() {
+    ReplaceLog(kRunStartText);
+}
+
+void RunLog::FileStarted(const Utf16Char* name, std::size_t, std::size_t) {
+    AppendLog(name);
+}
+
+// The end line says that the run was interrupted; the log has no line for the file itself.
+void RunLog::FileStopped(bool) {}
+
+void RunLog::FileFailed(const FileReason& reason) {
+    AppendLog(kFileErrorText);
+    if (reason.kind != FileReason::Kind::None) {
+        AppendLog(JapaneseText(reason).c_str());
+    }
+}
+
+void RunLog::FileNote(const FileReason& note) {
+    AppendLog(JapaneseText(note).c_str());
+}
+
+void RunLog::RunEnded(bool interrupted, const Utf16Char* folder) {
+    const std::wstring outcome = interrupted ? kRunInterruptedText : kRunCompletedText;
+    AppendLog((outcome + L"\n").c_str());
+    AppendFolderLine(folder);
+}

@@ -1,0 +1,25 @@
+// The run as the command line shows it: the log on standard output in the window's words, and on
+// standard error, after the file's name, why it failed, was written unchanged or was stopped.
+#pragma once
+
+#include "cli/RunReport.h"
+#include "core/RunObserver.h"
+
+#include <string>
+
+class ConsoleLog : public RunObserver {
+public:
+    explicit ConsoleLog(RunReport& report) : report_(report) {}
+
+    void RunStarted() override;
+    void FileStarted(const Utf16Char* name, std::size_t number, std::size_t count) override;
+    void FileStopped(bool written) override;
+    void FileFailed(const FileReason& reason) override;
+    void FileNote(const FileReason& note) override;
+    void RunEnded(bool interrupted, const Utf16Char* folder) override;
+
+private:
+    RunReport& report_;
+    // The file in progress, as printed.
+    std::string name_;
+};

@@ -1,0 +1,26 @@
+// What a run shows of itself: the window's log and the command line's output each implement this
+// once, and a new kind of line is added here once. Every call comes from the thread that drives the
+// run, never from a worker.
+#pragma once
+
+#include "core/FileReason.h"
+#include "core/Utf16.h"
+
+#include <cstddef>
+
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+
+    virtual void RunStarted() = 0;
+    // `name` is the listed path's file name; `number` counts from 1 up to the list's `count`.
+    virtual void FileStarted(const Utf16Char* name, std::size_t number, std::size_t count) = 0;
+    // A stop arrived while the file's job ran; `written` says whether its output was put in place.
+    virtual void FileStopped(bool written) = 0;
+    // The file got no output. The reason is of kind None when the job failed without naming why.
+    virtual void FileFailed(const FileReason& reason) = 0;
+    // The file was written, and the note says what was left as it was.
+    virtual void FileNote(const FileReason& note) = 0;
+    // `folder` is where the results went: the current directory for an empty folder setting.
+    virtual void RunEnded(bool interrupted, const Utf16Char* folder) = 0;
+};

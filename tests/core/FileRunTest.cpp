@@ -1,0 +1,167 @@
+// The run over a list of files, driven with a stand-in job and worker: which steps each kind of file
+// reports, in which order, and when a file is refused before its job.
+#include "core/FileRun.h"
+
+#include "core/PathParts.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+#ifdef _WIN32
+const Utf16String kOutputFolder = PathText("C:\\out");
+#else
+const Utf16String kOutputFolder = PathText("/out");
+#endif
+const std::string kEnd = "ended, folder " + Utf8FromUtf16(kOutputFolder.c_str());
+
+class RecordingObserver : public RunObserver {
+public:
+    void RunStarted() override { calls.push_back("started"); }
+    void FileStarted(const Utf16Char* name, std::size_t number, std::size_t count) override {
+        calls.push_back(Utf8FromUtf16(name) + " " + std::to_string(number) + "/" + std::to_string(count));
+    }
+    void FileStopped(bool written) override { calls.push_back(written ? "stopped, written" : "stopped, not written"); }
+    void FileFailed(const FileReason& reason) override {
+        calls.push_back(reason.kind == FileReason::Kind::None ? "failed" : "failed: " + EnglishText(reason));
+    }
+    void FileNote(const FileReason& note) override { calls.push_back("note: " + EnglishText(note)); }
+    void RunEnded(bool interrupted, const Utf16Char* folder) override {
+        calls.push_back((interrupted ? "interrupted, folder " : "ended, folder ") + Utf8FromUtf16(folder));
+    }
+
+    Calls calls;
+};
+
+int jobsRun = 0;
+
+// Stands in for ProcessFile: the file's name says how its job ends.
+void ScriptedJob(ProcessingSettings& settings, const Utf16Char* path) {
+    ++jobsRun;
+    settings.errorOccurred = false;
+    settings.reason = FileReason();
+    settings.outputWritten = true;
+    const std::string name = Utf8FromUtf16(FileNameOf(path));
+    if (name == "broken.wav") {
+        settings.reason = FileReason(FileReason::Kind::NotRiffWave);
+        settings.errorOccurred = true;
+        settings.outputWritten = false;
+    } else if (name == "twelve.wav") {
+        settings.reason = FileReason(FileReason::Kind::UnchangedNoFormat);
+    } else if (name == "stopped.wav") {
+        settings.cancelRequested = true;
+        settings.outputWritten = false;
+    } else if (name == "late-stop.wav") {
+        settings.cancelRequested = true;
+    } else if (name == "throws.wav") {
+        settings.reason = FileReason(FileReason::Kind::UnchangedNoFormat);
+        throw 42;
+    }
+}
+
+// Runs the task on the calling thread, or finds no thread for it.
+class InlineRunner : public TaskRunner {
+public:
+    explicit InlineRunner(bool canStart = true) : canStart_(canStart) {}
+    bool RunToEnd(FileTask& task) override {
+        if (canStart_) {
+            task.Run();
+        }
+        return canStart_;
+    }
+
+private:
+    bool canStart_;
+};
+
+struct RunResult {
+    Calls calls;
+    bool interrupted;
+    bool anyFileFailed;
+};
+
+RunResult RunList(const std::vector<std::string>& paths, bool canStart = true, const char* longFolder = nullptr) {
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, kOutputFolder.c_str());
+    RecordingObserver observer;
+    FileRun run(settings, observer, ScriptedJob);
+    InlineRunner runner(canStart);
+    if (longFolder != nullptr) {
+        run.RefuseForLongFolder(PathText(longFolder).c_str());
+    }
+    // A stop left over from an earlier run.
+    settings.cancelRequested = true;
+    run.Start(paths.size());
+    for (const std::string& path : paths) {
+        if (!run.RunFile(PathText(path).c_str(), runner)) {
+            break;
+        }
+    }
+    const bool interrupted = run.End();
+    EXPECT_FALSE(settings.cancelRequested) << "the stop outlives its run";
+    return {observer.calls, interrupted, run.AnyFileFailed()};
+}
+
+TEST(FileRun, EachKindOfFileReportsItsStepsInOrder) {
+    const struct {
+        const char* file;
+        bool canStart;
+        Calls steps;
+        bool interrupted;
+        bool failed;
+    } rows[] = {
+        {"in/a.wav", true, {}, false, false},
+        {"in/broken.wav", true, {"failed: not a RIFF/WAVE file"}, false, true},
+        {"in/twelve.wav", true, {"note: written unchanged: there is no format chunk"}, false, false},
+        {"in/stopped.wav", true, {"stopped, not written"}, true, false},
+        {"in/late-stop.wav", true, {"stopped, written"}, true, false},
+        // Whatever the job had set before it threw, the file failed without a known reason.
+        {"in/throws.wav", true, {"failed"}, false, true},
+        {"in/a.wav", false, {"failed: no thread could be started for the file"}, false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        const RunResult result = RunList({row.file}, row.canStart);
+        const std::string name = Utf8FromUtf16(FileNameOf(PathText(row.file).c_str()));
+        Calls expected{"started", name + " 1/1"};
+        expected.insert(expected.end(), row.steps.begin(), row.steps.end());
+        expected.push_back(row.interrupted ? "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str()) : kEnd);
+        EXPECT_EQ(result.calls, expected);
+        EXPECT_EQ(result.interrupted, row.interrupted);
+        EXPECT_EQ(result.anyFileFailed, row.failed);
+    }
+}
+
+TEST(FileRun, AStopStartsNoFurtherFileAndAFailureDoesNotEndTheRun) {
+    const RunResult result = RunList({"in/broken.wav", "in/stopped.wav", "in/a.wav"});
+    EXPECT_EQ(result.calls,
+              (Calls{"started", "broken.wav 1/3", "failed: not a RIFF/WAVE file", "stopped.wav 2/3",
+                     "stopped, not written", "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str())}));
+    EXPECT_TRUE(result.anyFileFailed);
+}
+
+TEST(FileRun, SecondFileForAWrittenOutputIsRefusedBeforeItsJob) {
+    jobsRun = 0;
+    // A failed file claims no output; a file's name decides its output path, whatever its folder.
+    const RunResult result = RunList({"in/broken.wav", "other/broken.wav", "in/a.wav", "other/a.wav", "in/b.wav"});
+    EXPECT_EQ(result.calls, (Calls{"started", "broken.wav 1/5", "failed: not a RIFF/WAVE file", "broken.wav 2/5",
+                                   "failed: not a RIFF/WAVE file", "a.wav 3/5", "a.wav 4/5",
+                                   "failed: the same output name twice in this run", "b.wav 5/5", kEnd}));
+    EXPECT_EQ(jobsRun, 4);
+}
+
+TEST(FileRun, FolderTooLongForAPathRefusesEveryFileAndIsShownAtTheEnd) {
+    jobsRun = 0;
+    const RunResult result = RunList({"in/a.wav", "in/b.wav"}, true, "/far/too/long");
+    EXPECT_EQ(result.calls, (Calls{"started", "a.wav 1/2", "failed: the output path is too long", "b.wav 2/2",
+                                   "failed: the output path is too long", "ended, folder /far/too/long"}));
+    EXPECT_EQ(jobsRun, 0);
+}
+
+}  // namespace
