@@ -1,7 +1,6 @@
 #include "TargetTable.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 
 namespace {
@@ -53,13 +52,4 @@ void TargetTable::Print() const {
 
 bool TargetTable::AllMet() const {
     return std::all_of(rows_.begin(), rows_.end(), [](const Row& row) { return row.outcome == Outcome::Met; });
-}
-
-std::string Format(const char* format, ...) {
-    char text[256];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    return text;
 }

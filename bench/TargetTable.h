@@ -24,6 +24,3 @@ private:
     };
     std::vector<Row> rows_;
 };
-
-// printf into a std::string, for the figures.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

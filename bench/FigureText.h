@@ -1,0 +1,17 @@
+// The benchmark's figures as text: sizes in MiB and GiB, and printf into a string.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+
+// printf into a std::string, for the figures.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// In GiB from a GiB on, in whole MiB below.
+std::string SizeText(std::uint64_t bytes);
+
+// In MiB with one decimal, for memory.
+std::string MiBText(std::uint64_t bytes);
