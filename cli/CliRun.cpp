@@ -37,6 +37,10 @@ public:
     PollingWorker(ProcessingSettings& settings, FileRun& run) : settings_(settings), run_(run) {}
 
     bool RunToEnd(FileTask& task) override {
+        // A signal that came while the log waited for its reader ends the run before the job.
+        if (TerminationSignal() != 0) {
+            EndOnSignal();
+        }
         std::promise<void> finished;
         std::future<void> done = finished.get_future();
         std::thread worker;

@@ -1,6 +1,9 @@
 // What palvotrix-cli needs of the operating system beyond the core: the console's encoding, whether
-// standard error can show a progress line, Ctrl+C and the signals that end a run. One implementation per platform.
+// standard error can show a progress line, Ctrl+C and the signals that end a run, and writing to
+// the standard streams. One implementation per platform.
 #pragma once
+
+#include <string>
 
 // For as long as it lives, a console shows UTF-8 output (Windows) and standard error is known to
 // redraw a line in place, or not.
@@ -28,3 +31,10 @@ void CatchInterrupts();
 bool InterruptRequested();
 // The signal that asked the program to end without finishing the file in progress, or 0.
 int TerminationSignal();
+
+enum class StandardStream { Output, Error };
+
+// Writes the text to standard output or error. Returns early when the stream is closed or fails,
+// and, once a termination signal has come, as soon as the stream has no room: a reader that has
+// stopped reading never holds a run that is asked to end.
+void WriteStandardStream(StandardStream stream, const std::string& text);

@@ -1,9 +1,10 @@
-// Console and Ctrl+C services of palvotrix-cli on Windows.
+// Console, Ctrl+C and standard-stream services of palvotrix-cli on Windows.
 #include "cli/Platform.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 
 namespace {
 
@@ -63,4 +64,11 @@ bool InterruptRequested() {
 // asks for an end without the file in progress.
 int TerminationSignal() {
     return 0;
+}
+
+void WriteStandardStream(StandardStream stream, const std::string& text) {
+    std::FILE* file = stream == StandardStream::Output ? stdout : stderr;
+    std::fwrite(text.data(), 1, text.size(), file);
+    // Each line shows while the run goes on, also through a pipe.
+    std::fflush(file);
 }

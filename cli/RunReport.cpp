@@ -1,6 +1,8 @@
 // Writes the run's log to standard output and keeps the progress line on standard error.
 #include "cli/RunReport.h"
 
+#include "cli/Platform.h"
+
 #include <cstdio>
 
 namespace {
@@ -51,15 +53,12 @@ RunReport::~RunReport() {
 void RunReport::Line(const std::string& text) {
     // On a terminal both streams share the screen: the log line must not land inside the progress line.
     ClearProgress();
-    std::fputs((text + '\n').c_str(), stdout);
-    // Each line shows while the run goes on, also through a pipe.
-    std::fflush(stdout);
+    WriteStandardStream(StandardStream::Output, text + '\n');
 }
 
 void RunReport::FileRemark(const std::string& name, const std::string& text) {
     ClearProgress();
-    std::fputs((name + ": " + text + '\n').c_str(), stderr);
-    std::fflush(stderr);
+    WriteStandardStream(StandardStream::Error, name + ": " + text + '\n');
 }
 
 void RunReport::Progress(std::size_t number, std::size_t count, const std::string& name) {
@@ -68,15 +67,13 @@ void RunReport::Progress(std::size_t number, std::size_t count, const std::strin
     }
     const std::string line = std::string(kEraseLine) + kWrapOff + "[" + std::to_string(number) + "/" +
                              std::to_string(count) + "] " + name + kWrapOn;
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
+    WriteStandardStream(StandardStream::Error, line);
     progressVisible_ = true;
 }
 
 void RunReport::ClearProgress() {
     if (progressVisible_) {
-        std::fputs(kEraseLine, stderr);
-        std::fflush(stderr);
+        WriteStandardStream(StandardStream::Error, kEraseLine);
         progressVisible_ = false;
     }
 }

@@ -27,6 +27,7 @@ void FileRun::Start(std::size_t count) {
 }
 
 bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
+    current_ = path;
     observer_.FileStarted(FileNameOf(path), ++number_, count_);
     if (folderTooLong_) {
         Refuse(FileReason::Kind::PathTooLong);
@@ -48,9 +49,7 @@ bool FileRun::End() {
 }
 
 void FileRun::EndAbandoningFile() {
-    if (AbandonWriteInProgress()) {
-        observer_.FileStopped(false);
-    }
+    observer_.FileStopped(AbandonWriteInProgress(settings_, current_.c_str()));
     ReportEnd(true);
 }
 

@@ -53,8 +53,8 @@ public:
     bool RunFile(const Utf16Char* path, TaskRunner& runner);
     // Shows the end and clears the stop; true when the run was stopped.
     bool End();
-    // For a run ended by a signal while a worker still runs: the file in progress is never put in
-    // place, and the run ends as stopped.
+    // For a run ended by a signal, also while a worker still runs: the file in progress is never put
+    // in place if it was not already, the log says which, and the run ends as stopped.
     void EndAbandoningFile();
 
     bool AnyFileFailed() const { return anyFileFailed_; }
@@ -71,6 +71,8 @@ private:
     WrittenOutputs written_;
     bool folderTooLong_ = false;
     Utf16String folderText_;
+    // The listed path whose name was shown last.
+    Utf16String current_;
     std::size_t count_ = 0;
     std::size_t number_ = 0;
     bool anyFileFailed_ = false;

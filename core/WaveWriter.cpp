@@ -217,8 +217,9 @@ Utf16String TemporaryPathFor(const Utf16Char* target) {
     return path + Utf16FromUtf8(name) + Utf16FromUtf8(kTemporarySuffix);
 }
 
-// The temporary file this process is writing, if any. A run ended by a signal removes it, and
-// from then on no temporary file is made or moved into place.
+// The temporary file this process is writing, if any, and the target last put in place. A run
+// ended by a signal removes the temporary file, and from then on no temporary file is made or
+// moved into place.
 class PendingTemporary {
 public:
     static PendingTemporary& Instance() {
@@ -250,6 +251,7 @@ public:
             return false;
         }
         path_.clear();
+        placed_ = target;
         return true;
     }
 
@@ -262,10 +264,14 @@ public:
     }
 
     // Keeps the lock for good, so that the worker cannot move the file into place afterwards.
-    bool Abandon() {
+    bool Abandon(const Utf16Char* target) {
         mutex_.lock();
         abandoned_ = true;
-        return !path_.empty() && fileservice::RemoveFileAt(path_.c_str());
+        if (!path_.empty()) {
+            fileservice::RemoveFileAt(path_.c_str());
+        }
+        // An output path that does not fit comes as an empty one, and was never written.
+        return !placed_.empty() && placed_ == target;
     }
 
 private:
@@ -273,6 +279,7 @@ private:
 
     std::mutex mutex_;
     Utf16String path_;
+    Utf16String placed_;
     bool abandoned_ = false;
 };
 
@@ -365,6 +372,8 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
     return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, reason);
 }
 
-bool AbandonWriteInProgress() {
-    return PendingTemporary::Instance().Abandon();
+bool AbandonWriteInProgress(const ProcessingSettings& settings, const Utf16Char* inputPath) {
+    Utf16Char target[kTextCapacity] = {};
+    BuildOutputPath(settings, inputPath, target);
+    return PendingTemporary::Instance().Abandon(target);
 }

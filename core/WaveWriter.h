@@ -24,5 +24,6 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
 
 // For a process about to end on a signal: removes the temporary file of the write in progress,
 // if any, and keeps every later write in this process from replacing its target (such a write
-// waits for good). Called once, on the way out. True when a temporary file was removed.
-bool AbandonWriteInProgress();
+// waits for good). Called once, on the way out. True when the output of `inputPath` was put in
+// place before, so that the file in progress can be reported as written or not.
+bool AbandonWriteInProgress(const ProcessingSettings& settings, const Utf16Char* inputPath);

@@ -4,6 +4,7 @@
 #include "core/Utf16.h"
 
 #include <stdexcept>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -54,9 +56,10 @@ std::wstring QuoteArgument(const std::wstring& argument) {
     return quoted;
 }
 
-void MakePipe(HANDLE& readEnd, HANDLE& writeEnd) {
+void MakePipe(HANDLE& readEnd, HANDLE& writeEnd, std::size_t bytes = 0) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0) || !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0)) {
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, static_cast<DWORD>(bytes)) ||
+        !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0)) {
         throw std::runtime_error("CreatePipe failed");
     }
 }
@@ -86,7 +89,8 @@ std::size_t ReadPipe(int pipe, char* buffer, std::size_t capacity) {
 
 #ifdef _WIN32
 
-CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder) {
+CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder,
+                       std::size_t outputPipeBytes) {
     const std::wstring executable = Utf16FromUtf8(ExecutablePath());
     std::wstring commandLine = QuoteArgument(executable);
     for (const std::string& argument : arguments) {
@@ -94,7 +98,7 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::fil
     }
     HANDLE outputWrite = nullptr;
     HANDLE errorWrite = nullptr;
-    MakePipe(outputPipe_, outputWrite);
+    MakePipe(outputPipe_, outputWrite, outputPipeBytes);
     MakePipe(errorPipe_, errorWrite);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -126,7 +130,8 @@ int CliProcess::Wait() {
     WaitForSingleObject(process_, INFINITE);
     DWORD status = 0;
     GetExitCodeProcess(process_, &status);
-    return static_cast<int>(status);
+    exitStatus_ = static_cast<int>(status);
+    return *exitStatus_;
 }
 
 void CliProcess::CloseAll() {
@@ -151,11 +156,15 @@ CliProcess::~CliProcess() {
 
 #else
 
-CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder) {
+CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder,
+                       std::size_t outputPipeBytes) {
     int output[2];
     int error[2];
     if (pipe2(output, O_CLOEXEC) != 0 || pipe2(error, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe2 failed");
+    }
+    if (outputPipeBytes != 0 && fcntl(output[0], F_SETPIPE_SZ, static_cast<int>(outputPipeBytes)) < 0) {
+        throw std::runtime_error("F_SETPIPE_SZ failed");
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -202,12 +211,43 @@ void CliProcess::Signal(int number) {
     kill(pid_, number);
 }
 
+std::size_t CliProcess::UnreadOutputBytes() const {
+    int bytes = 0;
+    return ioctl(outputPipe_, FIONREAD, &bytes) == 0 ? static_cast<std::size_t>(bytes) : 0;
+}
+
+namespace {
+
+int StatusOf(int waitStatus) {
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+}
+
+}  // namespace
+
+bool CliProcess::EndsWithin(std::chrono::seconds limit) {
+    const auto giveUp = std::chrono::steady_clock::now() + limit;
+    while (!exitStatus_ && std::chrono::steady_clock::now() < giveUp) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitStatus_ = StatusOf(status);
+            pid_ = -1;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    return exitStatus_.has_value();
+}
+
 int CliProcess::Wait() {
+    if (exitStatus_) {
+        return *exitStatus_;
+    }
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
     pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    exitStatus_ = StatusOf(status);
+    return *exitStatus_;
 }
 
 void CliProcess::CloseAll() {

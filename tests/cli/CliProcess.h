@@ -2,6 +2,7 @@
 // test sees the program exactly as a script or a terminal would.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,7 +17,9 @@ struct CliResult {
 
 class CliProcess {
 public:
-    CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder);
+    // `outputPipeBytes`, when not 0, is how much standard output the pipe holds unread.
+    CliProcess(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder,
+               std::size_t outputPipeBytes = 0);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -25,6 +28,10 @@ public:
     std::optional<std::string> ReadLine();
 #ifndef _WIN32
     void Signal(int number);
+    // Bytes of standard output written and not yet read.
+    std::size_t UnreadOutputBytes() const;
+    // Whether the program ends within `limit` while its standard output is not read.
+    bool EndsWithin(std::chrono::seconds limit);
 #endif
     // Reads what is left of standard output and waits for the program to end.
     CliResult Finish();
@@ -39,6 +46,7 @@ private:
     std::string errors_;
     std::thread errorReader_;
     bool finished_ = false;
+    std::optional<int> exitStatus_;
 #ifdef _WIN32
     void* process_ = nullptr;
     void* outputPipe_ = nullptr;

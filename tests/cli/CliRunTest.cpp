@@ -264,6 +264,64 @@ TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile) {
     }
 }
 
+// Waits until the program writes no more log and no more files: it waits for a reader that never
+// comes. Slowness only makes the wait longer or, at worst, sends the signal during a file.
+void WaitUntilTheLogHoldsTheRun(const CliProcess& cli, const std::filesystem::path& out) {
+    std::pair<std::size_t, std::size_t> seen{0, 0};
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const std::pair<std::size_t, std::size_t> state{cli.UnreadOutputBytes(), ListFolder(out).size()};
+        if (state.first > 0 && state == seen) {
+            return;
+        }
+        seen = state;
+    }
+}
+
+TEST(CliRun, TerminationWhileTheLogWaitsForItsReaderEndsTheRunAtOnce) {
+    // Two pages of pipe, and names long enough that a few dozen of them fill it.
+    constexpr std::size_t kPipeBytes = 8192;
+    constexpr std::size_t kFiles = 60;
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        TempFolder folder;
+        const auto out = folder.MakeFolder("out");
+        std::vector<std::string> names;
+        std::vector<std::string> arguments{"-o", "out"};
+        for (std::size_t i = 0; i < kFiles; ++i) {
+            names.push_back("f" + std::to_string(10 + i) + std::string(200, 'x') + ".wav");
+            WriteBytes(folder / names.back(), ShortWave());
+            arguments.push_back(names.back());
+        }
+        CliProcess cli(arguments, folder.Path(), kPipeBytes);
+        WaitUntilTheLogHoldsTheRun(cli, out);
+        cli.Signal(signal);
+        ASSERT_TRUE(cli.EndsWithin(std::chrono::seconds(30))) << "the run waited for its log";
+        const CliResult result = cli.Finish();
+        EXPECT_EQ(result.exitStatus, 128 + signal);
+
+        // The remark is for the last file named in the log, or for the next one when the signal
+        // came while its name waited: that one was not started, nor any after it.
+        std::size_t logged = 0;
+        while (logged + 1 < result.lines.size() && result.lines[logged + 1] == names[logged]) {
+            ++logged;
+        }
+        ASSERT_LT(logged, kFiles);
+        const Lines remarks = ErrorLines(result);
+        ASSERT_EQ(remarks.size(), 1u) << result.errors;
+        const std::size_t inProgress = logged > 0 && remarks[0].rfind(names[logged - 1], 0) == 0 ? logged - 1 : logged;
+        const bool written = std::filesystem::exists(out / names[inProgress]);
+        EXPECT_FALSE(written && inProgress == logged);
+        EXPECT_EQ(remarks[0], names[inProgress] + (written ? ": written before the run stopped"
+                                                           : ": not written, the run was stopped"));
+        EXPECT_EQ(ListFolder(out).size(), inProgress + (written ? 1 : 0));
+        for (std::size_t i = 0; i < kFiles; ++i) {
+            EXPECT_EQ(std::filesystem::exists(out / names[i]), i < inProgress || (i == inProgress && written)) << i;
+        }
+    }
+}
+
 TEST(CliRun, ClosedStandardOutputEndsTheLogButNotTheRun) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");

@@ -152,6 +152,37 @@ TEST(WaveWriterTest, RiffSizeBeyond32BitsFailsBeforeAnythingIsWritten) {
     EXPECT_TRUE(ListFolder(folder.Path()).empty());
 }
 
+// Abandoning ends every write of the process for good, so each row runs in a child process.
+TEST(WaveWriterTest, AbandonedRunTellsWhetherTheFileInProgressWasWritten) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        const char* what;
+        const char* written;  // written before the end, or nothing
+        std::string asked;
+        bool answer;
+    } rows[] = {
+        {"its output was put in place", "a.wav", "a.wav", true},
+        {"only the file before it was written", "a.wav", "b.wav", false},
+        {"nothing was written", nullptr, "a.wav", false},
+        {"its output path does not fit", nullptr, std::string(kTextCapacity, 'x') + ".wav", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempFolder folder;
+        ProcessingSettings settings;
+        SetOutputFolder(settings, folder / "out");
+        std::filesystem::create_directory(folder / "out");
+        EXPECT_EXIT(
+            {
+                if (row.written != nullptr && Write(settings, folder / row.written, WaveFile{}) != Kind::None) {
+                    std::_Exit(2);
+                }
+                std::_Exit(AbandonWriteInProgress(settings, PathText(folder / row.asked).c_str()) ? 1 : 0);
+            },
+            testing::ExitedWithCode(row.answer ? 1 : 0), "");
+    }
+}
+
 #ifdef _WIN32
 TEST(WaveWriterTest, TargetLockedByAnotherProgramFails) {
     TempFolder folder;
