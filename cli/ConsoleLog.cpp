@@ -1,6 +1,7 @@
 // Turns the run's steps into lines on standard output and standard error.
 #include "cli/ConsoleLog.h"
 
+#include "cli/PrintableText.h"
 #include "core/RunLogText.h"
 
 namespace {

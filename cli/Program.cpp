@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "cli/Platform.h"
+#include "cli/PrintableText.h"
 #include "cli/RunReport.h"
 
 #include "Version.h"

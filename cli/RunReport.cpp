@@ -3,8 +3,6 @@
 
 #include "cli/Platform.h"
 
-#include <cstdio>
-
 namespace {
 
 // Back to the start of the line and clear it.
@@ -14,37 +12,7 @@ constexpr char kEraseLine[] = "\r\x1b[K";
 constexpr char kWrapOff[] = "\x1b[?7l";
 constexpr char kWrapOn[] = "\x1b[?7h";
 
-void AppendEscape(std::string& out, const char* format, unsigned value) {
-    char escape[8];
-    std::snprintf(escape, sizeof escape, format, value);
-    out += escape;
-}
-
 }  // namespace
-
-std::string PrintableText(const std::string& utf8) {
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0u;
-        if (byte == '\n') {
-            out += "\\n";
-        } else if (byte == '\r') {
-            out += "\\r";
-        } else if (byte == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            AppendEscape(out, "\\x%02x", byte);
-        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            // U+0080 to U+009F, among them the one-unit escape introducer U+009B.
-            AppendEscape(out, "\\u%04x", next);
-            ++i;
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    return out;
-}
 
 RunReport::~RunReport() {
     ClearProgress();

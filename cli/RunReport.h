@@ -6,10 +6,6 @@
 #include <cstddef>
 #include <string>
 
-// The text with every control character written as an escape (\n, \t, \x1b, \u009b), so that a
-// name can neither break a log line in two nor send commands to the terminal.
-std::string PrintableText(const std::string& utf8);
-
 class RunReport {
 public:
     explicit RunReport(bool showProgress) : showProgress_(showProgress) {}

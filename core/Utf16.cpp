@@ -51,42 +51,6 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
     }
 }
 
-// Decodes one UTF-8 sequence at `pos` and moves past it; malformed input yields U+FFFD and
-// consumes one byte, so decoding always advances.
-char32_t DecodeUtf8(const std::string& text, std::size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos++]);
-    if (lead < 0x80) {
-        return lead;
-    }
-    std::size_t trailing = 0;
-    char32_t codePoint = 0;
-    char32_t smallest = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        trailing = 1, codePoint = lead & 0x1F, smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        trailing = 2, codePoint = lead & 0x0F, smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        trailing = 3, codePoint = lead & 0x07, smallest = 0x10000;
-    } else {
-        return kReplacement;
-    }
-    if (trailing > text.size() - pos) {
-        return kReplacement;
-    }
-    for (std::size_t i = 0; i < trailing; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) {
-            return kReplacement;
-        }
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    if (codePoint < smallest || codePoint > 0x10FFFF || IsHighSurrogate(codePoint) || IsLowSurrogate(codePoint)) {
-        return kReplacement;
-    }
-    pos += trailing;
-    return codePoint;
-}
-
 }  // namespace
 
 std::size_t Utf16Length(const Utf16Char* text) {
@@ -128,7 +92,7 @@ Utf16String Utf16FromUtf8(const std::string& utf8) {
     out.reserve(utf8.size());
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-        AppendUtf16(out, DecodeUtf8(utf8, pos));
+        AppendUtf16(out, DecodeUtf8At(utf8, pos).value_or(kReplacement));
     }
     return out;
 }
@@ -148,4 +112,38 @@ std::string Utf8FromUtf16(const Utf16Char* text) {
         }
     }
     return out;
+}
+
+std::optional<char32_t> DecodeUtf8At(const std::string& text, std::size_t& pos) {
+    const auto lead = static_cast<unsigned char>(text[pos++]);
+    if (lead < 0x80) {
+        return lead;
+    }
+    std::size_t trailing = 0;
+    char32_t codePoint = 0;
+    char32_t smallest = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        trailing = 1, codePoint = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        trailing = 2, codePoint = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        trailing = 3, codePoint = lead & 0x07, smallest = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (trailing > text.size() - pos) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < trailing; ++i) {
+        const auto next = static_cast<unsigned char>(text[pos + i]);
+        if ((next & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    if (codePoint < smallest || codePoint > 0x10FFFF || IsHighSurrogate(codePoint) || IsLowSurrogate(codePoint)) {
+        return std::nullopt;
+    }
+    pos += trailing;
+    return codePoint;
 }

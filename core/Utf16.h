@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #ifdef _WIN32
@@ -25,5 +26,10 @@ bool Utf16Copy(Utf16Char* dst, std::size_t capacity, const Utf16Char* text);
 // when the result does not fit.
 bool Utf16Append(Utf16Char* dst, std::size_t capacity, const Utf16Char* text);
 
+// Malformed UTF-8 becomes U+FFFD, one for each byte that begins no valid sequence.
 Utf16String Utf16FromUtf8(const std::string& utf8);
 std::string Utf8FromUtf16(const Utf16Char* text);
+
+// Decodes the UTF-8 sequence at `pos` and moves past it. A malformed one gives nothing and moves
+// past its first byte only, so that decoding always advances.
+std::optional<char32_t> DecodeUtf8At(const std::string& utf8, std::size_t& pos);

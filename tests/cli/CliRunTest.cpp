@@ -227,12 +227,12 @@ TEST(CliRun, ControlCharactersInNamesAreEscaped) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
     const std::string forged = "a\n" + kFileError + ".wav";
-    const std::string coloured = "\x1b[31mred\xc2\x9b.wav";
+    const std::string coloured = "\x1b[31mred\xc2\x9b\xe2\x80\xae.wav";
     WriteBytes(folder / forged, ShortWave());
     WriteBytes(folder / coloured, ShortWave());
     const CliResult result = RunCli({"-o", Utf8Path(out), forged, coloured}, folder.Path());
-    EXPECT_EQ(result.lines,
-              (Lines{kStart, "a\\n" + kFileError + ".wav", "\\x1b[31mred\\u009b.wav", kCompleted, OutputLine(out)}));
+    EXPECT_EQ(result.lines, (Lines{kStart, "a\\n" + kFileError + ".wav", "\\x1b[31mred\\u009b\\u202e.wav", kCompleted,
+                                   OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(ReadBytes(out / forged), ShortWave());
 }
