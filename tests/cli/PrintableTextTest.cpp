@@ -29,7 +29,10 @@ TEST(PrintableText, EscapesControlAndFormatCharactersAndStrayBytes) {
         {"language tag U+E0001, beyond 16 bits", "\xf3\xa0\x80\x81", "\\U000e0001"},
         {"cancel tag U+E007F, the last format character", "\xf3\xa0\x81\xbf", "\\U000e007f"},
         {"Japanese and a supplementary character", "\xe9\x9f\xb3\xf0\x9f\x8e\xb5", "\xe9\x9f\xb3\xf0\x9f\x8e\xb5"},
-        {"a byte that is not UTF-8", "a\xff" "b", "a\\xffb"},
+        {"a byte that is not UTF-8",
+         "a\xff"
+         "b",
+         "a\\xffb"},
         {"a sequence cut short", "\xe2\x80", "\\xe2\\x80"},
         {"an encoded surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"},
     };

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -162,6 +164,40 @@ TEST(FileRun, FolderTooLongForAPathRefusesEveryFileAndIsShownAtTheEnd) {
     EXPECT_EQ(result.calls, (Calls{"started", "a.wav 1/2", "failed: the output path is too long", "b.wav 2/2",
                                    "failed: the output path is too long", "ended, folder /far/too/long"}));
     EXPECT_EQ(jobsRun, 0);
+}
+
+// The real job and writer: abandoning ends every write of the process for good, so each row runs
+// in a child process, whose exit status says what the run showed last of the file.
+TEST(FileRun, RunEndedBySignalSaysWhetherTheFileInProgressWasWritten) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        const char* file;
+        Bytes contents;
+        const char* shown;
+    } rows[] = {
+        {"a.wav", MakeWave(16, {0, 100, -100, 0}), "stopped, written"},
+        {"broken.wav", BytesOf("not a RIFF file"), "stopped, not written"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        TempFolder folder;
+        WriteBytes(folder / row.file, row.contents);
+        std::filesystem::create_directory(folder / "out");
+        EXPECT_EXIT(
+            {
+                ProcessingSettings settings;
+                Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder / "out").c_str());
+                RecordingObserver observer;
+                FileRun run(settings, observer);
+                InlineRunner runner;
+                run.Start(2);
+                run.RunFile(PathText(folder / row.file).c_str(), runner);
+                run.EndAbandoningFile();
+                const Calls& calls = observer.calls;
+                std::_Exit(calls.size() >= 2 && calls[calls.size() - 2] == row.shown ? 0 : 1);
+            },
+            testing::ExitedWithCode(0), "");
+    }
 }
 
 }  // namespace
