@@ -1,5 +1,6 @@
 // The chunks that point into the audio, moved with it after a trim. Each field is found at its
-// fixed offset and touched only when the chunk's real size holds it.
+// fixed offset and touched only when the chunk's real size holds it, and the bytes held in memory
+// too: the reader holds far more than any real file's fields.
 #include "core/ChunkPositions.h"
 
 #include "core/ByteOrder.h"
@@ -58,13 +59,15 @@ std::uint32_t Field32(std::uint64_t frames) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, std::numeric_limits<std::uint32_t>::max()));
 }
 
-// The rows that the chunk really holds; none when its count claims more than that.
+// The rows that the chunk really holds; none when its count claims more than that, or more than is
+// held: a table is moved whole or not at all.
 std::size_t RowCount(const ChunkInfo& chunk, const TableLayout& table) {
-    if (chunk.size < table.firstRow) {
+    const std::uint64_t held = chunk.HeldBytes();
+    if (held < table.firstRow) {
         return 0;
     }
     const std::uint32_t count = ReadLe32(chunk.data.Data() + table.countOffset);
-    return count <= (chunk.size - table.firstRow) / table.rowBytes ? count : 0;
+    return count <= (held - table.firstRow) / table.rowBytes ? count : 0;
 }
 
 std::size_t RowOffset(const TableLayout& table, std::size_t i) {
@@ -74,7 +77,7 @@ std::size_t RowOffset(const TableLayout& table, std::size_t i) {
 // Samples since midnight: the first kept frame now starts the file. Saturates instead of wrapping
 // into a time that means nothing.
 void MoveTimeReference(ChunkInfo& chunk, std::int64_t shift) {
-    if (chunk.size < kTimeReferenceOffset + 8) {
+    if (chunk.HeldBytes() < kTimeReferenceOffset + 8) {
         return;
     }
     std::uint8_t* field = chunk.data.Data() + kTimeReferenceOffset;
@@ -146,10 +149,11 @@ void ShortenRegion(std::uint8_t* fields, const std::vector<CuePoint>& cues, cons
 }
 
 // Walks the sub-chunks of a "LIST"/"adtl" chunk up to the first one that does not fit. As in the
-// reader, a zero byte after a sub-chunk of odd size is its pad byte.
+// reader, a zero byte after a sub-chunk of odd size is its pad byte. A list not held whole is kept as
+// it is, so that its regions are shortened all or none.
 void ShortenRegions(ChunkInfo& list, const std::vector<CuePoint>& cues, const FrameMove& move) {
     std::uint8_t* data = list.data.Data();
-    if (list.size < 4 || !IsFourCc(data, "adtl")) {
+    if (list.size < 4 || list.HeldBytes() != list.size || !IsFourCc(data, "adtl")) {
         return;
     }
     std::size_t offset = 4;
@@ -184,7 +188,7 @@ void MoveChunkPositions(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, c
             MoveLoops(*chunk, move);
         } else if (chunk->HasId("LIST")) {
             ShortenRegions(*chunk, cues, move);
-        } else if (chunk->HasId("fact") && chunk->size >= 4) {
+        } else if (chunk->HasId("fact") && chunk->HeldBytes() >= 4) {
             WriteLe32(chunk->data.Data(), Field32(move.newFrames));
         }
     }

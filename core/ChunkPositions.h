@@ -18,5 +18,5 @@ struct FrameMove {
 // Rewrites in place the "bext" time reference, the "cue " points, the "smpl" loops, the "ltxt"
 // region lengths of a "LIST"/"adtl" chunk and the "fact" frame count. Positions that now fall
 // outside the audio are clamped to it. A chunk too short for its fields, or whose counts do not
-// fit its size, is left as it is.
+// fit its size or the bytes of it held in memory, is left as it is.
 void MoveChunkPositions(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, const FrameMove& move);

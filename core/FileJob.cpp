@@ -33,7 +33,18 @@ FileReason UnchangedNote(const WaveFile& wave) {
     return note;
 }
 
-// Why the file failed, or the note for a file written unchanged; nothing for a file processed or
+// The note for a file written: that its samples were left as they are, which a user needs to know
+// more than that unused space after its chunks was kept; otherwise that.
+FileReason NoteFor(const WaveFile& wave) {
+    FileReason note = UnchangedNote(wave);
+    if (note.kind == Kind::None && wave.unusedSpace.size > 0) {
+        note = FileReason(Kind::KeptUnusedSpace);
+        note.count = wave.unusedSpace.size;
+    }
+    return note;
+}
+
+// Why the file failed, or the note for a file written; nothing for a file processed or
 // cancelled. A cancelled file is not written and is no failure.
 FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     WaveFile wave;
@@ -66,7 +77,7 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     if (!settings.outputWritten) {
         return failure;
     }
-    return UnchangedNote(wave);
+    return NoteFor(wave);
 }
 
 }  // namespace

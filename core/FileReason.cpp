@@ -67,6 +67,9 @@ std::string Japanese(const FileReason& reason) {
             return "ビッグエンディアンのRIFX形式には対応していません";
         case Kind::Damaged:
             return "ファイルが壊れています（" + std::to_string(reason.offset) + " バイトの位置）";
+        case Kind::TooManyChunks:
+            return "ファイルが壊れています（チャンクが " + std::to_string(reason.count) + " 個を超えています、" +
+                   std::to_string(reason.offset) + " バイトの位置）";
         case Kind::UnsupportedCoding:
             return "対応していない符号化方式です: " + CodeText(reason.code, true);
         case Kind::UnsupportedSubformat:
@@ -99,6 +102,8 @@ std::string Japanese(const FileReason& reason) {
             return "fmtチャンクがないため、そのまま書き出しました";
         case Kind::UnchangedNoChannels:
             return "チャンネル数が0のため、そのまま書き出しました";
+        case Kind::KeptUnusedSpace:
+            return "最後のチャンクの後の未使用領域（" + std::to_string(reason.count) + " バイト）をそのまま残しました";
     }
     return "";
 }
@@ -110,7 +115,8 @@ bool FileReason::IsFailure() const {
 }
 
 bool FileReason::IsNote() const {
-    return kind == Kind::UnchangedCoding || kind == Kind::UnchangedNoFormat || kind == Kind::UnchangedNoChannels;
+    return kind == Kind::UnchangedCoding || kind == Kind::UnchangedNoFormat || kind == Kind::UnchangedNoChannels ||
+           kind == Kind::KeptUnusedSpace;
 }
 
 std::string EnglishText(const FileReason& reason) {
@@ -125,6 +131,9 @@ std::string EnglishText(const FileReason& reason) {
             return "big-endian RIFX files are not supported";
         case Kind::Damaged:
             return "damaged at byte " + std::to_string(reason.offset);
+        case Kind::TooManyChunks:
+            return "damaged: more than " + std::to_string(reason.count) + " chunks, the next at byte " +
+                   std::to_string(reason.offset);
         case Kind::UnsupportedCoding:
             return "unsupported coding " + CodeText(reason.code, false);
         case Kind::UnsupportedSubformat:
@@ -157,6 +166,9 @@ std::string EnglishText(const FileReason& reason) {
             return "written unchanged: there is no format chunk";
         case Kind::UnchangedNoChannels:
             return "written unchanged: the format gives 0 channels";
+        case Kind::KeptUnusedSpace:
+            return "the " + std::to_string(reason.count) +
+                   " bytes of unused space after the last chunk were kept as they are";
     }
     return "";
 }

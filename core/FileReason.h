@@ -1,6 +1,6 @@
-// Why a file was not processed: the refusal of the reader, the job or the writer, or the note that
-// it was written unchanged; with its text for the command line (English) and for the window
-// (Japanese).
+// Why a file was not processed: the refusal of the reader, the job or the writer, or a note on a
+// file written (its samples unchanged, or unused space kept); with its text for the command line
+// (English) and for the window (Japanese).
 #pragma once
 
 #include "core/Utf16.h"
@@ -16,6 +16,7 @@ struct FileReason {
         NotRiffWave,
         BigEndian,
         Damaged,               // at byte `offset`
+        TooManyChunks,         // more than `count`, the next at byte `offset`
         UnsupportedCoding,     // format code `code`
         UnsupportedSubformat,  // extensible format whose subformat has the standard form, with code `code`
         UnknownSubformat,      // extensible format with a subformat of its own
@@ -33,6 +34,8 @@ struct FileReason {
         UnchangedCoding,  // `bits`-bit samples of format code `code` are not processed
         UnchangedNoFormat,
         UnchangedNoChannels,
+        // Note: the file was written with the `count` bytes of unused space after its last chunk.
+        KeptUnusedSpace,
     };
 
     FileReason() = default;
@@ -42,10 +45,12 @@ struct FileReason {
     std::uint64_t offset = 0;
     std::uint32_t code = 0;
     std::uint16_t bits = 0;
+    std::uint64_t count = 0;
 
     // A refusal: the job sets its error flag.
     bool IsFailure() const;
-    // The file was written, but its samples were left as they were.
+    // The file was written, with a remark: its samples were left as they were, or it kept unused
+    // space.
     bool IsNote() const;
 };
 

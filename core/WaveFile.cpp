@@ -7,6 +7,7 @@
 #include "core/FileService.h"
 #include "core/FormatCodes.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -68,12 +69,13 @@ private:
     std::uint64_t left_;
 };
 
-enum class HeaderResult { Read, EndOfChunks, Failed };
+enum class HeaderResult { Read, EndOfChunks, UnusedSpace, Failed };
 
 // Reads the next chunk header. After a chunk of odd size a zero byte is the RIFF pad byte and is
 // skipped; a chunk identifier never starts with a zero byte, so files written without pads still
 // read. Fewer bytes than a chunk header are stray bytes that end the chunk list and are dropped,
-// as every common reader drops them.
+// as every common reader drops them. An identifier of four zero bytes starts the space a recorder
+// set aside and never filled: it ends the chunk list too.
 HeaderResult ReadChunkHeader(FileCursor& cursor, bool afterOddChunk, std::uint8_t (&header)[kChunkHeaderBytes]) {
     std::size_t have = 0;
     if (afterOddChunk && cursor.Left() > 0) {
@@ -85,13 +87,23 @@ HeaderResult ReadChunkHeader(FileCursor& cursor, bool afterOddChunk, std::uint8_
     if (have + cursor.Left() < kChunkHeaderBytes) {
         return HeaderResult::EndOfChunks;
     }
-    return cursor.Read(header + have, kChunkHeaderBytes - have) ? HeaderResult::Read : HeaderResult::Failed;
+    if (!cursor.Read(header + have, kChunkHeaderBytes - have)) {
+        return HeaderResult::Failed;
+    }
+    static constexpr std::uint8_t kNoId[kIdBytes] = {};
+    return std::memcmp(header, kNoId, kIdBytes) == 0 ? HeaderResult::UnusedSpace : HeaderResult::Read;
 }
 
+// The first bytes of a "fmt " chunk, as many as its fields take.
+struct FormatFields {
+    std::uint8_t bytes[kExtensibleFieldBytes];
+    std::size_t count;
+};
+
 // The extensible format's valid bits and subformat; only the PCM and float subformats are taken.
-FileReason ParseExtensible(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFormat& format) {
-    const std::uint8_t* fields = chunk.data.Data();
-    if (chunk.size < kExtensibleFieldBytes || ReadLe16(fields + 16) < kExtensibleExtensionBytes) {
+FileReason ParseExtensible(const FormatFields& chunk, std::uint64_t chunkOffset, WaveFormat& format) {
+    const std::uint8_t* fields = chunk.bytes;
+    if (chunk.count < kExtensibleFieldBytes || ReadLe16(fields + 16) < kExtensibleExtensionBytes) {
         return DamagedAt(chunkOffset);
     }
     format.validBitsPerSample = ReadLe16(fields + 18);
@@ -109,14 +121,14 @@ FileReason ParseExtensible(const ChunkInfo& chunk, std::uint64_t chunkOffset, Wa
 // Parses the "fmt " fields into `format`. A chunk of size 0 leaves the fields as they are; one
 // too short for its fields, or of a coding this program neither processes nor copies, rejects
 // the file.
-FileReason ParseFormat(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFormat& format) {
-    if (chunk.size == 0) {
+FileReason ParseFormat(const FormatFields& chunk, std::uint64_t chunkOffset, WaveFormat& format) {
+    if (chunk.count == 0) {
         return {};
     }
-    if (chunk.size < kFormatFieldBytes) {
+    if (chunk.count < kFormatFieldBytes) {
         return DamagedAt(chunkOffset);
     }
-    const std::uint8_t* fields = chunk.data.Data();
+    const std::uint8_t* fields = chunk.bytes;
     format = WaveFormat{};
     format.formatTag = ReadLe16(fields);
     format.channels = ReadLe16(fields + 2);
@@ -138,9 +150,12 @@ FileReason ParseFormat(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFo
 }
 
 // A last "data" chunk that claims more than the file holds (a recording cut short, or a size
-// left at its streaming placeholder) keeps the whole frames that are there.
-std::uint64_t HeldDataBytes(std::uint64_t held, const WaveFormat& format) {
-    return format.blockAlign == 0 ? held : held - held % format.blockAlign;
+// left at its streaming placeholder) keeps the whole frames that are there. A frame is a sample of
+// each channel in its container, as the passes step through it; the declared block alignment may
+// be 0 or wrong and is not consulted.
+std::uint64_t WholeFrameBytes(std::uint64_t there, const WaveFormat& format) {
+    const std::uint64_t frameBytes = std::uint64_t{format.channels} * ((format.bitsPerSample + 7u) / 8u);
+    return frameBytes == 0 ? there : there - there % frameBytes;
 }
 
 // The bytes a view of a chunk spans at least: several blocks, so that each view's cost is paid once
@@ -148,11 +163,18 @@ std::uint64_t HeldDataBytes(std::uint64_t held, const WaveFormat& format) {
 constexpr std::uint64_t kViewBytes = std::uint64_t{4} << 20;
 
 // Chunks of up to this size are held in memory as long as all those held stay within the budget;
-// the others are read a block at a time when they are written.
+// the others are read a block at a time when they are written. Of a chunk the job reads, this many
+// bytes at most are held, within a budget of their own: far more than the fields of any real file.
 constexpr std::uint64_t kHeldChunkBytes = std::uint64_t{1} << 20;
 constexpr std::uint64_t kHeldBudgetBytes = std::uint64_t{4} << 20;
 
-// The chunks whose fields the job reads or rewrites, held whatever their size.
+// The bytes held so far: of the small chunks, and of those the job reads.
+struct HeldBudgets {
+    std::uint64_t small = 0;
+    std::uint64_t readByTheJob = 0;
+};
+
+// The chunks whose fields the job reads or rewrites.
 bool IsReadByTheJob(const ChunkInfo& chunk) {
     for (const char* id : {"fmt ", "ds64", "fact", "bext", "cue ", "smpl", "LIST"}) {
         if (chunk.HasId(id)) {
@@ -162,9 +184,11 @@ bool IsReadByTheJob(const ChunkInfo& chunk) {
     return false;
 }
 
+// The table must be held whole to be searched: one too long for that is no real file's.
 bool IsUsableDs64(const ChunkInfo& chunk) {
-    return chunk.HasId("ds64") && chunk.size >= ds64::kFieldBytes &&
-           ReadLe32(chunk.data.Data() + ds64::kTableLength) <= (chunk.size - ds64::kFieldBytes) / ds64::kRowBytes;
+    const std::uint64_t held = chunk.HeldBytes();
+    return chunk.HasId("ds64") && held >= ds64::kFieldBytes &&
+           ReadLe32(chunk.data.Data() + ds64::kTableLength) <= (held - ds64::kFieldBytes) / ds64::kRowBytes;
 }
 
 // The size of a chunk whose header says that "ds64" holds it; the placeholder itself when the
@@ -184,24 +208,32 @@ std::uint64_t SizeFromDs64(const ChunkInfo& ds64, const std::uint8_t* id) {
     return ds64::kPlaceholder;
 }
 
-// Reads a chunk's contents into memory, or passes over them where the job reads them later.
-// `heldBytes` counts the small chunks held so far.
-FileReason TakeContents(FileCursor& cursor, ChunkInfo& chunk, std::uint64_t& heldBytes) {
+// The bytes of a chunk to hold, taken from their budget: a small chunk whole, and the first bytes of
+// one the job reads; none when they would pass the budget.
+std::size_t BytesToHold(const ChunkInfo& chunk, HeldBudgets& budgets) {
+    const bool readByTheJob = IsReadByTheJob(chunk);
+    const std::uint64_t wanted =
+        readByTheJob || chunk.size <= kHeldChunkBytes ? std::min(chunk.size, kHeldChunkBytes) : 0;
+    std::uint64_t& spent = readByTheJob ? budgets.readByTheJob : budgets.small;
+    if (wanted > kHeldBudgetBytes - spent) {
+        return 0;
+    }
+    spent += wanted;
+    return static_cast<std::size_t>(wanted);
+}
+
+// Reads the bytes of a chunk that are held into memory, and passes over the rest.
+FileReason TakeContents(FileCursor& cursor, ChunkInfo& chunk, HeldBudgets& budgets) {
     chunk.offset = cursor.Offset();
-    const bool small = chunk.size <= kHeldChunkBytes && heldBytes + chunk.size <= kHeldBudgetBytes;
-    chunk.held = small || IsReadByTheJob(chunk);
-    if (!chunk.held) {
-        cursor.Skip(chunk.size);
-        return {};
-    }
-    if (small) {
-        heldBytes += chunk.size;
-    }
-    if (chunk.size > SIZE_MAX || !chunk.data.Allocate(static_cast<std::size_t>(chunk.size))) {
+    const std::size_t held = BytesToHold(chunk, budgets);
+    if (!chunk.data.Allocate(held)) {
         return FileReason(Kind::OutOfMemory);
     }
-    return cursor.Read(chunk.data.Data(), static_cast<std::size_t>(chunk.size)) ? FileReason{}
-                                                                                : FileReason(Kind::CannotRead);
+    if (!cursor.Read(chunk.data.Data(), held)) {
+        return FileReason(Kind::CannotRead);
+    }
+    cursor.Skip(chunk.size - held);
+    return {};
 }
 
 // What a chunk means for those after it: the format, and in the 64-bit forms the sizes.
@@ -210,19 +242,47 @@ FileReason TakeMeaning(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFi
     if (firstOf64BitForm && !IsUsableDs64(chunk)) {
         return DamagedAt(chunkOffset);
     }
-    return chunk.HasId("fmt ") ? ParseFormat(chunk, chunkOffset, wave.format) : FileReason{};
+    if (!chunk.HasId("fmt ")) {
+        return {};
+    }
+    FormatFields fields;
+    fields.count = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size, sizeof fields.bytes));
+    if (!wave.ReadChunk(chunk, 0, fields.bytes, fields.count)) {
+        return FileReason(Kind::CannotRead);
+    }
+    return ParseFormat(fields, chunkOffset, wave.format);
+}
+
+FileReason TooManyChunksAt(std::uint64_t offset) {
+    FileReason reason(Kind::TooManyChunks);
+    reason.offset = offset;
+    reason.count = kMostChunks;
+    return reason;
+}
+
+// Everything from the header of four zero bytes on, passed over to be copied when written.
+void TakeUnusedSpace(FileCursor& cursor, WaveFile& wave) {
+    wave.unusedSpace.offset = cursor.Offset() - kChunkHeaderBytes;
+    wave.unusedSpace.size = cursor.Left() + kChunkHeaderBytes;
+    cursor.Skip(cursor.Left());
 }
 
 FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
     bool afterOddChunk = false;
-    std::uint64_t heldBytes = 0;
+    HeldBudgets budgets;
     for (;;) {
         std::uint8_t header[kChunkHeaderBytes];
         const HeaderResult result = ReadChunkHeader(cursor, afterOddChunk, header);
+        if (result == HeaderResult::UnusedSpace) {
+            TakeUnusedSpace(cursor, wave);
+        }
         if (result != HeaderResult::Read) {
-            return result == HeaderResult::EndOfChunks ? FileReason{} : FileReason(Kind::CannotRead);
+            return result == HeaderResult::Failed ? FileReason(Kind::CannotRead) : FileReason{};
         }
         const std::uint64_t chunkOffset = cursor.Offset() - kChunkHeaderBytes;
+        if (wave.chunks.size() == kMostChunks) {
+            return TooManyChunksAt(chunkOffset);
+        }
         auto chunk = std::make_shared<ChunkInfo>();
         std::memcpy(chunk->id, header, kIdBytes);
         std::uint64_t declared = ReadLe32(header + 4);
@@ -233,8 +293,8 @@ FileReason ReadChunks(FileCursor& cursor, WaveFile& wave) {
         if (cutShort && !chunk->HasId("data")) {
             return DamagedAt(chunkOffset);
         }
-        chunk->size = cutShort ? HeldDataBytes(cursor.Left(), wave.format) : declared;
-        const FileReason contents = TakeContents(cursor, *chunk, heldBytes);
+        chunk->size = cutShort ? WholeFrameBytes(cursor.Left(), wave.format) : declared;
+        const FileReason contents = TakeContents(cursor, *chunk, budgets);
         if (contents.kind != Kind::None) {
             return contents;
         }
@@ -310,6 +370,10 @@ bool ChunkInfo::HasId(const char* fourCc) const {
     return std::memcmp(id, fourCc, 4) == 0;
 }
 
+std::uint64_t ChunkInfo::HeldBytes() const {
+    return std::min<std::uint64_t>(size, data.Capacity());
+}
+
 const ChunkInfo* FirstChunk(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, const char* fourCc) {
     for (const auto& chunk : chunks) {
         if (chunk->HasId(fourCc)) {
@@ -329,10 +393,11 @@ const std::uint8_t* WaveFile::ChunkBytes(const ChunkInfo& chunk, std::uint64_t a
     if (at > chunk.size || count > chunk.size - at) {
         return nullptr;
     }
-    if (chunk.held && count > 0) {
+    const std::uint64_t held = chunk.HeldBytes();
+    if (count > 0 && count <= held && at <= held - count) {
         return chunk.data.Data() + at;
     }
-    if (!chunk.held) {
+    if (at >= held) {
         // A view reaches past the bytes asked for, so that the blocks after them need no new one.
         const std::uint64_t offset = chunk.offset + at;
         const auto viewed =
@@ -348,12 +413,11 @@ bool WaveFile::ReadChunk(const ChunkInfo& chunk, std::uint64_t at, std::uint8_t*
     if (at > chunk.size || count > chunk.size - at) {
         return false;
     }
-    if (count == 0) {
-        return true;
+    const std::uint64_t held = chunk.HeldBytes();
+    const auto fromMemory = static_cast<std::size_t>(at < held ? std::min<std::uint64_t>(count, held - at) : 0);
+    if (fromMemory > 0) {
+        std::memcpy(out, chunk.data.Data() + at, fromMemory);
     }
-    if (chunk.held) {
-        std::memcpy(out, chunk.data.Data() + at, count);
-        return true;
-    }
-    return fileservice::ReadAt(file, chunk.offset + at, out, count);
+    return fromMemory == count ||
+           fileservice::ReadAt(file, chunk.offset + at + fromMemory, out + fromMemory, count - fromMemory);
 }

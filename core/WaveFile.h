@@ -1,5 +1,6 @@
 // A RIFF/WAVE file as read: the parsed format fields and every chunk in file order, the small
-// ones in memory and the others where they lie in the file, which stays open for them.
+// ones and the first bytes of those the job reads in memory, the rest where it lies in the file,
+// which stays open for it.
 #pragma once
 
 #include "core/ByteBuffer.h"
@@ -28,17 +29,18 @@ struct WaveFormat {
     std::uint16_t Coding() const;
 };
 
-// One chunk as read. A held chunk's `data` holds at least `size` bytes, of which the first `size`
-// are the chunk; the contents of any other chunk start at `offset` in the file read.
+// One chunk as read: its contents start at `offset` in the file read, and the first HeldBytes()
+// of them are also in `data`.
 struct ChunkInfo {
     char id[5] = {};
     std::uint64_t size = 0;
     std::uint64_t offset = 0;
-    bool held = true;
     ByteBuffer data;
 
     // Identifiers compare byte for byte: "DATA" is not "data".
     bool HasId(const char* fourCc) const;
+    // The bytes of the chunk, from its start, that `data` holds; the others are read from the file.
+    std::uint64_t HeldBytes() const;
 };
 
 // The first chunk of the list with identifier `fourCc`; null when there is none.
@@ -48,19 +50,29 @@ const ChunkInfo* FirstChunk(const std::vector<std::shared_ptr<ChunkInfo>>& chunk
 // 64-bit ones for files past 4 GiB.
 enum class RiffForm { Riff, Rf64, Bw64 };
 
+// No real file comes near this many chunks. Each costs a record of about 90 bytes (60 in a 32-bit
+// process) with its handle, so that the list of a file at the limit stays near 6 MiB; a file with
+// more is refused as damaged.
+constexpr std::size_t kMostChunks = 65536;
+
 struct WaveFile {
     RiffForm form = RiffForm::Riff;
     WaveFormat format;
     std::vector<std::shared_ptr<ChunkInfo>> chunks;
+    // The bytes from a chunk header of four zero bytes to the end of the file, which a recorder
+    // left as unused space: no chunks, but written back as they are after the last chunk. A
+    // chunk of `size` 0 when there are none.
+    ChunkInfo unusedSpace;
     // The file read, open while chunks that are not held may still be read from it.
     FileHandle file;
 
     // Why the last Read refused the file; Kind::None after a file was taken in.
     FileReason refusal;
 
-    // Reads the chunk list, holding the small chunks and those whose fields the job reads or
-    // rewrites; false when it is not a WAVE file this program can read. After a false result
-    // `chunks` may hold the chunks read before the rejection.
+    // Reads the chunk list, holding the small chunks and the first bytes of those whose fields the
+    // job reads or rewrites, within fixed budgets; false when it is not a WAVE file this program
+    // can read, or has more chunks than kMostChunks. After a false result `chunks` may hold the
+    // chunks read before the rejection.
     bool Read(const Utf16Char* path);
 
     // Copies `count` bytes of the chunk from `at` on, from memory or from the file.

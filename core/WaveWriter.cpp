@@ -76,8 +76,7 @@ private:
 };
 
 bool IsSizeTable(const WaveFile& wave, const ChunkInfo& chunk) {
-    return wave.form != RiffForm::Riff && &chunk == wave.chunks.front().get() && chunk.held &&
-           chunk.size >= ds64::kSizeFields;
+    return wave.form != RiffForm::Riff && &chunk == wave.chunks.front().get() && chunk.HeldBytes() >= ds64::kSizeFields;
 }
 
 // What one output needs besides the file list: the processed chunk, the sizes and the Stop flag.
@@ -97,7 +96,8 @@ std::uint32_t DeclaredSize(const WaveFile& wave, const ChunkInfo& chunk, std::ui
     return inSizeTable ? ds64::kPlaceholder : static_cast<std::uint32_t>(size);
 }
 
-// The "ds64" chunk with the sizes of this output; the frame count moves with a trim.
+// The held part of the "ds64" chunk with the sizes of this output; the frame count moves with a
+// trim.
 TrimOutcome WriteSizeTable(const ChunkInfo& table, const OutputPlan& plan, ByteSink& out) {
     std::uint8_t fields[ds64::kSizeFields];
     std::memcpy(fields, table.data.Data(), sizeof fields);
@@ -109,21 +109,29 @@ TrimOutcome WriteSizeTable(const ChunkInfo& table, const OutputPlan& plan, ByteS
         WriteLe64(fields + ds64::kFrameCount, plan.audio->report.newFrames);
     }
     const bool written =
-        out.Write(fields, sizeof fields) &&
-        out.Write(table.data.Data() + ds64::kSizeFields, static_cast<std::size_t>(table.size - ds64::kSizeFields));
+        out.Write(fields, sizeof fields) && out.Write(table.data.Data() + ds64::kSizeFields,
+                                                      static_cast<std::size_t>(table.HeldBytes() - ds64::kSizeFields));
     return written ? TrimOutcome::Done : TrimOutcome::WriteFailed;
 }
 
-// A chunk that stayed in the file, copied a block at a time, from a view of the file where it can
-// be had.
-TrimOutcome CopyFromInput(const WaveFile& wave, const ChunkInfo& chunk, ByteSink& out,
+TrimOutcome WriteHeldBytes(const ChunkInfo& chunk, ByteSink& out) {
+    const auto held = static_cast<std::size_t>(chunk.HeldBytes());
+    return held == 0 || out.Write(chunk.data.Data(), held) ? TrimOutcome::Done : TrimOutcome::WriteFailed;
+}
+
+// The bytes of a chunk from `from` on, as they are in the input, copied a block at a time, from a
+// view of the file where it can be had.
+TrimOutcome CopyFromInput(const WaveFile& wave, const ChunkInfo& chunk, std::uint64_t from, ByteSink& out,
                           const std::atomic<bool>& cancelRequested) {
+    if (from >= chunk.size) {
+        return TrimOutcome::Done;
+    }
     ByteBuffer block;
-    if (!block.Allocate(static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, chunk.size)))) {
+    if (!block.Allocate(static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, chunk.size - from)))) {
         return TrimOutcome::Failed;
     }
     FileView view;
-    for (std::uint64_t at = 0; at < chunk.size;) {
+    for (std::uint64_t at = from; at < chunk.size;) {
         if (cancelRequested.load(std::memory_order_relaxed)) {
             return TrimOutcome::Cancelled;
         }
@@ -140,18 +148,13 @@ TrimOutcome CopyFromInput(const WaveFile& wave, const ChunkInfo& chunk, ByteSink
     return TrimOutcome::Done;
 }
 
+// The held bytes of a chunk, as the job left them, then the rest as it is in the input.
 TrimOutcome WriteChunkContents(const WaveFile& wave, const ChunkInfo& chunk, const OutputPlan& plan, ByteSink& out) {
     if (plan.audio != nullptr && &chunk == plan.audio->chunk) {
         return WritePlannedAudio(wave, *plan.audio, out, plan.cancelRequested);
     }
-    if (IsSizeTable(wave, chunk)) {
-        return WriteSizeTable(chunk, plan, out);
-    }
-    if (!chunk.held) {
-        return CopyFromInput(wave, chunk, out, plan.cancelRequested);
-    }
-    const bool written = chunk.size == 0 || out.Write(chunk.data.Data(), static_cast<std::size_t>(chunk.size));
-    return written ? TrimOutcome::Done : TrimOutcome::WriteFailed;
+    const TrimOutcome held = IsSizeTable(wave, chunk) ? WriteSizeTable(chunk, plan, out) : WriteHeldBytes(chunk, out);
+    return held == TrimOutcome::Done ? CopyFromInput(wave, chunk, chunk.HeldBytes(), out, plan.cancelRequested) : held;
 }
 
 TrimOutcome WriteChunk(const WaveFile& wave, const ChunkInfo& chunk, const OutputPlan& plan, ByteSink& out) {
@@ -194,6 +197,11 @@ TrimOutcome WriteContents(OutputFile& out, const WaveFile& wave, const OutputPla
         if (written != TrimOutcome::Done) {
             return written;
         }
+    }
+    // Outside the RIFF size, so that a reader never takes the unused space for chunks.
+    const TrimOutcome unused = CopyFromInput(wave, wave.unusedSpace, 0, out, plan.cancelRequested);
+    if (unused != TrimOutcome::Done) {
+        return unused;
     }
     return out.Flush() ? TrimOutcome::Done : TrimOutcome::WriteFailed;
 }

@@ -14,7 +14,8 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
 constexpr char kTemporarySuffix[] = ".palvotrix-part";
 
 // Writes every chunk in list order, each followed by a pad byte when its size is odd, in the form
-// it was read in; the chunk `audio` plans, if any, gets its planned contents. The file is written
+// it was read in, then the file's unused space; the chunk `audio` plans, if any, gets its planned
+// contents. The file is written
 // under a new name of its own in the output folder and replaces the target only once it is
 // complete and flushed, with the target's permissions and owner, so a failure or a Stop leaves any
 // file already there as it was. The input file is closed before that. A read-only target is

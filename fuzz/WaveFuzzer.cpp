@@ -67,10 +67,16 @@ std::uint64_t DeclaredRiffSize(const memoryfs::Bytes& file) {
 
 void CheckWrittenFile(const WaveFile& wave) {
     const memoryfs::Bytes written = memoryfs::Get(kOutput);
-    Require(written.size() >= 12 && DeclaredRiffSize(written) == written.size() - 8);
+    Require(written.size() >= 12 + wave.unusedSpace.size &&
+            DeclaredRiffSize(written) == written.size() - 8 - wave.unusedSpace.size);
     WaveFile readBack;
     Require(readBack.Read(kOutput.c_str()));
     Require(SameChunks(wave, readBack));
+    // The unused space after the chunks, kept as it was in the input.
+    const memoryfs::Bytes input = memoryfs::Get(kInput);
+    const auto unusedFrom = input.begin() + static_cast<std::ptrdiff_t>(wave.unusedSpace.offset);
+    Require(ContentsOf(readBack, readBack.unusedSpace, 0) ==
+            memoryfs::Bytes(unusedFrom, unusedFrom + static_cast<std::ptrdiff_t>(wave.unusedSpace.size)));
     Require(memoryfs::Files().size() == 2);
 }
 

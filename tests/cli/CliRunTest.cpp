@@ -124,12 +124,18 @@ TEST(CliRun, FileWrittenUnchangedGetsANoteAndCountsAsProcessed) {
     twelveBit[34] = 12;
     WriteBytes(folder / "a.wav", twelveBit);
     WriteBytes(folder / "b.wav", ShortWave());
-    const CliResult result = RunCli({"-o", Utf8Path(out), "--volume", "50", "a.wav", "b.wav"}, folder.Path());
-    EXPECT_EQ(result.lines, (Lines{kStart, "a.wav", "b.wav", kCompleted, OutputLine(out)}));
+    // A recorder's unused space after the chunks: a header of four zero bytes and more zeros.
+    const Bytes preallocated = Concat({ShortWave(), Bytes(64, 0)});
+    WriteBytes(folder / "c.wav", preallocated);
+    const CliResult result = RunCli({"-o", Utf8Path(out), "--volume", "50", "a.wav", "b.wav", "c.wav"}, folder.Path());
+    EXPECT_EQ(result.lines, (Lines{kStart, "a.wav", "b.wav", "c.wav", kCompleted, OutputLine(out)}));
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(ErrorLines(result), Lines{"a.wav: written unchanged: 12-bit integer PCM is not processed"});
+    EXPECT_EQ(ErrorLines(result),
+              (Lines{"a.wav: written unchanged: 12-bit integer PCM is not processed",
+                     "c.wav: the 64 bytes of unused space after the last chunk were kept as they are"}));
     EXPECT_EQ(ReadBytes(out / "a.wav"), twelveBit);
     EXPECT_NE(ReadBytes(out / "b.wav"), ShortWave());
+    EXPECT_EQ(ReadBytes(out / "c.wav"), Concat({ReadBytes(out / "b.wav"), Bytes(64, 0)}));
 }
 
 TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8) {

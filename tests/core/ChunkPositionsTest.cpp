@@ -174,6 +174,47 @@ TEST(ChunkPositionsTest, ChunksTooShortForTheirFieldsStayAsTheyAre) {
     }
 }
 
+// A chunk of which the reader held only the first `held` bytes; the others stay in the file.
+std::shared_ptr<ChunkInfo> HeldInPart(const char* id, const Bytes& data, std::size_t held) {
+    auto chunk = MakeChunk(id, Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(held)));
+    chunk->size = data.size() + 1000;
+    return chunk;
+}
+
+Bytes HeldOf(const ChunkInfo& chunk) {
+    return Bytes(chunk.data.Data(), chunk.data.Data() + chunk.HeldBytes());
+}
+
+TEST(ChunkPositionsTest, FieldsPastTheHeldBytesStayAsTheyAre) {
+    const Bytes twoPoints = Concat({{2, 0, 0, 0}, CuePoint(1, 50, "data", 50), CuePoint(2, 60, "data", 60)});
+    const Bytes regions = Concat({{'a', 'd', 't', 'l'}, Region(1, 80)});
+    const struct {
+        const char* id;
+        Bytes data;
+        std::size_t held;
+    } partly[] = {
+        {"bext", Bext(kTimeReference), 345},
+        {"cue ", twoPoints, twoPoints.size() - 1},
+        {"smpl", SamplerLoop(50, 60), 59},
+        {"fact", {100, 0, 0, 0}, 3},
+        // A list is held whole or kept as it is, even where its regions are all held.
+        {"LIST", regions, regions.size()},
+    };
+    // Fields that are held move, whatever follows them in the file.
+    std::vector<std::shared_ptr<ChunkInfo>> list{HeldInPart("cue ", twoPoints, twoPoints.size())};
+    for (const auto& chunk : partly) {
+        list.push_back(HeldInPart(chunk.id, chunk.data, chunk.held));
+    }
+    MoveChunkPositions(list, FrameMove{20, 100});
+    EXPECT_EQ(Le32(HeldOf(*list[0]), 4 + 4), 30u);
+    EXPECT_EQ(Le32(HeldOf(*list[0]), 4 + 24 + 4), 40u);
+    for (std::size_t i = 0; i < std::size(partly); ++i) {
+        const Bytes& data = partly[i].data;
+        EXPECT_EQ(HeldOf(*list[i + 1]), Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(partly[i].held)))
+            << partly[i].id;
+    }
+}
+
 TEST(ChunkPositionsTest, TimeReferenceStopsAtMidnight) {
     std::vector<std::shared_ptr<ChunkInfo>> list{MakeChunk("bext", Bext(5))};
     MoveChunkPositions(list, FrameMove{-10, 100});

@@ -144,6 +144,9 @@ TEST(FileJobTest, EachFileLeavesItsReasonOrItsNote) {
         {"no format chunk", Riff({data}), Kind::UnchangedNoFormat, 0, 0},
         {"0 channels", Riff({Fmt(1, 0, 8000, 16), data}), Kind::UnchangedNoChannels, 0, 0},
         {"no samples to leave alone", Riff({Fmt(1, 1, 8000, 12)}), Kind::None, 0, 0},
+        {"unused space after the chunks", Concat({kWorkedExample, Bytes(8, 0)}), Kind::KeptUnusedSpace, 0, 0},
+        {"unused space, 12-bit integers", Concat({Riff({Fmt(1, 1, 8000, 12), data}), Bytes(8, 0)}),
+         Kind::UnchangedCoding, 1, 12},
     };
     TempFolder in;
     TempFolder out;

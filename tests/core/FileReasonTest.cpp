@@ -15,6 +15,13 @@ FileReason Reason(Kind kind, std::uint64_t offset, std::uint32_t code, std::uint
     return reason;
 }
 
+FileReason Counted(Kind kind, std::uint64_t offset, std::uint64_t count) {
+    FileReason reason(kind);
+    reason.offset = offset;
+    reason.count = count;
+    return reason;
+}
+
 TEST(FileReasonTest, DetailsAreFormattedIntoTheTexts) {
     const struct {
         FileReason reason;
@@ -29,6 +36,11 @@ TEST(FileReasonTest, DetailsAreFormattedIntoTheTexts) {
          "対応していない符号化方式です: 0xA123"},
         {Reason(Kind::UnchangedCoding, 0, 3, 24), "written unchanged: 24-bit IEEE float is not processed",
          "24ビットの浮動小数点は処理しないため、そのまま書き出しました"},
+        {Counted(Kind::TooManyChunks, 524324, 65536), "damaged: more than 65536 chunks, the next at byte 524324",
+         "ファイルが壊れています（チャンクが 65536 個を超えています、524324 バイトの位置）"},
+        {Counted(Kind::KeptUnusedSpace, 0, 4294967296u),
+         "the 4294967296 bytes of unused space after the last chunk were kept as they are",
+         "最後のチャンクの後の未使用領域（4294967296 バイト）をそのまま残しました"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(EnglishText(row.reason), row.english);
@@ -37,7 +49,7 @@ TEST(FileReasonTest, DetailsAreFormattedIntoTheTexts) {
 }
 
 TEST(FileReasonTest, EveryKindIsAFailureANoteOrNothingAndHasItsTexts) {
-    for (int k = static_cast<int>(Kind::None); k <= static_cast<int>(Kind::UnchangedNoChannels); ++k) {
+    for (int k = static_cast<int>(Kind::None); k <= static_cast<int>(Kind::KeptUnusedSpace); ++k) {
         const FileReason reason(static_cast<Kind>(k));
         const bool none = reason.kind == Kind::None;
         EXPECT_EQ(none, !reason.IsFailure() && !reason.IsNote()) << k;
@@ -47,6 +59,8 @@ TEST(FileReasonTest, EveryKindIsAFailureANoteOrNothingAndHasItsTexts) {
     }
     EXPECT_TRUE(FileReason(Kind::SameOutputTwice).IsFailure());
     EXPECT_TRUE(FileReason(Kind::UnchangedNoFormat).IsNote());
+    EXPECT_TRUE(FileReason(Kind::KeptUnusedSpace).IsNote());
+    EXPECT_TRUE(FileReason(Kind::TooManyChunks).IsFailure());
 }
 
 }  // namespace

@@ -127,15 +127,31 @@ TEST(WaveFileTest, MissingFileIsRefused) {
     EXPECT_EQ(wave.refusal.kind, FileReason::Kind::CannotRead);
 }
 
+// A "fmt " chunk whose block alignment says `blockAlign`, whatever its other fields say.
+Bytes WithBlockAlign(Bytes fmt, std::uint16_t blockAlign) {
+    fmt[8 + 12] = static_cast<std::uint8_t>(blockAlign);
+    fmt[8 + 13] = static_cast<std::uint8_t>(blockAlign >> 8);
+    return fmt;
+}
+
 TEST(WaveFileTest, LastDataChunkCutShortKeepsTheWholeFramesTheFileHolds) {
     const Bytes ten = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const Bytes first8(ten.begin(), ten.begin() + 8);
+    const Bytes stereo16 = Fmt(1, 2, 8000, 16);
     const struct {
         const char* what;
         Bytes file;
         Bytes data;
     } rows[] = {
-        {"recording cut short, 16-bit stereo", Riff({Fmt(1, 2, 8000, 16), ChunkDeclaring("data", 100, ten)}),
-         Bytes(ten.begin(), ten.begin() + 8)},
+        {"recording cut short, 16-bit stereo", Riff({stereo16, ChunkDeclaring("data", 100, ten)}), first8},
+        // Frames are channels times the sample's container, whatever the block alignment claims.
+        {"block alignment 0", Riff({WithBlockAlign(stereo16, 0), ChunkDeclaring("data", 100, ten)}), first8},
+        {"block alignment 3", Riff({WithBlockAlign(stereo16, 3), ChunkDeclaring("data", 100, ten)}), first8},
+        {"block alignment 5", Riff({WithBlockAlign(stereo16, 5), ChunkDeclaring("data", 100, ten)}), first8},
+        {"12-bit stereo in 2-byte containers", Riff({Fmt(1, 2, 8000, 12), ChunkDeclaring("data", 100, ten)}), first8},
+        {"extensible 24-bit in 32-bit containers, mono",
+         Riff({FmtExtensible(1, 1, 48000, 32, 24), ChunkDeclaring("data", 100, ten)}), first8},
+        {"0 channels: every byte is kept", Riff({Fmt(1, 0, 8000, 16), ChunkDeclaring("data", 100, ten)}), ten},
         {"streaming placeholder size", Riff({kFmt16, ChunkDeclaring("data", 0xFFFFFFFF, ten)}), ten},
         // The 16 bytes after the whole frame could pass for a chunk header; they are part of a frame.
         {"partial frame longer than a chunk header",
@@ -148,6 +164,42 @@ TEST(WaveFileTest, LastDataChunkCutShortKeepsTheWholeFramesTheFileHolds) {
         EXPECT_EQ(DataOf(*result.wave.chunks.back()), row.data) << row.what;
         EXPECT_EQ(result.wave.refusal.kind, FileReason::Kind::None) << row.what;
     }
+}
+
+// A recorder's preallocated file: what follows a header of four zero bytes is no chunk, however it
+// goes on, and is kept whole as the unused space.
+TEST(WaveFileTest, HeaderOfFourZeroBytesEndsTheChunksAndStartsTheUnusedSpace) {
+    const Bytes zeros(64, 0);
+    const struct {
+        const char* what;
+        Bytes file;
+        std::string ids;
+        std::uint64_t offset;
+        std::uint64_t size;
+    } rows[] = {
+        // The header is 12 bytes, the "fmt " chunk 24, the "data" chunk 12.
+        {"zeros after the last chunk", Concat({Riff({kFmt16, kData}), zeros}), "fmt |data|", 48, 64},
+        {"zeros after the format, no data chunk", Concat({Riff({kFmt16}), zeros}), "fmt |", 36, 64},
+        {"zeros right after the RIFF header", Concat({Riff({}), zeros}), "", 12, 64},
+        {"a zero identifier with a size, then a chunk",
+         Concat({Riff({kFmt16}), ChunkDeclaring("\0\0\0\0", 2, {0, 0}), kData}), "fmt |", 36, 22},
+        {"after an odd chunk without its pad byte, which the first zero stands for",
+         Concat({Riff({kFmt16, ChunkDeclaring("LIST", 3, {1, 2, 3})}), zeros}), "fmt |LIST|", 48, 63},
+        {"fewer zeros than a header are stray bytes", Concat({Riff({kFmt16, kData}), Bytes(7, 0)}), "fmt |data|", 0, 0},
+        {"zeros in the data chunk are samples", Riff({kFmt16, Chunk("data", zeros)}), "fmt |data|", 0, 0},
+    };
+    for (const auto& row : rows) {
+        const ReadResult result = ReadFromBytes(row.file);
+        ASSERT_TRUE(result.accepted) << row.what;
+        EXPECT_EQ(Ids(result.wave), row.ids) << row.what;
+        EXPECT_EQ(result.wave.unusedSpace.offset, row.offset) << row.what;
+        EXPECT_EQ(result.wave.unusedSpace.size, row.size) << row.what;
+        EXPECT_EQ(result.wave.unusedSpace.HeldBytes(), 0u) << row.what;
+    }
+    // The 64-bit forms need their "ds64" chunk before any unused space.
+    const ReadResult rf64 = ReadFromBytes(Concat({Wave64("RF64", {}), zeros}));
+    EXPECT_FALSE(rf64.accepted);
+    EXPECT_EQ(rf64.wave.refusal.kind, FileReason::Kind::Damaged);
 }
 
 TEST(WaveFileTest, SixtyFourBitFormsTakeTheirSizesFromDs64) {

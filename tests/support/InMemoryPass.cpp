@@ -47,7 +47,6 @@ TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values, c
         std::memcpy(chunk.data.Data(), sink.bytes.data(), sink.bytes.size());
     }
     chunk.size = sink.bytes.size();
-    chunk.held = true;
     if (report != nullptr) {
         *report = plan.report;
     }
