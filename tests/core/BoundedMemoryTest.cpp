@@ -62,8 +62,8 @@ TEST(BoundedMemoryTest, LargeDs64GetsTheNewSizesAndKeepsTheRest) {
         const Bytes fields = Ds64(0, 0, 0);
         const std::uint64_t riffSize = 4 + fields.size() + kTail.size() + kFmt.size() + 8 + data.size();
         const Bytes sizes = Ds64(riffSize, data.size(), frames);
-        return Wave64("RF64", {Large("ds64", Bytes(sizes.begin() + 8, sizes.end())), kFmt,
-                               ChunkDeclaring("data", ~0u, data)});
+        return Wave64("RF64",
+                      {Large("ds64", Bytes(sizes.begin() + 8, sizes.end())), kFmt, ChunkDeclaring("data", ~0u, data)});
     };
     TempFolder folder;
     ProcessingSettings settings;

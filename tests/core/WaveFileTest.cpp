@@ -38,6 +38,14 @@ const Bytes kData = Chunk("data", Samples(2, {1, -1}));
 // The 28 bytes of a "ds64" chunk whose table claims one row.
 const Bytes kDs64OneRowMissing = Concat({Bytes(24, 0), {1, 0, 0, 0}});
 
+// A "ds64" chunk with 90,000 empty rows, more than a mebibyte: more than the reader holds.
+Bytes Ds64TooLongToHold() {
+    Bytes fields(24, 0);
+    PutLe(fields, 90000, 4);
+    fields.resize(fields.size() + 90000 * 12, 0);
+    return Chunk("ds64", fields);
+}
+
 TEST(WaveFileTest, AcceptsWellFormedAndToleratedFiles) {
     const struct {
         const char* what;
@@ -108,6 +116,8 @@ TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
         {"ds64 shorter than its fields", Wave64("BW64", {Chunk("ds64", Bytes(27, 0)), kFmt16}), Kind::Damaged, 12, 0},
         {"ds64 counting a row it lacks", Wave64("RF64", {ChunkDeclaring("ds64", 28, kDs64OneRowMissing), kFmt16}),
          Kind::Damaged, 12, 0},
+        {"ds64 table longer than is held",
+         Wave64("RF64", {Ds64TooLongToHold(), kFmt16, ChunkDeclaring("JUNK", ~0u, {})}), Kind::Damaged, 12, 0},
         {"placeholder size without a row", Wave64("RF64", {Ds64(0, 4, 2), kFmt16, ChunkDeclaring("JUNK", ~0u, {})}),
          Kind::Damaged, 72, 0},
     };
