@@ -2,6 +2,7 @@
 #include "controls/GroupInfo.h"
 
 #include "controls/GroupWindowProc.h"
+#include "controls/ReplacedProcedure.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ void GroupInfo::Create(int32_t id, int32_t x, int32_t y, int32_t width, int32_t 
     this->width = width;
     this->height = height;
     CreateControlWindow(kGroupExStyle, L"BUTTON", caption, kGroupStyle, x, y, width, height);
-    // GroupWindowProc hands every message it does not handle to the button procedure kept here.
-    const LONG_PTR replaced = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GroupWindowProc));
-    SetWindowLongPtrW(window, GWLP_USERDATA, replaced);
+    ReplaceWindowProcedure(window, GroupWindowProc);
     SetFont(12, 400);
 }

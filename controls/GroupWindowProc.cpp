@@ -5,17 +5,10 @@
 #include "app/MainWindow.h"
 #include "controls/ControlRegistry.h"
 #include "controls/MessageRouting.h"
+#include "controls/ReplacedProcedure.h"
 #include "controls/ScopedWin.h"
 
 namespace {
-
-WNDPROC ReplacedProcedure(HWND group) {
-    return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(group, GWLP_USERDATA));
-}
-
-LRESULT CallReplaced(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
-    return CallWindowProcW(ReplacedProcedure(group), group, message, wParam, lParam);
-}
 
 // Labels sit on the group box's face, so they get no brush of their own and show the face through.
 // A check box paints with WM_CTLCOLORSTATIC like a label but is answered 0, the system's own brush;
@@ -31,7 +24,7 @@ LRESULT AnswerControlColor(WPARAM wParam, LPARAM lParam, ControlKind transparent
 
 LRESULT HandleDrop(HWND group, WPARAM wParam, LPARAM lParam) {
     if (!RouteDrop(reinterpret_cast<HDROP>(wParam))) {
-        return CallReplaced(group, WM_DROPFILES, wParam, lParam);
+        return CallReplacedProcedure(group, WM_DROPFILES, wParam, lParam);
     }
     return 0;
 }
@@ -52,7 +45,7 @@ LRESULT HandleGroupMessage(HWND group, UINT message, WPARAM wParam, LPARAM lPara
         case WM_DROPFILES:
             return HandleDrop(group, wParam, lParam);
         default:
-            return CallReplaced(group, message, wParam, lParam);
+            return CallReplacedProcedure(group, message, wParam, lParam);
     }
 }
 
