@@ -7,6 +7,7 @@
 #include "batch/RunLog.h"
 #include "controls/ControlIds.h"
 #include "controls/ListboxInfo.h"
+#include "controls/TextVolumeInfo.h"
 #include "core/FileRun.h"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ std::size_t ListedCount(const ListboxInfo* list) {
 void RunListedFiles(FileRun& run, const ListboxInfo* list, std::size_t count) {
     PumpingWorker worker;
     for (std::size_t i = 0; i < count; ++i) {
-        // A value changed during the previous file applies from this one on, never half-way through one.
+        // A value committed during the previous file applies from this one on, never half-way through one.
         CaptureSettings();
         // A closed window ends the run like Stop; its quit message may not have reached the pump yet.
         if (!run.RunFile(list->GetItem(static_cast<int32_t>(i)), worker) || !IsWindow(list->GetHandle())) {
@@ -50,8 +51,9 @@ void SetControlsLocked(bool locked) {
     if (start != nullptr) {
         DiscardQueuedMouseInputOn(start->GetHandle());
     }
-    // The button now on the rectangle takes the focus: the one that had it is disabled or hidden.
-    if (ControlItem* shown = locked ? stop : start) {
+    // The button now on the rectangle takes the focus: the one that had it is disabled or hidden. A
+    // value box keeps it, so that a value being typed there is committed by the user, not by the run.
+    if (ControlItem* shown = locked ? stop : start; shown != nullptr && FocusedValueBox() == nullptr) {
         SetFocus(shown->GetHandle());
     }
 }
@@ -65,6 +67,10 @@ void StartRun() {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     RunLog log;
     FileRun run(settings, log);
+    // A value still being typed when Start is pressed counts, as it would once its box was left.
+    if (TextVolumeInfo* typing = FocusedValueBox()) {
+        typing->Commit();
+    }
     CaptureSettings();
     const FolderText folder = CaptureOutputFolder(settings);
     if (!folder.fits) {

@@ -14,7 +14,7 @@ static_assert(sizeof(SCROLLINFO) == 28, "SCROLLINFO as the scroll bar control ex
 
 VScrollInfo::VScrollInfo(HWND parent) : ControlItem(parent, ControlKind::VScroll) {}
 
-// The position never moves: the value lives in the buddy's text, the bar only supplies arrows.
+// The position never moves: the value lives in the buddy box, the bar only supplies arrows.
 void VScrollInfo::Create(int32_t id, int32_t x, int32_t y, int32_t width, int32_t height, const wchar_t* caption) {
     controlId = id;
     CreateControlWindow(0, L"SCROLLBAR", caption, kArrowStyle, x, y, width, height);
@@ -42,10 +42,7 @@ int VScrollInfo::OnCommand(int32_t code, WPARAM wParam, LPARAM) {
     if (box == nullptr) {
         return 0;
     }
-    float value = box->GetValue();
-    value = scrollCode == SB_LINEUP ? step + value : value - step;
-    box->SetValue(value);
-    box->SyncPartner();
+    box->Step(scrollCode == SB_LINEUP ? step : -step);
     return 0;
 }
 

@@ -18,7 +18,8 @@ struct ProcessingSettings {
     FileReason reason;
     // True once the file in progress has been written; read like errorOccurred.
     bool outputWritten = false;
-    // Rewritten by the value boxes and check boxes during a run, read by the worker: each one whole.
+    // Written on the user-interface thread, by the run before each file and by a check box outside a
+    // run, and read by the worker: each one whole.
     std::atomic<float> gain{1.0f};
     std::atomic<float> headThresholdDb{1.0f};
     std::atomic<float> headMarginSec{0.0f};

@@ -1,10 +1,24 @@
-// Clamping, two-decimal rounding and the percent/dB link of the value boxes.
+// Clamping, two-decimal rounding, the percent/dB link and the gain of the value boxes.
 #include "core/ValueBox.h"
 
-#include "core/VolumeUnits.h"
-
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+
+namespace {
+
+// A value below the minimum becomes the minimum, then one above the maximum the maximum.
+float ClampToRange(float value, ValueRange range) {
+    if (value < range.minimum) {
+        value = range.minimum;
+    }
+    if (value > range.maximum) {
+        value = range.maximum;
+    }
+    return value;
+}
+
+}  // namespace
 
 std::string BoxText(float value) {
     // Under mingw-w64 the C++ library selects its own printf family, which rounds as glibc's does.
@@ -14,10 +28,22 @@ std::string BoxText(float value) {
 }
 
 float BoxValue(float value, ValueRange range) {
-    const std::string shown = BoxText(ClampToRange(value, range.minimum, range.maximum));
+    const std::string shown = BoxText(ClampToRange(value, range));
     float readBack = 0.0f;
     std::from_chars(shown.data(), shown.data() + shown.size(), readBack);
     return readBack;
+}
+
+float PercentToDecibels(float percent) {
+    const float ratio = percent * 0.01f;
+    const float exponent = std::log10(ratio);
+    return exponent * 20.0f;
+}
+
+float DecibelsToPercent(float decibels) {
+    const float exponent = decibels / 20.0f;
+    const float ratio = std::pow(10.0f, exponent);
+    return ratio * 100.0f;
 }
 
 float PercentFromVolumeDb(float shownDb) {

@@ -21,8 +21,13 @@ std::string BoxText(float value);
 // The value a box holds after being set to `value`: clamped, rounded to two decimals as it is shown.
 float BoxValue(float value, ValueRange range);
 
+// The volume in one unit for the other's box, unclamped and unrounded. Each step is rounded to a
+// float, so both boxes show the same digits on every build.
+float PercentToDecibels(float percent);
+float DecibelsToPercent(float decibels);
+
 // The percent box's value after the dB box next to it was set to `shownDb`.
 float PercentFromVolumeDb(float shownDb);
 
-// The gain that a run takes from the percent box.
+// The gain that a run takes from the percent box: the one rule, for the window and the command line.
 float GainFromPercent(float shownPercent);

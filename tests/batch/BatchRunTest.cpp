@@ -42,7 +42,7 @@ protected:
         input = folder.MakeFolder(L"in").wstring();
         output = folder.MakeFolder(L"out").wstring();
         SetBoxText(ControlId::OutputFolder, output);
-        SetBoxText(ControlId::VolumePercent, L"100.00");
+        EnterValue(ControlId::VolumePercent, L"100.00");
     }
 
     std::wstring Input(const std::wstring& name, uint32_t samples = kSmallFile) {
@@ -122,7 +122,7 @@ TEST_F(BatchRun, EmptyFolderBoxWritesIntoTheStartFolderWhereverTheCurrentDirecto
     const StartFolderScope startFolder(output);
     const CurrentDirectoryScope currentDirectory(input);
     SetBoxText(ControlId::OutputFolder, L"");
-    SetBoxText(ControlId::VolumePercent, L"200.00");
+    EnterValue(ControlId::VolumePercent, L"200.00");
     const std::wstring path = Input(L"a.wav");
     ListFiles({path});
 
@@ -233,11 +233,7 @@ TEST_F(BatchRun, ListAndFolderCommandsThatArriveDuringARunDoNothing) {
 TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
     ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
     WhenPumped raiseVolume([] {
-        // Typing 200 into the percent box and leaving it, as the user would.
-        SetBoxText(ControlId::VolumePercent, L"200");
-        const ControlItem& box = ControlById(ControlId::VolumePercent);
-        SendMessageW(GetParent(box.GetHandle()), WM_COMMAND, MAKEWPARAM(box.childId, EN_KILLFOCUS),
-                     reinterpret_cast<LPARAM>(box.GetHandle()));
+        EnterValue(ControlId::VolumePercent, L"200");
         return true;
     });
 
@@ -248,25 +244,18 @@ TEST_F(BatchRun, GainChangedDuringTheRunReachesTheLaterFiles) {
     EXPECT_EQ(Output(L"c.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
 }
 
-void LeaveBox(int32_t controlId) {
-    const ControlItem& box = ControlById(controlId);
-    SendMessageW(GetParent(box.GetHandle()), WM_COMMAND, MAKEWPARAM(box.childId, EN_KILLFOCUS),
-                 reinterpret_cast<LPARAM>(box.GetHandle()));
-}
-
 void ClickCheckBox(int32_t controlId) {
     SendMessageW(ControlById(controlId).GetHandle(), BM_CLICK, 0, 0);
 }
 
 TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItStarts) {
-    SetBoxText(ControlId::VolumePercent, L"200.00");
+    EnterValue(ControlId::VolumePercent, L"200.00");
     ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
     const WhenPumped changeDuringFirstFile([] {
         // Switched off and on again, the volume shows its box's value; the box is then raised.
         ClickCheckBox(ControlId::VolumeCheck);
         ClickCheckBox(ControlId::VolumeCheck);
-        SetBoxText(ControlId::VolumePercent, L"300");
-        LeaveBox(ControlId::VolumePercent);
+        EnterValue(ControlId::VolumePercent, L"300");
         return true;
     });
 
@@ -276,6 +265,56 @@ TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItStarts) {
     EXPECT_TRUE(Output(L"a.wav") == AlternatingWave(2 * kAmplitude, kLargeFile));
     EXPECT_EQ(Output(L"b.wav"), AlternatingWave(3 * kAmplitude, kSmallFile));
     EXPECT_EQ(Output(L"c.wav"), AlternatingWave(3 * kAmplitude, kSmallFile));
+}
+
+// Typing "-40" into a threshold box passes through "-4", which would cut nearly all of a file's audio:
+// files that start while the typed characters arrive take the value the box last committed.
+TEST_F(BatchRun, ValueHalfTypedWhileFilesStartReachesNoFile) {
+    EnterValue(ControlId::HeadThreshold, L"-96");
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+    const HWND box = ControlById(ControlId::HeadThreshold).GetHandle();
+    const WhenPumped typeDuringFirstFile([box] {
+        SetFocus(box);
+        SendMessageW(box, EM_SETSEL, 0, -1);
+        for (const wchar_t typed : {L'-', L'4'}) {
+            PostMessageW(box, WM_CHAR, typed, 0);
+        }
+        return true;
+    });
+
+    Click(ControlId::Start);
+    PumpPendingMessages();
+
+    EXPECT_TRUE(typeDuringFirstFile.Done());
+    // The run's end left the focus, and the typing, where they were.
+    EXPECT_EQ(GetFocus(), box);
+    EXPECT_EQ(BoxText(ControlId::HeadThreshold), L"-4");
+    EXPECT_EQ(Output(L"b.wav"), AlternatingWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(kAmplitude, kSmallFile));
+    EnterValue(ControlId::HeadThreshold, L"-96");
+}
+
+// A click on Start takes the focus from the box first, which commits it; Start sent as a command
+// moves no focus, and commits the box itself.
+TEST_F(BatchRun, StartTakesTheValueBeingTypedIntoTheFocusedBox) {
+    ListFiles({Input(L"a.wav")});
+    for (const bool clicked : {true, false}) {
+        SCOPED_TRACE(clicked ? "clicked" : "sent as a command");
+        EnterValue(ControlId::VolumePercent, L"100");
+        SetFocus(ControlById(ControlId::VolumePercent).GetHandle());
+        SetBoxText(ControlId::VolumePercent, L"300");
+
+        if (clicked) {
+            WaitUntilStartAcceptsClicks();
+            MouseClicks(ControlId::Start, 1);
+            PumpPendingMessages();
+        } else {
+            Click(ControlId::Start);
+        }
+
+        EXPECT_EQ(BoxText(ControlId::VolumePercent), L"300.00");
+        EXPECT_EQ(Output(L"a.wav"), AlternatingWave(3 * kAmplitude, kSmallFile));
+    }
 }
 
 // Real mouse input on the rectangle that Start and Stop share. A marker in the log shows whether a
@@ -374,7 +413,7 @@ TEST_F(SharedRectangle, StartClickedSoonAfterStopOrARunsEndIsIgnored) {
 TEST_F(BatchRun, SecondFileForAnOutputWrittenInTheRunGetsTheErrorLine) {
     // In place, the second spelling would get the gain a second time.
     SetBoxText(ControlId::OutputFolder, input);
-    SetBoxText(ControlId::VolumePercent, L"200.00");
+    EnterValue(ControlId::VolumePercent, L"200.00");
     const std::wstring original = Input(L"x.wav");
     ListFiles({original, input + L"\\..\\in\\.\\X.WAV"});
 
@@ -431,11 +470,12 @@ void SetChecked(int32_t checkboxId, bool checked) {
 
 TEST_P(CaptureSettingsTest, ReadsEachPairOnlyWhenItsCheckBoxEnablesIt) {
     const CaptureCase& c = GetParam();
-    SetBoxText(ControlId::VolumePercent, L"250");
-    SetBoxText(ControlId::HeadThreshold, L"-48");
-    SetBoxText(ControlId::HeadMargin, L"1.5");
-    SetBoxText(ControlId::TailThreshold, L"-60");
-    SetBoxText(ControlId::TailMargin, L"0.25");
+    // 10.07 %, whose gain value * 0.01f would miss by one float step.
+    EnterValue(ControlId::VolumePercent, L"10.07");
+    EnterValue(ControlId::HeadThreshold, L"-48");
+    EnterValue(ControlId::HeadMargin, L"1.5");
+    EnterValue(ControlId::TailThreshold, L"-60");
+    EnterValue(ControlId::TailMargin, L"0.25");
     SetChecked(ControlId::VolumeCheck, c.volumeOn);
     SetChecked(ControlId::HeadCheck, c.headOn);
     SetChecked(ControlId::TailCheck, c.tailOn);
@@ -454,15 +494,15 @@ TEST_P(CaptureSettingsTest, ReadsEachPairOnlyWhenItsCheckBoxEnablesIt) {
     SetChecked(ControlId::VolumeCheck, true);
     SetChecked(ControlId::HeadCheck, true);
     SetChecked(ControlId::TailCheck, true);
-    SetBoxText(ControlId::VolumePercent, L"100.00");
+    EnterValue(ControlId::VolumePercent, L"100.00");
 }
 
-INSTANTIATE_TEST_SUITE_P(CheckBoxes, CaptureSettingsTest,
-                         testing::Values(CaptureCase{"all on", true, true, true, 2.5f, -48.0f, 1.5f, -60.0f, 0.25f},
-                                         CaptureCase{"volume off", false, true, true, 1.0f, -48.0f, 1.5f, -60.0f,
-                                                     0.25f},
-                                         CaptureCase{"head off", true, false, true, 2.5f, 0.0f, 0.0f, -60.0f, 0.25f},
-                                         CaptureCase{"tail off", true, true, false, 2.5f, -48.0f, 1.5f, 0.0f, 0.0f}));
+INSTANTIATE_TEST_SUITE_P(
+    CheckBoxes, CaptureSettingsTest,
+    testing::Values(CaptureCase{"all on", true, true, true, 0.1007f, -48.0f, 1.5f, -60.0f, 0.25f},
+                    CaptureCase{"volume off", false, true, true, 1.0f, -48.0f, 1.5f, -60.0f, 0.25f},
+                    CaptureCase{"head off", true, false, true, 0.1007f, 0.0f, 0.0f, -60.0f, 0.25f},
+                    CaptureCase{"tail off", true, true, false, 0.1007f, -48.0f, 1.5f, 0.0f, 0.0f}));
 
 TEST(PumpMessage, PutsBackAQuitMessageAndCancelsTheRun) {
     TheMainWindow();

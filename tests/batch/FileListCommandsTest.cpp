@@ -165,7 +165,7 @@ TEST_F(OpenDialog, FirstUseWritesIntoTheStartFolderAndLeavesTheInputsAlone) {
     const StartFolderScope startFolder(output);
     const WhenPumped answer = BrowseAndChoose(input, L"e.wav");
     SetBoxText(ControlId::OutputFolder, L"");
-    SetBoxText(ControlId::VolumePercent, L"200.00");
+    EnterValue(ControlId::VolumePercent, L"200.00");
 
     Click(ControlId::AddButton);
     Click(ControlId::Start);
@@ -173,7 +173,7 @@ TEST_F(OpenDialog, FirstUseWritesIntoTheStartFolderAndLeavesTheInputsAlone) {
     ASSERT_TRUE(answer.Done());
     EXPECT_EQ(ReadBytes(input + L"\\e.wav"), original);
     EXPECT_EQ(ReadBytes(output + L"\\e.wav"), AlternatingWave(2000, 400));
-    SetBoxText(ControlId::VolumePercent, L"100.00");
+    EnterValue(ControlId::VolumePercent, L"100.00");
 }
 
 std::wstring WindowsFolder() {

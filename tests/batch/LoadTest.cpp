@@ -26,7 +26,7 @@ protected:
         output = folder.MakeFolder(L"out").wstring();
         SetBoxText(ControlId::OutputFolder, output);
         // 150 %: every output differs from its input, so a copied input is no pass.
-        SetBoxText(ControlId::VolumePercent, L"150.00");
+        EnterValue(ControlId::VolumePercent, L"150.00");
     }
 
     // Writes `count` files of `samples` samples each, named 0000.wav on, into the input folder.

@@ -92,6 +92,17 @@ void SetBoxText(int32_t controlId, const std::wstring& text) {
     SetWindowTextW(ControlById(controlId).GetHandle(), text.c_str());
 }
 
+void LeaveBox(int32_t controlId) {
+    const ControlItem& box = ControlById(controlId);
+    SendMessageW(GetParent(box.GetHandle()), WM_COMMAND, MAKEWPARAM(box.childId, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(box.GetHandle()));
+}
+
+void EnterValue(int32_t controlId, const std::wstring& text) {
+    SetBoxText(controlId, text);
+    LeaveBox(controlId);
+}
+
 std::wstring BoxText(int32_t controlId) {
     const HWND box = ControlById(controlId).GetHandle();
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');

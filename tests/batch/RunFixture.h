@@ -40,6 +40,10 @@ void MouseClicks(int32_t controlId, int count);
 
 void SetBoxText(int32_t controlId, const std::wstring& text);
 std::wstring BoxText(int32_t controlId);
+// Leaving a value box, as the box reports it to its parent: it commits what the box shows.
+void LeaveBox(int32_t controlId);
+// Types text into a value box and leaves it, so that the text becomes the box's value.
+void EnterValue(int32_t controlId, const std::wstring& text);
 using Lines = std::vector<std::wstring>;
 
 // The run's log texts.

@@ -1,4 +1,5 @@
-// The value boxes as a user drives them: typing, leaving the box, and the partner box following.
+// The value boxes as a user drives them: typing, committing by leaving the box or by Enter, and the
+// partner box following.
 #include "controls/TextVolumeInfo.h"
 
 #include "ControlTestHelpers.h"
@@ -7,6 +8,8 @@
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -20,50 +23,88 @@ protected:
     std::shared_ptr<TextVolumeInfo> decibels = AddValueBox(*group, ControlId::VolumeDb, -20.0f, 20.0f, L"0.00");
 };
 
+// The three ways a typed value is committed: leaving the box, and Enter, which reaches the box
+// through the dialog keyboard interface of the message loop, or directly from a run's own pump.
+enum class Commit { Leave, EnterInMessageLoop, EnterDuringRun };
+
+void CommitTyped(const TestWindow& mainWindow, HWND box, Commit how) {
+    MSG enter = {};
+    enter.hwnd = box;
+    enter.message = WM_KEYDOWN;
+    enter.wParam = VK_RETURN;
+    switch (how) {
+        case Commit::Leave:
+            Leave(box);
+            break;
+        case Commit::EnterInMessageLoop:
+            SetFocus(box);
+            EXPECT_TRUE(IsDialogMessageW(mainWindow.Handle(), &enter));
+            break;
+        case Commit::EnterDuringRun:
+            SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+            SendMessageW(box, WM_CHAR, L'\r', 0);
+            break;
+    }
+}
+
 struct TypedValue {
     const char* name;
     bool intoPercentBox;
     const wchar_t* typed;
     const wchar_t* percentShown;
     const wchar_t* decibelsShown;
-    float gain;
+    float percent;
 };
 
 const TypedValue kTypedValues[] = {
-    {"percent above its range", true, L"2000", L"1000.00", L"20.00", 10.0f},
-    {"decibels inside the range", false, L"-6", L"50.12", L"-6.00", 0.5011872f},
-    {"letters in the percent box", true, L"abc", L"10.00", L"-20.00", 0.1f},
-    {"not-a-number in the percent box", true, L"nan", L"10.00", L"-20.00", 0.1f},
-    {"not-a-number in the decibel box", false, L"NaN", L"100.00", L"0.00", 1.0f},
-    {"decibels on the lower bound", false, L"-20", L"10.00", L"-20.00", 0.1f},
-    {"percent with trailing text", true, L"  50.5%", L"50.50", L"-5.93", 0.505f},
+    {"percent above its range", true, L"2000", L"1000.00", L"20.00", 1000.0f},
+    {"decibels inside the range", false, L"-6", L"50.12", L"-6.00", 50.12f},
+    {"letters in the percent box", true, L"abc", L"10.00", L"-20.00", 10.0f},
+    {"not-a-number in the percent box", true, L"nan", L"10.00", L"-20.00", 10.0f},
+    {"not-a-number in the decibel box", false, L"NaN", L"100.00", L"0.00", 100.0f},
+    {"decibels on the lower bound", false, L"-20", L"10.00", L"-20.00", 10.0f},
+    {"percent with trailing text", true, L"  50.5%", L"50.50", L"-5.93", 50.5f},
 };
 
-TEST_F(TextVolumeInfoTest, LeavingABoxNormalisesItAndTheOtherBoxFollows) {
-    for (const TypedValue& row : kTypedValues) {
-        SCOPED_TRACE(row.name);
-        percent->SetText(L"100.00");
-        decibels->SetText(L"0.00");
-        ProcessingSettings::Instance().gain = -1.0f;
-        HWND box = row.intoPercentBox ? percent->GetHandle() : decibels->GetHandle();
+TEST_F(TextVolumeInfoTest, CommittingABoxNormalisesItAndTheOtherBoxFollows) {
+    for (const Commit how : {Commit::Leave, Commit::EnterInMessageLoop, Commit::EnterDuringRun}) {
+        for (const TypedValue& row : kTypedValues) {
+            SCOPED_TRACE(std::string(row.name) + ", commit " + std::to_string(static_cast<int>(how)));
+            percent->SetValue(100.0f);
+            decibels->SetValue(0.0f);
+            HWND box = row.intoPercentBox ? percent->GetHandle() : decibels->GetHandle();
 
-        TypeInto(box, row.typed);
-        Leave(box);
+            TypeInto(box, row.typed);
+            CommitTyped(mainWindow, box, how);
 
-        EXPECT_EQ(WindowText(percent->GetHandle()), row.percentShown);
-        EXPECT_EQ(WindowText(decibels->GetHandle()), row.decibelsShown);
-        EXPECT_NEAR(ProcessingSettings::Instance().gain, row.gain, 1e-5f);
+            EXPECT_EQ(WindowText(percent->GetHandle()), row.percentShown);
+            EXPECT_EQ(WindowText(decibels->GetHandle()), row.decibelsShown);
+            EXPECT_EQ(percent->GetValue(), row.percent);
+        }
     }
 }
 
-TEST_F(TextVolumeInfoTest, TypingWithoutLeavingChangesNothing) {
-    ProcessingSettings::Instance().gain = 0.75f;
-
+TEST_F(TextVolumeInfoTest, TypedTextIsNotTheValueUntilCommitted) {
     TypeInto(percent->GetHandle(), L"2000");
 
     EXPECT_EQ(WindowText(percent->GetHandle()), L"2000");
+    EXPECT_EQ(percent->GetValue(), 100.0f);
     EXPECT_EQ(WindowText(decibels->GetHandle()), L"0.00");
-    EXPECT_EQ(ProcessingSettings::Instance().gain, 0.75f);
+    EXPECT_EQ(decibels->GetValue(), 0.0f);
+}
+
+// 50.00 % shows as -6.02 dB, and -6.02 dB would be 49.89 %.
+TEST_F(TextVolumeInfoTest, CommittingAnUnchangedBoxLeavesTheOtherBoxAsItIs) {
+    TypeInto(percent->GetHandle(), L"50");
+    Leave(percent->GetHandle());
+    ASSERT_EQ(WindowText(decibels->GetHandle()), L"-6.02");
+
+    for (const Commit how : {Commit::Leave, Commit::EnterInMessageLoop, Commit::EnterDuringRun}) {
+        CommitTyped(mainWindow, decibels->GetHandle(), how);
+
+        EXPECT_EQ(WindowText(percent->GetHandle()), L"50.00");
+        EXPECT_EQ(percent->GetValue(), 50.0f);
+    }
 }
 
 // The command line takes its values through the core's box rules; the window's box must hold the

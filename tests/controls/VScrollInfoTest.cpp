@@ -1,4 +1,5 @@
-// The scroll arrows: a click on either arrow steps the buddy box, clamped, and its partner follows.
+// The scroll arrows: a click on either arrow steps the buddy box from what it shows, clamped, and
+// commits it; its partner follows.
 #include "controls/VScrollInfo.h"
 
 #include "ControlTestHelpers.h"
@@ -58,12 +59,13 @@ TEST_F(VScrollInfoTest, ArrowsStepTheBuddyWithinItsRange) {
     }
 }
 
-TEST_F(VScrollInfoTest, TheDecibelBoxAndTheGainFollowThePercentArrows) {
+TEST_F(VScrollInfoTest, AStepIsCommittedAndTheDecibelBoxFollows) {
     Click(*percentArrows, SB_LINEUP);
 
     EXPECT_EQ(WindowText(percent->GetHandle()), L"105.00");
+    EXPECT_EQ(percent->GetValue(), 105.0f);
     EXPECT_EQ(WindowText(decibels->GetHandle()), L"0.42");
-    EXPECT_FLOAT_EQ(ProcessingSettings::Instance().gain, 1.05f);
+    EXPECT_EQ(decibels->GetValue(), 0.42f);
 }
 
 }  // namespace
