@@ -100,7 +100,7 @@ void TextVolumeInfo::Step(float amount) {
 }
 
 // Leaving a box unchanged must not move its partner: a round trip through the other unit's two
-// decimals would change the volume (50.00 % is -6.02 dB, which is 49.89 %).
+// decimals would change the volume (30.00 % shows as -10.46 dB, which is 29.99 %).
 void TextVolumeInfo::CommitValue(float value) {
     const float before = committed;
     SetValue(value);

@@ -267,11 +267,25 @@ TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItStarts) {
     EXPECT_EQ(Output(L"c.wav"), AlternatingWave(3 * kAmplitude, kSmallFile));
 }
 
-// Typing "-40" into a threshold box passes through "-4", which would cut nearly all of a file's audio:
+// A quiet head (-30 dB) before loud audio (-0.8 dB): a threshold of -4 dB cuts the head, -96 dB
+// keeps all.
+Bytes QuietHeadWave() {
+    std::vector<int32_t> samples;
+    for (const int16_t amplitude : {kAmplitude, int16_t{30000}}) {
+        for (uint32_t i = 0; i < kSmallFile / 2; ++i) {
+            samples.push_back(i % 2 == 0 ? amplitude : -amplitude);
+        }
+    }
+    return MakeWave(16, samples);
+}
+
+// Typing "-40" into a threshold box passes through "-4", which would cut all but the loudest audio:
 // files that start while the typed characters arrive take the value the box last committed.
 TEST_F(BatchRun, ValueHalfTypedWhileFilesStartReachesNoFile) {
     EnterValue(ControlId::HeadThreshold, L"-96");
-    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+    WriteBytes(input + L"\\b.wav", QuietHeadWave());
+    WriteBytes(input + L"\\c.wav", QuietHeadWave());
+    ListFiles({Input(L"a.wav", kLargeFile), input + L"\\b.wav", input + L"\\c.wav"});
     const HWND box = ControlById(ControlId::HeadThreshold).GetHandle();
     const WhenPumped typeDuringFirstFile([box] {
         SetFocus(box);
@@ -289,8 +303,8 @@ TEST_F(BatchRun, ValueHalfTypedWhileFilesStartReachesNoFile) {
     // The run's end left the focus, and the typing, where they were.
     EXPECT_EQ(GetFocus(), box);
     EXPECT_EQ(BoxText(ControlId::HeadThreshold), L"-4");
-    EXPECT_EQ(Output(L"b.wav"), AlternatingWave(kAmplitude, kSmallFile));
-    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"b.wav"), QuietHeadWave());
+    EXPECT_EQ(Output(L"c.wav"), QuietHeadWave());
     EnterValue(ControlId::HeadThreshold, L"-96");
 }
 

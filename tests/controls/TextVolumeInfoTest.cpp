@@ -93,18 +93,29 @@ TEST_F(TextVolumeInfoTest, TypedTextIsNotTheValueUntilCommitted) {
     EXPECT_EQ(decibels->GetValue(), 0.0f);
 }
 
-// 50.00 % shows as -6.02 dB, and -6.02 dB would be 49.89 %.
+// 30.00 % shows as -10.46 dB, and -10.46 dB would be 29.99 %.
 TEST_F(TextVolumeInfoTest, CommittingAnUnchangedBoxLeavesTheOtherBoxAsItIs) {
-    TypeInto(percent->GetHandle(), L"50");
+    TypeInto(percent->GetHandle(), L"30");
     Leave(percent->GetHandle());
-    ASSERT_EQ(WindowText(decibels->GetHandle()), L"-6.02");
+    ASSERT_EQ(WindowText(decibels->GetHandle()), L"-10.46");
 
     for (const Commit how : {Commit::Leave, Commit::EnterInMessageLoop, Commit::EnterDuringRun}) {
         CommitTyped(mainWindow, decibels->GetHandle(), how);
 
-        EXPECT_EQ(WindowText(percent->GetHandle()), L"50.00");
-        EXPECT_EQ(percent->GetValue(), 50.0f);
+        EXPECT_EQ(WindowText(percent->GetHandle()), L"30.00");
+        EXPECT_EQ(percent->GetValue(), 30.0f);
     }
+}
+
+// The layout creates each box with its initial text, then gives it its range.
+TEST_F(TextVolumeInfoTest, TheTextABoxIsCreatedWithIsCommittedWithinItsRange) {
+    const auto inRange = AddValueBox(*group, ControlId::HeadThreshold, -96.0f, -12.0f, L"-50");
+    const auto outOfRange = AddValueBox(*group, ControlId::TailThreshold, -96.0f, -12.0f, L"-200");
+
+    EXPECT_EQ(inRange->GetValue(), -50.0f);
+    EXPECT_EQ(WindowText(inRange->GetHandle()), L"-50.00");
+    EXPECT_EQ(outOfRange->GetValue(), -96.0f);
+    EXPECT_EQ(WindowText(outOfRange->GetHandle()), L"-96.00");
 }
 
 // The command line takes its values through the core's box rules; the window's box must hold the
