@@ -88,15 +88,17 @@ int ExitStatusOf(bool interrupted, bool anyFileFailed) {
 
 }  // namespace
 
-int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& files, RunReport& report) {
+int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& files, RunReport& report) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     LoadRunSettings(runSettings, settings);
     ConsoleLog log(report);
     FileRun run(settings, log);
     PollingWorker worker(settings, run);
     run.Start(files.size());
-    for (const Utf16String& path : files) {
-        if (!run.RunFile(path.c_str(), worker)) {
+    for (const ListedFile& file : files) {
+        if (file.refusal != FileReason::Kind::None) {
+            run.RefuseFile(file.path.c_str(), file.refusal);
+        } else if (!run.RunFile(file.path.c_str(), worker)) {
             break;
         }
     }

@@ -4,9 +4,8 @@
 
 #include "cli/CommandLine.h"
 #include "cli/RunReport.h"
-#include "core/Utf16.h"
 
 #include <vector>
 
 // Returns the exit status of the run.
-int RunBatch(const RunSettings& runSettings, const std::vector<Utf16String>& files, RunReport& report);
+int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& files, RunReport& report);

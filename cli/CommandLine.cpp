@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/NumberText.h"
+#include "cli/PrintableText.h"
 #include "core/ValueBox.h"
 
 #include <filesystem>
@@ -83,14 +84,16 @@ Utf16String Utf16FromPath(const std::filesystem::path& path) {
 
 class Parser {
 public:
-    explicit Parser(const std::vector<Utf16String>& arguments) : arguments_(arguments) {}
+    explicit Parser(const std::vector<Argument>& arguments) : arguments_(arguments) {}
 
     CommandLine Parse() {
         while (next_ < arguments_.size() && result_.action == CommandLine::Action::Run) {
-            const Utf16String& argument = arguments_[next_++];
-            const std::string text = Utf8FromUtf16(argument.c_str());
+            const Argument& argument = arguments_[next_++];
+            const std::string text = Utf8FromUtf16(argument.text.c_str());
             if (optionsEnded_ || text.size() < 2 || text[0] != '-') {
-                AddFile(argument, text);
+                AddFile(argument);
+            } else if (argument.notUtf8) {
+                RejectNotUtf8("", *argument.notUtf8);
             } else if (text == "--") {
                 optionsEnded_ = true;
             } else {
@@ -107,6 +110,12 @@ private:
     void Reject(std::string error) {
         result_.action = CommandLine::Action::Reject;
         result_.error = std::move(error);
+    }
+
+    // An option or its value names no file, so it fails the command line; the message shows its
+    // bytes as escapes.
+    void RejectNotUtf8(const std::string& prefix, const std::string& given) {
+        Reject(prefix + "'" + given + "' is not valid UTF-8");
     }
 
     void ParseOption(const std::string& text) {
@@ -156,7 +165,12 @@ private:
         if (attached) {
             value = Utf16FromUtf8(*attached);
         } else if (next_ < arguments_.size()) {
-            value = arguments_[next_++];
+            const Argument& next = arguments_[next_++];
+            if (next.notUtf8) {
+                RejectNotUtf8("option '" + name + "': ", *next.notUtf8);
+                return;
+            }
+            value = next.text;
         } else {
             Reject("option '" + name + "' needs a value");
             return;
@@ -208,24 +222,28 @@ private:
         }
     }
 
-    void AddFile(const Utf16String& argument, const std::string& text) {
-        if (argument.empty()) {
+    void AddFile(const Argument& argument) {
+        if (argument.notUtf8) {
+            // Shown with its bytes as escapes; the escapes add no separator.
+            result_.files.push_back({Utf16FromUtf8(PrintableText(*argument.notUtf8)), FileReason::Kind::NameNotUtf8});
+            return;
+        }
+        if (argument.text.empty()) {
             Reject("an empty file name was given");
             return;
         }
         // The file name logged and written is what follows the last separator, so every path gets one.
         std::error_code error;
-        std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(argument), error);
+        std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(argument.text), error);
         if (error) {
-            Reject("cannot locate '" + text + "': " + error.message());
+            Reject("cannot locate '" + Utf8FromUtf16(argument.text.c_str()) + "': " + error.message());
             return;
         }
         Utf16String absolute = Utf16FromPath(path.make_preferred());
-        if (absolute.size() >= kTextCapacity) {
-            Reject("path too long (" + std::to_string(kTextCapacity - 1) + " characters at most): '" + text + "'");
-            return;
-        }
-        result_.files.push_back(std::move(absolute));
+        // A path cut to fit would name another file.
+        const FileReason::Kind refusal =
+            absolute.size() >= kTextCapacity ? FileReason::Kind::PathTooLong : FileReason::Kind::None;
+        result_.files.push_back({std::move(absolute), refusal});
     }
 
     void SettingsFromBoxes() {
@@ -237,7 +255,7 @@ private:
         values.tail = EndFromBoxes(boxes_.tail);
     }
 
-    const std::vector<Utf16String>& arguments_;
+    const std::vector<Argument>& arguments_;
     std::size_t next_ = 0;
     bool optionsEnded_ = false;
     Boxes boxes_;
@@ -246,6 +264,6 @@ private:
 
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<Utf16String>& arguments) {
+CommandLine ParseCommandLine(const std::vector<Argument>& arguments) {
     return Parser(arguments).Parse();
 }

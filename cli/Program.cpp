@@ -12,7 +12,7 @@
 
 #include <cstdio>
 
-int RunProgram(const std::vector<Utf16String>& arguments) {
+int RunProgram(const std::vector<Argument>& arguments) {
     // Before any output: error messages may quote a file name in UTF-8.
     ConsoleSession console;
     const CommandLine command = ParseCommandLine(arguments);

@@ -1,9 +1,9 @@
 // palvotrix-cli from its arguments to its exit status.
 #pragma once
 
-#include "core/Utf16.h"
+#include "cli/CommandLine.h"
 
 #include <vector>
 
 // `arguments` excludes the program name.
-int RunProgram(const std::vector<Utf16String>& arguments);
+int RunProgram(const std::vector<Argument>& arguments);

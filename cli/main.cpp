@@ -1,7 +1,6 @@
 // Entry point of palvotrix-cli: takes the arguments as the platform hands them over.
 #include "cli/ExitStatus.h"
 #include "cli/Program.h"
-#include "core/Utf16.h"
 
 #include <cstdio>
 #include <exception>
@@ -10,9 +9,39 @@
 
 namespace {
 
-int RunGuarded(const std::vector<Utf16String>& arguments) noexcept {
+#ifdef _WIN32
+
+// What the system hands over names the file as it is, unpaired surrogates included.
+std::vector<Argument> ArgumentsOf(int argc, wchar_t** argv) {
+    std::vector<Argument> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back({argv[i], std::nullopt});
+    }
+    return arguments;
+}
+
+#else
+
+std::vector<Argument> ArgumentsOf(int argc, char** argv) {
+    std::vector<Argument> arguments;
+    for (int i = 1; i < argc; ++i) {
+        std::string given = argv[i];
+        Argument argument{Utf16FromUtf8(given), std::nullopt};
+        // A name that does not survive the conversion would open another file, or none.
+        if (Utf8FromUtf16(argument.text.c_str()) != given) {
+            argument.notUtf8 = std::move(given);
+        }
+        arguments.push_back(std::move(argument));
+    }
+    return arguments;
+}
+
+#endif
+
+template <class Char>
+int RunGuarded(int argc, Char** argv) noexcept {
     try {
-        return RunProgram(arguments);
+        return RunProgram(ArgumentsOf(argc, argv));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "palvotrix-cli: %s\n", error.what());
     } catch (...) {
@@ -24,31 +53,11 @@ int RunGuarded(const std::vector<Utf16String>& arguments) noexcept {
 }  // namespace
 
 #ifdef _WIN32
-
 int wmain(int argc, wchar_t** argv) {
-    return RunGuarded(std::vector<Utf16String>(argv + 1, argv + argc));
+    return RunGuarded(argc, argv);
 }
-
 #else
-
 int main(int argc, char** argv) {
-    std::vector<Utf16String> arguments;
-    try {
-        for (int i = 1; i < argc; ++i) {
-            const std::string argument = argv[i];
-            Utf16String converted = Utf16FromUtf8(argument);
-            // A name that does not survive the conversion would open another file, or none.
-            if (Utf8FromUtf16(converted.c_str()) != argument) {
-                std::fprintf(stderr, "palvotrix-cli: argument %d is not valid UTF-8\n", i);
-                return kExitBadArguments;
-            }
-            arguments.push_back(std::move(converted));
-        }
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "palvotrix-cli: %s\n", error.what());
-        return kExitFileFailed;
-    }
-    return RunGuarded(arguments);
+    return RunGuarded(argc, argv);
 }
-
 #endif

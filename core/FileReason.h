@@ -24,6 +24,7 @@ struct FileReason {
         OutOfMemory,
         TooLarge,
         PathTooLong,
+        NameNotUtf8,  // a name given as bytes that no UTF-16 path can spell
         NoThread,
         ReadOnlyTarget,
         NoTemporaryFile,

@@ -41,6 +41,12 @@ bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
     return !settings_.cancelRequested;
 }
 
+void FileRun::RefuseFile(const Utf16Char* path, FileReason::Kind why) {
+    observer_.FileStarted(FileNameOf(path), ++number_, count_);
+    Refuse(why);
+    ReportOutcome();
+}
+
 bool FileRun::End() {
     const bool interrupted = settings_.cancelRequested;
     ReportEnd(interrupted);

@@ -51,6 +51,9 @@ public:
     void Start(std::size_t count);
     // Runs the next listed file. False when a stop was asked for: no further file may start.
     bool RunFile(const Utf16Char* path, TaskRunner& runner);
+    // Refuses the next listed file before anything is done with it, e.g. for a path that cannot be
+    // spelt in a path buffer; `path` is the listed path as it is to be shown.
+    void RefuseFile(const Utf16Char* path, FileReason::Kind why);
     // Shows the end and clears the stop; true when the run was stopped.
     bool End();
     // For a run ended by a signal, also while a worker still runs: the file in progress is never put
@@ -71,7 +74,7 @@ private:
     WrittenOutputs written_;
     bool folderTooLong_ = false;
     Utf16String folderText_;
-    // The listed path whose name was shown last.
+    // The path of the file that RunFile showed last: the one a signal can find at its job.
     Utf16String current_;
     std::size_t count_ = 0;
     std::size_t number_ = 0;

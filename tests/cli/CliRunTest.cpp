@@ -178,6 +178,38 @@ TEST(CliRun, VersionIsTheProjects) {
     EXPECT_EQ(result.lines, (Lines{"palvotrix-cli " PALVOTRIX_VERSION}));
 }
 
+TEST(CliRun, FileThatNoPathCanNameFailsAloneAndTheRunGoesOn) {
+    struct Row {
+        std::string argument;
+        std::string shown;
+        std::string reason;
+    };
+    std::vector<Row> rows{
+        {"sub/" + std::string(600, 'l') + ".wav", std::string(600, 'l') + ".wav", "the output path is too long"},
+    };
+#ifndef _WIN32
+    // The name shown has its stray bytes escaped, and the path's folder does not count.
+    rows.push_back({"sub\xfe/b\xff.wav", "b\\xff.wav", "the name is not valid UTF-8"});
+#endif
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        TempFolder folder;
+        const auto out = folder.MakeFolder("out");
+        WriteBytes(folder / "a.wav", ShortWave());
+        WriteBytes(folder / "c.wav", ShortWave());
+
+        const CliResult result = RunCli({"-o", "out", "a.wav", row.argument, "c.wav"}, folder.Path());
+
+        EXPECT_EQ(result.lines,
+                  (Lines{kStart, "a.wav", row.shown, kFileError, "c.wav", kCompleted, OutputLine("out")}));
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(ErrorLines(result), Lines{row.shown + ": " + row.reason});
+        EXPECT_EQ(ListFolder(out).size(), 2u);
+        EXPECT_TRUE(std::filesystem::exists(out / "a.wav"));
+        EXPECT_TRUE(std::filesystem::exists(out / "c.wav"));
+    }
+}
+
 TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused) {
     const Bytes loud = MakeWave(16, {0, 2000, -2000, 0});
     const Bytes doubled = MakeWave(16, {0, 4000, -4000, 0});
