@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -40,10 +39,6 @@ constexpr std::size_t kLoopEnd = 12;
 // "ltxt": dwName (the cue point it labels), dwSampleLength, then purpose, locale and text.
 constexpr std::size_t kLabelledTextFields = 8;
 constexpr std::size_t kSubChunkHeader = 8;
-
-bool IsFourCc(const std::uint8_t* p, const char* fourCc) {
-    return std::memcmp(p, fourCc, 4) == 0;
-}
 
 // Where old frame `position` now is, kept within 0..last.
 std::uint32_t Moved(std::int64_t position, const FrameMove& move, std::uint32_t last) {

@@ -27,10 +27,6 @@ constexpr std::uint16_t kExtensibleExtensionBytes = 22;
 constexpr std::uint8_t kSubformatGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                                  0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool IsFourCc(const std::uint8_t* bytes, const char* fourCc) {
-    return std::memcmp(bytes, fourCc, 4) == 0;
-}
-
 FileReason DamagedAt(std::uint64_t offset) {
     FileReason reason(Kind::Damaged);
     reason.offset = offset;
@@ -360,14 +356,23 @@ FileReason ReadWave(const Utf16Char* path, WaveFile& wave) {
     return chunks;
 }
 
+// Whether the chunk has `count` bytes from `at` on, compared so that no sum can wrap.
+bool InChunk(const ChunkInfo& chunk, std::uint64_t at, std::size_t count) {
+    return at <= chunk.size && count <= chunk.size - at;
+}
+
 }  // namespace
 
 std::uint16_t WaveFormat::Coding() const {
     return formatTag == formatcode::kExtensible ? subformatCode : formatTag;
 }
 
+bool IsFourCc(const std::uint8_t* bytes, const char* fourCc) {
+    return std::memcmp(bytes, fourCc, 4) == 0;
+}
+
 bool ChunkInfo::HasId(const char* fourCc) const {
-    return std::memcmp(id, fourCc, 4) == 0;
+    return IsFourCc(reinterpret_cast<const std::uint8_t*>(id), fourCc);
 }
 
 std::uint64_t ChunkInfo::HeldBytes() const {
@@ -390,7 +395,7 @@ bool WaveFile::Read(const Utf16Char* path) {
 
 const std::uint8_t* WaveFile::ChunkBytes(const ChunkInfo& chunk, std::uint64_t at, std::size_t count, FileView& view,
                                          std::uint8_t* buffer) const {
-    if (at > chunk.size || count > chunk.size - at) {
+    if (!InChunk(chunk, at, count)) {
         return nullptr;
     }
     const std::uint64_t held = chunk.HeldBytes();
@@ -410,7 +415,7 @@ const std::uint8_t* WaveFile::ChunkBytes(const ChunkInfo& chunk, std::uint64_t a
 }
 
 bool WaveFile::ReadChunk(const ChunkInfo& chunk, std::uint64_t at, std::uint8_t* out, std::size_t count) const {
-    if (at > chunk.size || count > chunk.size - at) {
+    if (!InChunk(chunk, at, count)) {
         return false;
     }
     const std::uint64_t held = chunk.HeldBytes();

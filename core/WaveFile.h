@@ -43,6 +43,9 @@ struct ChunkInfo {
     std::uint64_t HeldBytes() const;
 };
 
+// Whether the four bytes at `bytes` are the identifier `fourCc`, byte for byte.
+bool IsFourCc(const std::uint8_t* bytes, const char* fourCc);
+
 // The first chunk of the list with identifier `fourCc`; null when there is none.
 const ChunkInfo* FirstChunk(const std::vector<std::shared_ptr<ChunkInfo>>& chunks, const char* fourCc);
 
