@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -140,12 +139,6 @@ TrimOutcome FindKeptFrames(const Search& search, float headLinear, float tailLin
     return TrimOutcome::Done;
 }
 
-// The largest chunk the file's form can declare.
-std::uint64_t LargestChunk(RiffForm form) {
-    return form == RiffForm::Riff ? std::numeric_limits<std::uint32_t>::max()
-                                  : std::numeric_limits<std::uint64_t>::max();
-}
-
 TrimOutcome Plan(const WaveFile& wave, const ProcessingValues& values, const CodingRules& rules,
                  const std::atomic<bool>& cancelRequested, AudioPlan& plan) {
     const WaveFormat& format = wave.format;
@@ -174,7 +167,7 @@ TrimOutcome Plan(const WaveFile& wave, const ProcessingValues& values, const Cod
     plan.keptBytes = (kept.end - kept.first) * shape.frameBytes;
     plan.tailSilenceBytes = tailFrames * shape.frameBytes;
     plan.restBytes = 0;
-    if (plan.NewSize() > LargestChunk(wave.form)) {
+    if (plan.NewSize() > LargestSize(wave.form)) {
         return TrimOutcome::Failed;
     }
     plan.report = TrimReport{true, kept.first, headFrames, plan.NewSize() / shape.frameBytes};

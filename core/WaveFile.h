@@ -9,6 +9,7 @@
 #include "core/Utf16.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,13 @@ enum class RiffForm { Riff, Rf64, Bw64 };
 // process) with its handle, so that the list of a file at the limit stays near 6 MiB; a file with
 // more is refused as damaged.
 constexpr std::size_t kMostChunks = 65536;
+
+// The largest size a chunk or the whole file may declare in the form: what the 32-bit fields hold
+// in RIFF; in the 64-bit forms the most that a signed 64-bit file offset can address, 2^63 - 1.
+constexpr std::uint64_t LargestSize(RiffForm form) {
+    return form == RiffForm::Riff ? std::numeric_limits<std::uint32_t>::max()
+                                  : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+}
 
 struct WaveFile {
     RiffForm form = RiffForm::Riff;

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <mutex>
 #include <random>
 
@@ -24,8 +23,7 @@ std::uint64_t OutputSizeOf(const ChunkInfo& chunk, const AudioPlan* audio) {
 // 4 for "WAVE" plus every chunk's header, data and pad byte; false when that passes what the
 // form's size field can hold.
 bool RiffSizeOf(const WaveFile& wave, const AudioPlan* audio, std::uint64_t& riffSize) {
-    const std::uint64_t largest = wave.form == RiffForm::Riff ? std::numeric_limits<std::uint32_t>::max()
-                                                              : std::numeric_limits<std::uint64_t>::max() / 2;
+    const std::uint64_t largest = LargestSize(wave.form);
     riffSize = 4;
     for (const auto& chunk : wave.chunks) {
         const std::uint64_t size = OutputSizeOf(*chunk, audio);

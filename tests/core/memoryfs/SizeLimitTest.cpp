@@ -4,6 +4,7 @@
 #include "support/MemoryFileService.h"
 #include "support/WavBuilder.h"
 
+#include "core/Ds64.h"
 #include "core/FileJob.h"
 #include "core/FileService.h"
 #include "core/ProcessingSettings.h"
@@ -11,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,49 @@ TEST(SizeLimitTest, ChunkBeyondTheAddressSpaceIsAnErrorNotACrash) {
     memoryfs::Reset();
 }
 
+// The "ds64" chunk that opens every file of a 64-bit form as read, with no table rows.
+std::shared_ptr<ChunkInfo> SizeTable() {
+    auto chunk = std::make_shared<ChunkInfo>();
+    std::memcpy(chunk->id, "ds64", 4);
+    chunk->size = ds64::kFieldBytes;
+    if (chunk->data.Allocate(ds64::kFieldBytes)) {
+        std::memset(chunk->data.Data(), 0, ds64::kFieldBytes);
+    }
+    return chunk;
+}
+
+// A chunk list of the form whose chunks claim `sizes`, after the "ds64" chunk of a 64-bit form,
+// read from an input that holds only their first block.
+WaveFile ClaimingChunks(RiffForm form, const std::vector<std::uint64_t>& sizes) {
+    memoryfs::Put(kInput, Bytes(kBlockBytes, 0));
+    WaveFile wave;
+    wave.form = form;
+    bool notRegular = false;
+    wave.file = fileservice::OpenForReading(kInput.c_str(), notRegular);
+    if (form != RiffForm::Riff) {
+        wave.chunks.push_back(SizeTable());
+    }
+    for (const std::uint64_t size : sizes) {
+        auto chunk = std::make_shared<ChunkInfo>();
+        std::memcpy(chunk->id, "junk", 4);
+        chunk->size = size;
+        wave.chunks.push_back(chunk);
+    }
+    return wave;
+}
+
+// Writes the chunk list into a folder whose writes fail past the 12 bytes of the RIFF header; why
+// it failed. Only the input stays.
+FileReason WriteFailingPastTheHeader(WaveFile wave) {
+    memoryfs::ArmedFaults().failWritePastByte = 12;
+    ProcessingSettings settings;
+    OutputInto(settings, "/out");
+    FileReason reason;
+    EXPECT_FALSE(WriteWaveFile(settings, kInput.c_str(), wave, reason));
+    EXPECT_EQ(memoryfs::Files().size(), 1u);
+    return reason;
+}
+
 // The RIFF size counts "WAVE" and every chunk's header, data and pad byte. The chunks claim their
 // sizes only: a size that fits is seen in the header written first, after which the write of the
 // first block of chunk data, read from an input of that one block, fails.
@@ -57,7 +103,7 @@ TEST(SizeLimitTest, RiffSizeCountsEveryHeaderAndPadByteUpTo32Bits) {
     constexpr std::uint64_t kRefused = 0;
     const struct {
         const char* what;
-        std::vector<std::uint32_t> sizes;
+        std::vector<std::uint64_t> sizes;
         std::uint64_t riffSize;
     } rows[] = {
         {"largest even chunk", {0xFFFFFFF2u}, 0xFFFFFFFEu},
@@ -71,17 +117,7 @@ TEST(SizeLimitTest, RiffSizeCountsEveryHeaderAndPadByteUpTo32Bits) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         memoryfs::Reset();
-        memoryfs::Put(kInput, Bytes(kBlockBytes, 0));
-        WaveFile wave;
-        bool notRegular = false;
-        wave.file = fileservice::OpenForReading(kInput.c_str(), notRegular);
-        for (const std::uint32_t size : row.sizes) {
-            auto chunk = std::make_shared<ChunkInfo>();
-            std::memcpy(chunk->id, "junk", 4);
-            chunk->size = size;
-            wave.chunks.push_back(chunk);
-        }
-        memoryfs::ArmedFaults().failWritePastByte = 12;
+        WaveFile wave = ClaimingChunks(RiffForm::Riff, row.sizes);
         Bytes header;
         memoryfs::ObserveSteps([&](memoryfs::Step step) {
             // The temporary file, beside the input, just before it goes.
@@ -89,10 +125,7 @@ TEST(SizeLimitTest, RiffSizeCountsEveryHeaderAndPadByteUpTo32Bits) {
                 header = memoryfs::Files().rbegin()->second;
             }
         });
-        ProcessingSettings settings;
-        OutputInto(settings, "/out");
-        FileReason reason;
-        EXPECT_FALSE(WriteWaveFile(settings, kInput.c_str(), wave, reason));
+        WriteFailingPastTheHeader(std::move(wave));
         Bytes expected;
         if (row.riffSize != kRefused) {
             expected = {'R', 'I', 'F', 'F'};
@@ -100,7 +133,35 @@ TEST(SizeLimitTest, RiffSizeCountsEveryHeaderAndPadByteUpTo32Bits) {
             expected.insert(expected.end(), {'W', 'A', 'V', 'E'});
         }
         EXPECT_EQ(header, expected);
-        EXPECT_EQ(memoryfs::Files().size(), 1u);
+    }
+    memoryfs::Reset();
+}
+
+// In the 64-bit forms the sizes stop at 2^63 - 1, the most a signed 64-bit file offset can
+// address: the RIFF size with every header and pad byte, and each chunk's own size, checked before
+// it is added so that the sum cannot wrap. A size that fits passes on to the write, which fails.
+TEST(SizeLimitTest, SizesOfThe64BitFormsStopAtTheLargestSignedOffset) {
+    constexpr std::uint64_t kLargest = 0x7FFFFFFFFFFFFFFFu;
+    const struct {
+        const char* what;
+        std::vector<std::uint64_t> sizes;
+        bool taken;
+    } rows[] = {
+        // "WAVE", the ds64 chunk of 8 + 28 bytes and a chunk header: 48 bytes besides the data.
+        {"largest even chunk", {kLargest - 49}, true},
+        {"the next, whose pad byte passes the limit", {kLargest - 48}, false},
+        {"a chunk past the limit on its own", {kLargest + 1}, false},
+        {"a chunk whose sum would wrap to a small size", {0xFFFFFFFFFFFFFFFFu}, false},
+        {"two quarters", {kLargest / 4, kLargest / 4}, true},
+        {"two halves", {kLargest / 2 + 1, kLargest / 2 + 1}, false},
+    };
+    for (const RiffForm form : {RiffForm::Rf64, RiffForm::Bw64}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.what);
+            memoryfs::Reset();
+            const FileReason reason = WriteFailingPastTheHeader(ClaimingChunks(form, row.sizes));
+            EXPECT_EQ(reason.kind == FileReason::Kind::TooLarge, !row.taken);
+        }
     }
     memoryfs::Reset();
 }
