@@ -3,6 +3,7 @@
 
 #include "cli/NumberText.h"
 #include "cli/PrintableText.h"
+#include "core/Utf16Path.h"
 #include "core/ValueBox.h"
 
 #include <filesystem>
@@ -72,14 +73,6 @@ TrimEnd EndFromBoxes(const EndBoxes& boxes) {
         return {};
     }
     return {*boxes.thresholdDb, boxes.marginSec};
-}
-
-Utf16String Utf16FromPath(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return path.wstring();
-#else
-    return path.u16string();
-#endif
 }
 
 class Parser {

@@ -41,9 +41,9 @@ Bytes LevelSweepWave() {
 Bytes ProcessedByCore(const std::filesystem::path& input, const std::filesystem::path& out,
                       const ProcessingValues& expected) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
-    EXPECT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out).c_str()));
+    EXPECT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out).c_str()));
     settings.SetValues(expected);
-    ProcessFile(settings, PathText(input).c_str());
+    ProcessFile(settings, Utf16FromPath(input).c_str());
     EXPECT_FALSE(settings.errorOccurred);
     return ReadBytes(out / input.filename());
 }

@@ -29,10 +29,10 @@ const Bytes kOnePoint = {1, 0, 0, 0};
 ProcessingSettings& RunTrimmed(ProcessingSettings& settings, const TempFolder& folder, const Bytes& input) {
     WriteBytes(folder / "in.wav", input);
     std::filesystem::create_directories(folder / "out");
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder / "out").c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder / "out").c_str());
     settings.headThresholdDb = -40.0f;
     settings.tailThresholdDb = -40.0f;
-    ProcessFile(settings, PathText(folder / "in.wav").c_str());
+    ProcessFile(settings, Utf16FromPath(folder / "in.wav").c_str());
     return settings;
 }
 

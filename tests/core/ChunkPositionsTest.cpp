@@ -54,11 +54,11 @@ WaveFile RunJob(ProcessingSettings& settings) {
     TempFolder in;
     TempFolder out;
     WriteBytes(in / "marked.wav", MarkedFile());
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
-    ProcessFile(settings, PathText(in / "marked.wav").c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
+    ProcessFile(settings, Utf16FromPath(in / "marked.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
     WaveFile wave;
-    EXPECT_TRUE(wave.Read(PathText(out / "marked.wav").c_str()));
+    EXPECT_TRUE(wave.Read(Utf16FromPath(out / "marked.wav").c_str()));
     return wave;
 }
 
@@ -133,7 +133,7 @@ TEST(ChunkPositionsTest, WithoutATrimEveryOtherChunkStaysAsItWas) {
     WaveFile input;
     TempFolder folder;
     WriteBytes(folder / "marked.wav", MarkedFile());
-    ASSERT_TRUE(input.Read(PathText(folder / "marked.wav").c_str()));
+    ASSERT_TRUE(input.Read(Utf16FromPath(folder / "marked.wav").c_str()));
     ProcessingSettings settings;
     settings.gain = 2.0f;
     settings.headMarginSec = 1.0f;

@@ -57,7 +57,7 @@ TEST(FileJobTest, EmptyOutputFolderMeansTheCurrentDirectory) {
         Utf16Char folder[kTextCapacity];
         ASSERT_TRUE(GetOutputFolder(settings, folder));
         EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(folder), current.Path()));
-        ProcessFile(settings, PathText(in / "a.wav").c_str());
+        ProcessFile(settings, Utf16FromPath(in / "a.wav").c_str());
     }
     EXPECT_FALSE(settings.errorOccurred);
     EXPECT_EQ(ReadBytes(current / "a.wav"), kWorkedExampleTrimmed);
@@ -68,8 +68,8 @@ TEST(FileJobTest, OutputInTheInputsFolderReplacesTheInput) {
     WriteBytes(folder / "a.wav", kWorkedExample);
     ProcessingSettings settings;
     TrimAtMinus40Db(settings);
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder.Path()).c_str());
-    ProcessFile(settings, PathText(folder / "a.wav").c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder.Path()).c_str());
+    ProcessFile(settings, Utf16FromPath(folder / "a.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
     EXPECT_EQ(ReadBytes(folder / "a.wav"), kWorkedExampleTrimmed);
     EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::filesystem::path>{"a.wav"});
@@ -81,11 +81,11 @@ TEST(FileJobTest, UnreadableInputSetsTheFlagAndTheNextJobClearsIt) {
     WriteBytes(in / "bad.wav", {'R', 'I', 'F', 'F'});
     WriteBytes(in / "good.wav", kWorkedExample);
     ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
-    ProcessFile(settings, PathText(in / "bad.wav").c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
+    ProcessFile(settings, Utf16FromPath(in / "bad.wav").c_str());
     EXPECT_TRUE(settings.errorOccurred);
     EXPECT_TRUE(ListFolder(out.Path()).empty());
-    ProcessFile(settings, PathText(in / "good.wav").c_str());
+    ProcessFile(settings, Utf16FromPath(in / "good.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
     EXPECT_EQ(ReadBytes(out / "good.wav"), kWorkedExample);
 }
@@ -95,9 +95,9 @@ TEST(FileJobTest, CancelledJobWritesNothingAndIsNoError) {
     TempFolder out;
     WriteBytes(in / "a.wav", kWorkedExample);
     ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
     settings.cancelRequested = true;
-    ProcessFile(settings, PathText(in / "a.wav").c_str());
+    ProcessFile(settings, Utf16FromPath(in / "a.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
     EXPECT_TRUE(ListFolder(out.Path()).empty());
 }
@@ -109,15 +109,15 @@ TEST(FileJobTest, UnprocessableFilesAreCopiedAndOversizedResultsAreErrors) {
     WriteBytes(in / "12bit.wav", twelveBit);
     WriteBytes(in / "a.wav", kWorkedExample);
     ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
     TrimAtMinus40Db(settings);
     settings.gain = 2.0f;
-    ProcessFile(settings, PathText(in / "12bit.wav").c_str());
+    ProcessFile(settings, Utf16FromPath(in / "12bit.wav").c_str());
     EXPECT_FALSE(settings.errorOccurred);
     EXPECT_EQ(ReadBytes(out / "12bit.wav"), twelveBit);
 
     settings.tailMarginSec = 1.0e9f;
-    ProcessFile(settings, PathText(in / "a.wav").c_str());
+    ProcessFile(settings, Utf16FromPath(in / "a.wav").c_str());
     EXPECT_TRUE(settings.errorOccurred);
     EXPECT_EQ(settings.reason.kind, FileReason::Kind::TooLarge);
     EXPECT_EQ(ListFolder(out.Path()), std::vector<std::filesystem::path>{"12bit.wav"});
@@ -151,10 +151,10 @@ TEST(FileJobTest, EachFileLeavesItsReasonOrItsNote) {
     TempFolder in;
     TempFolder out;
     ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
     for (const auto& row : rows) {
         WriteBytes(in / "x.wav", row.file);
-        ProcessFile(settings, PathText(in / "x.wav").c_str());
+        ProcessFile(settings, Utf16FromPath(in / "x.wav").c_str());
         EXPECT_EQ(settings.reason.kind, row.kind) << row.what;
         EXPECT_EQ(settings.reason.code, row.code) << row.what;
         EXPECT_EQ(settings.reason.bits, row.bits) << row.what;
@@ -171,8 +171,8 @@ TEST(FileJobTest, InputLockedForReadingByAnotherProgramIsAnError) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
-    ProcessFile(settings, PathText(in / "a.wav").c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
+    ProcessFile(settings, Utf16FromPath(in / "a.wav").c_str());
     CloseHandle(lock);
     EXPECT_TRUE(settings.errorOccurred);
     EXPECT_TRUE(ListFolder(out.Path()).empty());
@@ -222,11 +222,11 @@ TEST(FileJobTest, ResultsOfEveryNewCodingReadBackInSox) {
     TempFolder in;
     TempFolder out;
     ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out.Path()).c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
     settings.gain = 0.5f;
     for (const auto& row : rows) {
         WriteBytes(in / "x.wav", Riff({row.fmt, Chunk("LIST", {'I', 'N', 'F', 'O', 'z'}), Chunk("data", row.samples)}));
-        ProcessFile(settings, PathText(in / "x.wav").c_str());
+        ProcessFile(settings, Utf16FromPath(in / "x.wav").c_str());
         ASSERT_FALSE(settings.errorOccurred) << row.what;
         EXPECT_EQ(settings.reason.kind, FileReason::Kind::None) << row.what;
         EXPECT_EQ(DecodedBySox(out / "x.wav", out), row.decoded) << row.what;

@@ -17,9 +17,9 @@ namespace {
 using Calls = std::vector<std::string>;
 
 #ifdef _WIN32
-const Utf16String kOutputFolder = PathText("C:\\out");
+const Utf16String kOutputFolder = Utf16FromPath("C:\\out");
 #else
-const Utf16String kOutputFolder = PathText("/out");
+const Utf16String kOutputFolder = Utf16FromPath("/out");
 #endif
 const std::string kEnd = "ended, folder " + Utf8FromUtf16(kOutputFolder.c_str());
 
@@ -95,13 +95,13 @@ RunResult RunList(const std::vector<std::string>& paths, bool canStart = true, c
     FileRun run(settings, observer, ScriptedJob);
     InlineRunner runner(canStart);
     if (longFolder != nullptr) {
-        run.RefuseForLongFolder(PathText(longFolder).c_str());
+        run.RefuseForLongFolder(Utf16FromPath(longFolder).c_str());
     }
     // A stop left over from an earlier run.
     settings.cancelRequested = true;
     run.Start(paths.size());
     for (const std::string& path : paths) {
-        if (!run.RunFile(PathText(path).c_str(), runner)) {
+        if (!run.RunFile(Utf16FromPath(path).c_str(), runner)) {
             break;
         }
     }
@@ -130,7 +130,7 @@ TEST(FileRun, EachKindOfFileReportsItsStepsInOrder) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
         const RunResult result = RunList({row.file}, row.canStart);
-        const std::string name = Utf8FromUtf16(FileNameOf(PathText(row.file).c_str()));
+        const std::string name = Utf8FromUtf16(FileNameOf(Utf16FromPath(row.file).c_str()));
         Calls expected{"started", name + " 1/1"};
         expected.insert(expected.end(), row.steps.begin(), row.steps.end());
         expected.push_back(row.interrupted ? "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str()) : kEnd);
@@ -186,12 +186,12 @@ TEST(FileRun, RunEndedBySignalSaysWhetherTheFileInProgressWasWritten) {
         EXPECT_EXIT(
             {
                 ProcessingSettings settings;
-                Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder / "out").c_str());
+                Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder / "out").c_str());
                 RecordingObserver observer;
                 FileRun run(settings, observer);
                 InlineRunner runner;
                 run.Start(2);
-                run.RunFile(PathText(folder / row.file).c_str(), runner);
+                run.RunFile(Utf16FromPath(folder / row.file).c_str(), runner);
                 run.EndAbandoningFile();
                 const Calls& calls = observer.calls;
                 std::_Exit(calls.size() >= 2 && calls[calls.size() - 2] == row.shown ? 0 : 1);

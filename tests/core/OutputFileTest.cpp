@@ -30,7 +30,7 @@ Utf16String Text(const std::string& utf8) {
 }
 
 void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& folder) {
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder).c_str());
 }
 
 // Why the write failed; None when it succeeded.
@@ -39,7 +39,7 @@ Kind Write(const std::filesystem::path& target) {
     SetOutputFolder(settings, target.parent_path());
     FileReason reason;
     WaveFile empty;
-    const bool written = WriteWaveFile(settings, PathText(target).c_str(), empty, reason);
+    const bool written = WriteWaveFile(settings, Utf16FromPath(target).c_str(), empty, reason);
     EXPECT_EQ(written, reason.kind == Kind::None);
     return reason.kind;
 }
@@ -142,7 +142,7 @@ TEST(OutputFileTest, LinksPlantedInTheOutputFolderAreNeverWrittenThrough) {
         const std::filesystem::path planted = folder / "planted";
         row.plant(victim, planted);
         bool nameTaken = false;
-        EXPECT_FALSE(fileservice::CreateNew(PathText(planted).c_str(), false, nameTaken).IsOpen());
+        EXPECT_FALSE(fileservice::CreateNew(Utf16FromPath(planted).c_str(), false, nameTaken).IsOpen());
         EXPECT_TRUE(nameTaken);
         // The name the writer once used for every target.
         std::filesystem::rename(planted, folder / ("x.wav" + std::string(kTemporarySuffix)));
@@ -237,7 +237,7 @@ TEST(OutputFileTest, OnlyRegularFilesAreRead) {
         SCOPED_TRACE(input.string());
         auto read = std::async(std::launch::async, [&input] {
             WaveFile wave;
-            wave.Read(PathText(input).c_str());
+            wave.Read(Utf16FromPath(input).c_str());
             return wave.refusal.kind;
         });
         if (read.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {

@@ -20,7 +20,7 @@ TEST(PathParts, FileNameFollowsTheLastSeparatorOfThePlatform) {
 #endif
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(Utf8FromUtf16(FileNameOf(PathText(row.path).c_str())), row.name) << row.path;
+        EXPECT_EQ(Utf8FromUtf16(FileNameOf(Utf16FromPath(row.path).c_str())), row.name) << row.path;
     }
 }
 

@@ -55,13 +55,13 @@ Bytes Stored(const std::vector<std::int16_t>& samples) {
 ProcessingSettings& RunDoubled(ProcessingSettings& settings, const std::filesystem::path& input,
                                const std::filesystem::path& folder, float marginSec = 0.0f) {
     std::filesystem::create_directories(folder);
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder).c_str());
     settings.gain = 2.0f;
     settings.headThresholdDb = -40.0f;
     settings.tailThresholdDb = -40.0f;
     settings.headMarginSec = marginSec;
     settings.tailMarginSec = marginSec;
-    ProcessFile(settings, PathText(input).c_str());
+    ProcessFile(settings, Utf16FromPath(input).c_str());
     return settings;
 }
 
@@ -186,9 +186,9 @@ TEST(StreamedJobTest, SixtyFourBitFileInTheWrittenFormComesBackUnchanged) {
     TempFolder folder;
     WriteBytes(folder / "in.wav", file);
     ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder / "out").c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder / "out").c_str());
     std::filesystem::create_directories(folder / "out");
-    ProcessFile(settings, PathText(folder / "in.wav").c_str());
+    ProcessFile(settings, Utf16FromPath(folder / "in.wav").c_str());
     ASSERT_FALSE(settings.errorOccurred);
     EXPECT_EQ(ReadBytes(folder / "out" / "in.wav"), file);
 }
@@ -205,7 +205,7 @@ TEST(StreamedJobTest, InputCutShortMeanwhileIsAReadError) {
     TempFolder folder;
     WriteBytes(folder / "in.wav", Riff({kFmt, Chunk("data", Stored(AudioWithLoud({0})))}));
     WaveFile wave;
-    ASSERT_TRUE(wave.Read(PathText(folder / "in.wav").c_str()));
+    ASSERT_TRUE(wave.Read(Utf16FromPath(folder / "in.wav").c_str()));
     std::error_code error;
     std::filesystem::resize_file(folder / "in.wav", kBlockBytes, error);
     if (error) {

@@ -19,7 +19,7 @@ ReadResult ReadFromBytes(const Bytes& bytes) {
     const auto path = folder / "in.wav";
     WriteBytes(path, bytes);
     ReadResult result;
-    result.accepted = result.wave.Read(PathText(path).c_str());
+    result.accepted = result.wave.Read(Utf16FromPath(path).c_str());
     // Every chunk of these small files is held; the folder goes now.
     result.wave.file.Close();
     return result;
@@ -133,7 +133,7 @@ TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
 TEST(WaveFileTest, MissingFileIsRefused) {
     TempFolder folder;
     WaveFile wave;
-    EXPECT_FALSE(wave.Read(PathText(folder / "absent.wav").c_str()));
+    EXPECT_FALSE(wave.Read(Utf16FromPath(folder / "absent.wav").c_str()));
     EXPECT_EQ(wave.refusal.kind, FileReason::Kind::CannotRead);
 }
 

@@ -19,7 +19,7 @@ Utf16String Text(const std::string& utf8) {
 }
 
 void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& folder) {
-    ASSERT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, PathText(folder).c_str()));
+    ASSERT_TRUE(Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder).c_str()));
 }
 
 using Kind = FileReason::Kind;
@@ -27,7 +27,7 @@ using Kind = FileReason::Kind;
 // None when the file was written, or why it was not.
 Kind Write(const ProcessingSettings& settings, const std::filesystem::path& input, WaveFile& wave) {
     FileReason reason;
-    return WriteWaveFile(settings, PathText(input).c_str(), wave, reason) ? Kind::None : reason.kind;
+    return WriteWaveFile(settings, Utf16FromPath(input).c_str(), wave, reason) ? Kind::None : reason.kind;
 }
 
 Kind Write(const ProcessingSettings& settings, const std::filesystem::path& input, WaveFile&& wave) {
@@ -36,7 +36,7 @@ Kind Write(const ProcessingSettings& settings, const std::filesystem::path& inpu
 
 WaveFile ReadBack(const std::filesystem::path& path) {
     WaveFile wave;
-    EXPECT_TRUE(wave.Read(PathText(path).c_str()));
+    EXPECT_TRUE(wave.Read(Utf16FromPath(path).c_str()));
     return wave;
 }
 
@@ -177,7 +177,7 @@ TEST(WaveWriterTest, AbandonedRunTellsWhetherTheFileInProgressWasWritten) {
                 if (row.written != nullptr && Write(settings, folder / row.written, WaveFile{}) != Kind::None) {
                     std::_Exit(2);
                 }
-                std::_Exit(AbandonWriteInProgress(settings, PathText(folder / row.asked).c_str()) ? 1 : 0);
+                std::_Exit(AbandonWriteInProgress(settings, Utf16FromPath(folder / row.asked).c_str()) ? 1 : 0);
             },
             testing::ExitedWithCode(row.answer ? 1 : 0), "");
     }

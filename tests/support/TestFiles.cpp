@@ -70,14 +70,6 @@ std::string Utf8Path(const std::filesystem::path& path) {
     return path.u8string();
 }
 
-Utf16String PathText(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return path.wstring();
-#else
-    return path.u16string();
-#endif
-}
-
 TempFolder::TempFolder() : TempFolder(std::to_string(ProcessId()) + "-" + std::to_string(NextFolderNumber())) {}
 
 TempFolder::TempFolder(const std::filesystem::path& name) {

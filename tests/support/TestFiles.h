@@ -4,7 +4,7 @@
 
 #include "WavBuilder.h"
 
-#include "core/Utf16.h"
+#include "core/Utf16Path.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -25,7 +25,6 @@ std::vector<std::filesystem::path> ListFolder(const std::filesystem::path& folde
 void WriteLargeSilentWave(const std::filesystem::path& path, std::uint32_t dataBytes);
 
 std::string Utf8Path(const std::filesystem::path& path);
-Utf16String PathText(const std::filesystem::path& path);
 
 // An empty folder of its own under the temporary folder, removed with everything in it.
 class TempFolder {
