@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -206,65 +207,68 @@ bool RunTimedFile(const BenchFile& file, const BenchOptions& options, TargetTabl
     return true;
 }
 
-// The job on a file over 4 GiB, which only a job that streams can take: its peak memory, and its
-// time beside a copy's. False when the copy failed.
-bool RunHugeFile(const BenchFile& file, const BenchOptions& options, TargetTable& table) {
-    const std::string name = NameOf(file);
-    const fs::path outRoot = OutputsWithRoom(options, name, FileBytes(file) + kSlackBytes);
+// Runs `body` on a big file with the folder for its outputs, which need `needed` bytes free. A file
+// whose outputs find no room is skipped, with a row for `target` that says so; false when the file
+// cannot be made, or from `body`. The outputs, and the input unless kept, are removed however it
+// ends.
+bool WithBigFile(const BenchFile& file, const BenchOptions& options, std::uint64_t needed, const char* target,
+                 TargetTable& table, const std::function<bool(const fs::path& outRoot)>& body) {
+    const fs::path outRoot = OutputsWithRoom(options, NameOf(file), needed);
     if (outRoot.empty()) {
-        table.Add(kPeakMemory, name, "no room", TargetTable::Outcome::Skipped);
+        table.Add(target, NameOf(file), "no room", TargetTable::Outcome::Skipped);
         return true;
     }
     const Scratch scratch(outRoot, file.path, options.keep);
-    if (!Made(file)) {
-        return false;
-    }
-    const Measurement copy = MeasureCase(Case::Copy, file.path, outRoot / "copy", options);
-    if (!copy.ok) {
-        std::fprintf(stderr, "copy failed on %s\n", file.path.c_str());
-        return false;
-    }
-    fs::remove_all(outRoot);
-    const Measurement job = MeasureCase(Case::Job, file.path, outRoot / "ProcessFile", options);
-    std::printf("\n%s, outputs in %s\n  copy %.1f s; job %s, %.1f s (%.2f x copy), peak memory %s\n", name.c_str(),
-                outRoot.c_str(), copy.seconds, job.ok ? "done" : "FAILED", job.seconds, job.seconds / copy.seconds,
-                MiBText(job.peakBytes).c_str());
-    CheckPeakMemory(name, job.ok, job.peakBytes, table);
-    return true;
+    return Made(file) && body(outRoot);
+}
+
+// The job on a file over 4 GiB, which only a job that streams can take: its peak memory, and its
+// time beside a copy's. False when the copy failed.
+bool RunHugeFile(const BenchFile& file, const BenchOptions& options, TargetTable& table) {
+    return WithBigFile(file, options, FileBytes(file) + kSlackBytes, kPeakMemory, table, [&](const fs::path& outRoot) {
+        const Measurement copy = MeasureCase(Case::Copy, file.path, outRoot / "copy", options);
+        if (!copy.ok) {
+            std::fprintf(stderr, "copy failed on %s\n", file.path.c_str());
+            return false;
+        }
+        fs::remove_all(outRoot);
+        const Measurement job = MeasureCase(Case::Job, file.path, outRoot / "ProcessFile", options);
+        const std::string name = NameOf(file);
+        std::printf("\n%s, outputs in %s\n  copy %.1f s; job %s, %.1f s (%.2f x copy), peak memory %s\n", name.c_str(),
+                    outRoot.c_str(), copy.seconds, job.ok ? "done" : "FAILED", job.seconds, job.seconds / copy.seconds,
+                    MiBText(job.peakBytes).c_str());
+        CheckPeakMemory(name, job.ok, job.peakBytes, table);
+        return true;
+    });
 }
 
 // The shipped i686 program under Wine on a big file: its output must be the native job's, byte for
 // byte. The native job's peak memory counts too.
 bool RunWin32File(const BenchFile& file, const BenchOptions& options, TargetTable& table) {
-    const std::string name = NameOf(file);
     if (options.win32Cli.empty()) {
-        table.Add(kWin32Same, name, "no 32-bit support", TargetTable::Outcome::Skipped);
+        table.Add(kWin32Same, NameOf(file), "no 32-bit support", TargetTable::Outcome::Skipped);
         return true;
     }
-    const fs::path outRoot = OutputsWithRoom(options, name, 2 * FileBytes(file) + kSlackBytes);
-    if (outRoot.empty()) {
-        table.Add(kWin32Same, name, "no room", TargetTable::Outcome::Skipped);
-        return true;
-    }
-    const Scratch scratch(outRoot, file.path, options.keep);
-    if (!Made(file)) {
-        return false;
-    }
-    const Measurement job = MeasureCase(Case::Job, file.path, outRoot / "ProcessFile", options);
-    const Measurement win32 = MeasureCase(Case::Win32, file.path, outRoot / "i686", options);
-    const fs::path output = fs::path(file.path).filename();
-    const bool same = job.ok && win32.ok && SameContents(outRoot / "ProcessFile" / output, outRoot / "i686" / output);
-    const char* verdict = !job.ok     ? "FAIL (job failed)"
-                          : !win32.ok ? "FAIL (i686 program failed)"
-                          : same      ? "PASS"
-                                      : "FAIL (outputs differ)";
-    std::printf(
-        "\n%s, outputs in %s\n  job %.1f s, peak memory %s; i686 program under Wine %.1f s (Wine's start "
-        "included): %s\n",
-        name.c_str(), outRoot.c_str(), job.seconds, MiBText(job.peakBytes).c_str(), win32.seconds, verdict);
-    CheckPeakMemory(name, job.ok, job.peakBytes, table);
-    table.Check(kWin32Same, name, Format("%s, %.1f s", same ? "PASS" : "FAIL", win32.seconds), same);
-    return true;
+    return WithBigFile(
+        file, options, 2 * FileBytes(file) + kSlackBytes, kWin32Same, table, [&](const fs::path& outRoot) {
+            const Measurement job = MeasureCase(Case::Job, file.path, outRoot / "ProcessFile", options);
+            const Measurement win32 = MeasureCase(Case::Win32, file.path, outRoot / "i686", options);
+            const fs::path output = fs::path(file.path).filename();
+            const bool same =
+                job.ok && win32.ok && SameContents(outRoot / "ProcessFile" / output, outRoot / "i686" / output);
+            const char* verdict = !job.ok     ? "FAIL (job failed)"
+                                  : !win32.ok ? "FAIL (i686 program failed)"
+                                  : same      ? "PASS"
+                                              : "FAIL (outputs differ)";
+            const std::string name = NameOf(file);
+            std::printf(
+                "\n%s, outputs in %s\n  job %.1f s, peak memory %s; i686 program under Wine %.1f s (Wine's start "
+                "included): %s\n",
+                name.c_str(), outRoot.c_str(), job.seconds, MiBText(job.peakBytes).c_str(), win32.seconds, verdict);
+            CheckPeakMemory(name, job.ok, job.peakBytes, table);
+            table.Check(kWin32Same, name, Format("%s, %.1f s", same ? "PASS" : "FAIL", win32.seconds), same);
+            return true;
+        });
 }
 
 std::vector<BenchFile> TimedFiles(const BenchOptions& options) {
