@@ -54,7 +54,8 @@ void Store64(std::uint8_t* p, std::size_t i, std::uint64_t value) {
 }
 
 // Each coding knows its width, its silence byte, how to scale a run of samples (in place, or from
-// one place to another) and the level of one stored sample. The integer codings store each result with only the bits of
+// one place to another) and the value of one stored sample against full scale, from which its
+// level and its decoding follow. The integer codings store each result with only the bits of
 // `validBits` set, so that a sample narrower than its container keeps its unused low bits clear.
 struct Unsigned8 {
     static constexpr std::size_t kBytes = 1;
@@ -69,9 +70,7 @@ struct Unsigned8 {
             out[i] = static_cast<std::uint8_t>((TruncateClamped(product, -128.0, 127.0) + 128) & validBits);
         }
     }
-    static float Level(const std::uint8_t* p, std::size_t i) {
-        return static_cast<float>(std::abs(p[i] - 128) * 0.0078125);
-    }
+    static double Value(const std::uint8_t* p, std::size_t i) { return (p[i] - 128) * 0.0078125; }
 };
 
 struct Signed16 {
@@ -92,9 +91,7 @@ struct Signed16 {
             out[2 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
         }
     }
-    static float Level(const std::uint8_t* p, std::size_t i) {
-        return static_cast<float>(std::abs(Load(p, i)) * 0.000030517578125);
-    }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) * 0.000030517578125; }
 };
 
 struct Signed24 {
@@ -117,9 +114,7 @@ struct Signed24 {
             out[3 * i + 2] = static_cast<std::uint8_t>(stored >> 16);
         }
     }
-    static float Level(const std::uint8_t* p, std::size_t i) {
-        return static_cast<float>(std::abs(Load(p, i)) / 8388607.0);
-    }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) / 8388607.0; }
 };
 
 struct Signed32 {
@@ -137,11 +132,8 @@ struct Signed32 {
                     static_cast<std::uint32_t>(TruncateClamped(product, -2147483648.0, 2147483647.0)) & validBits);
         }
     }
-    static float Level(const std::uint8_t* p, std::size_t i) {
-        // In double: the magnitude of the lowest value does not fit in 32 bits. std::abs, as
-        // mingw-w64 makes std::fabs an x87 instruction in 32-bit code, which stops vectorisation.
-        return static_cast<float>(std::abs(static_cast<double>(Load(p, i))) / 2147483647.0);
-    }
+    // In double: the magnitude of the lowest value does not fit in 32 bits.
+    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) / 2147483647.0; }
 };
 
 struct Float32 {
@@ -164,7 +156,7 @@ struct Float32 {
             Store32(out, i, bits);
         }
     }
-    static float Level(const std::uint8_t* p, std::size_t i) { return std::abs(Load(p, i)); }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i); }
 };
 
 // Products in double precision are stored as they are; only the level is rounded to float.
@@ -188,7 +180,7 @@ struct Float64 {
             Store64(out, i, bits);
         }
     }
-    static float Level(const std::uint8_t* p, std::size_t i) { return static_cast<float>(std::abs(Load(p, i))); }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i); }
 };
 
 // 8-bit G.711 codes, scaled and measured as the 16-bit linear values they expand to. A code whose
@@ -216,13 +208,26 @@ struct Companded {
         const std::int32_t scaled = TruncateClamped(original * gain, -32768.0, 32767.0);
         return scaled != original ? Compress(scaled) : code;
     }
-    static float Level(const std::uint8_t* p, std::size_t i) {
-        return static_cast<float>(std::abs(Expand(p[i])) * 0.000030517578125);
-    }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Expand(p[i]) * 0.000030517578125; }
 };
 
 using ALaw = Companded<ExpandALaw, CompressALaw, 0xD5>;
 using MuLaw = Companded<ExpandMuLaw, CompressMuLaw, 0xFF>;
+
+// The level of a stored sample against full scale, rounded to float as the thresholds are. std::abs,
+// as mingw-w64 makes std::fabs an x87 instruction in 32-bit code, which stops vectorisation.
+template <class Coding>
+float Level(const std::uint8_t* p, std::size_t i) {
+    return static_cast<float>(std::abs(Coding::Value(p, i)));
+}
+
+// The `count` samples from `p` as values against full scale.
+template <class Coding>
+void Decode(const std::uint8_t* p, std::size_t count, double* out) {
+    for (std::size_t i = 0; i < count; ++i) {
+        out[i] = Coding::Value(p, i);
+    }
+}
 
 // Whether any of the `count` samples from `p` is louder than `threshold`. The loop has no early
 // exit, so that it vectorises; a NaN level is never louder.
@@ -230,7 +235,7 @@ template <class Coding>
 bool AnyLouder(const std::uint8_t* p, std::size_t count, float threshold) {
     std::uint32_t loud = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        loud |= Coding::Level(p, i) > threshold ? 1u : 0u;
+        loud |= Level<Coding>(p, i) > threshold ? 1u : 0u;
     }
     return loud != 0;
 }
@@ -241,7 +246,7 @@ bool AnyLouder<Signed24>(const std::uint8_t* p, std::size_t count, float thresho
         return true;
     }
     for (std::size_t i = Grouped24(count); i < count; ++i) {
-        if (Signed24::Level(p, i) > threshold) {
+        if (Level<Signed24>(p, i) > threshold) {
             return true;
         }
     }
@@ -259,7 +264,7 @@ std::size_t FirstLoud(const std::uint8_t* p, std::size_t count, float threshold)
         }
         i += run;
     }
-    while (i < count && !(Coding::Level(p, i) > threshold)) {
+    while (i < count && !(Level<Coding>(p, i) > threshold)) {
         ++i;
     }
     return i;
@@ -277,7 +282,7 @@ std::size_t LastLoud(const std::uint8_t* p, std::size_t count, float threshold) 
         end -= run;
     }
     for (std::size_t i = end; i > 0; --i) {
-        if (Coding::Level(p, i - 1) > threshold) {
+        if (Level<Coding>(p, i - 1) > threshold) {
             return i - 1;
         }
     }
@@ -287,8 +292,8 @@ std::size_t LastLoud(const std::uint8_t* p, std::size_t count, float threshold) 
 // The rules of one coding, from its type.
 template <class Coding>
 constexpr CodingRules RulesFor() {
-    return CodingRules{Coding::kBytes, Coding::kSilence,  Coding::kInteger,
-                       Coding::Scale,  FirstLoud<Coding>, LastLoud<Coding>};
+    return CodingRules{Coding::kBytes,    Coding::kSilence, Coding::kInteger, Coding::Scale,
+                       FirstLoud<Coding>, LastLoud<Coding>, Decode<Coding>};
 }
 
 }  // namespace

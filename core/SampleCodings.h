@@ -1,5 +1,5 @@
 // The sample codings the passes process: for each, its width, its silence, how its samples are
-// scaled and how the loud ones are found.
+// scaled, how the loud ones are found and what they are worth.
 #pragma once
 
 #include "core/SampleCoding.h"
@@ -21,6 +21,8 @@ struct CodingRules {
     // `threshold`, or `count` when none is.
     std::size_t (*firstLoud)(const std::uint8_t* p, std::size_t count, float threshold);
     std::size_t (*lastLoud)(const std::uint8_t* p, std::size_t count, float threshold);
+    // The `count` samples from `p` as values against the full scale the thresholds use.
+    void (*decode)(const std::uint8_t* p, std::size_t count, double* out);
 };
 
 // The coding of the samples, by the format's coding and its container width.

@@ -96,13 +96,14 @@ struct FormatFields {
     std::size_t count;
 };
 
-// The extensible format's valid bits and subformat; only the PCM and float subformats are taken.
+// The extensible format's valid bits, channel mask and subformat; only the PCM and float subformats are taken.
 FileReason ParseExtensible(const FormatFields& chunk, std::uint64_t chunkOffset, WaveFormat& format) {
     const std::uint8_t* fields = chunk.bytes;
     if (chunk.count < kExtensibleFieldBytes || ReadLe16(fields + 16) < kExtensibleExtensionBytes) {
         return DamagedAt(chunkOffset);
     }
     format.validBitsPerSample = ReadLe16(fields + 18);
+    format.channelMask = ReadLe32(fields + 20);
     if (std::memcmp(fields + 28, kSubformatGuidTail, sizeof kSubformatGuidTail) != 0) {
         return FileReason(Kind::UnknownSubformat);
     }

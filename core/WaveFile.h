@@ -25,6 +25,9 @@ struct WaveFormat {
     // code of the coding its subformat names.
     std::uint16_t validBitsPerSample = 0;
     std::uint16_t subformatCode = 0;
+    // Extensible format only: the speaker of each channel in order, one bit per speaker position
+    // (0: none named).
+    std::uint32_t channelMask = 0;
 
     // The sample coding: the format code, or for the extensible format that of its subformat.
     std::uint16_t Coding() const;
