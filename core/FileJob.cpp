@@ -4,6 +4,7 @@
 #include "core/FileJob.h"
 
 #include "core/ChunkPositions.h"
+#include "core/InputChange.h"
 #include "core/VolumeAndTrim.h"
 #include "core/WaveFile.h"
 #include "core/WaveWriter.h"
@@ -49,7 +50,7 @@ FileReason NoteFor(const WaveFile& wave) {
 FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     WaveFile wave;
     if (!wave.Read(inputPath)) {
-        return wave.refusal;
+        return ExplainedByInput(wave, wave.refusal);
     }
     if (settings.cancelRequested.load()) {
         return {};
@@ -61,7 +62,7 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
         case TrimOutcome::Failed:
             return FileReason(Kind::TooLarge);
         case TrimOutcome::ReadFailed:
-            return FileReason(Kind::CannotRead);
+            return ExplainedByInput(wave, FileReason(Kind::CannotRead));
         case TrimOutcome::Done:
         case TrimOutcome::WriteFailed:
             break;

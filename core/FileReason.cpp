@@ -98,6 +98,8 @@ std::string Japanese(const FileReason& reason) {
             return "ディスクの空き容量が足りません";
         case Kind::SameOutputTwice:
             return "この実行の別のファイルと出力ファイル名が同じです";
+        case Kind::InputChanged:
+            return "処理中にファイルが変更されました";
         case Kind::UnchangedCoding:
             return WidthAndCoding(reason, true) + "は処理しないため、そのまま書き出しました";
         case Kind::UnchangedNoFormat:
@@ -164,6 +166,8 @@ std::string EnglishText(const FileReason& reason) {
             return "no room left on the disk";
         case Kind::SameOutputTwice:
             return "the same output name twice in this run";
+        case Kind::InputChanged:
+            return "the file changed while it was processed";
         case Kind::UnchangedCoding:
             return "written unchanged: " + WidthAndCoding(reason, false) + " is not processed";
         case Kind::UnchangedNoFormat:

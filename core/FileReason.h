@@ -31,6 +31,7 @@ struct FileReason {
         CannotWrite,
         NoRoom,
         SameOutputTwice,
+        InputChanged,  // another program changed or cut short the input while it was processed
         // Notes: the file was written, its samples unchanged.
         UnchangedCoding,  // `bits`-bit samples of format code `code` are not processed
         UnchangedNoFormat,

@@ -90,14 +90,31 @@ namespace fileservice {
 // then `notRegular` is true.
 FileHandle OpenForReading(const Utf16Char* path, bool& notRegular);
 
-// The size in bytes of an open regular file.
-bool SizeOf(const FileHandle& file, std::uint64_t& size);
+// What tells whether another program changed an open regular file: its size and the times of the
+// last change of its contents and of its entry (0 where the system keeps no such time). The times
+// are compared, never read as dates.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::uint64_t contentsChanged = 0;
+    std::uint64_t entryChanged = 0;
+
+    bool operator==(const FileStamp& other) const {
+        return size == other.size && contentsChanged == other.contentsChanged && entryChanged == other.entryChanged;
+    }
+    bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
+bool StampOf(const FileHandle& file, FileStamp& stamp);
+
+// Whether a view of the file met bytes that were gone (the file was cut short meanwhile, or its
+// device failed to read them); they read as zeros. Asked before the file is closed.
+bool ViewsFailed(const FileHandle& file);
 
 // Reads exactly `count` bytes from `offset` on; false on an error or when the file ends first.
 bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count);
 
 // Views `count` bytes from `offset` on, where the platform maps files safely; false otherwise, and
-// also when the file is shorter, so that ReadAt is used and reports the error.
+// also when the file is shorter, so that ReadAt is used and reports the error. Bytes that are gone
+// later read as zeros, and ViewsFailed says so.
 bool MapAt(const FileHandle& file, std::uint64_t offset, std::size_t count, FileView& view);
 
 // What stands at an output path before its new contents are written.
@@ -128,6 +145,9 @@ bool FlushToDisk(const FileHandle& file);
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target);
 
 bool RemoveFileAt(const Utf16Char* path);
+
+// The bytes this process may still write on the file system of `folder`; false when unknown.
+bool FreeSpace(const Utf16Char* folder, std::uint64_t& bytes);
 
 // Whether the operation of this thread that failed last failed for lack of room on the disk. Asked
 // at once after the failure, before another call can change the answer.

@@ -1,9 +1,12 @@
 // The file services on POSIX systems; paths are converted from UTF-16 to UTF-8 here.
 #include "core/FileService.h"
 
+#include "core/GuardedViews.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +24,10 @@ int AsDescriptor(std::intptr_t native) {
 
 FileHandle Wrap(int descriptor) {
     return descriptor < 0 ? FileHandle() : FileHandle(static_cast<std::intptr_t>(descriptor));
+}
+
+std::uint64_t Nanoseconds(const timespec& time) {
+    return static_cast<std::uint64_t>(time.tv_sec) * 1000000000u + static_cast<std::uint64_t>(time.tv_nsec);
 }
 
 // Some systems refuse single transfers of 2 GiB or more.
@@ -74,6 +81,7 @@ bool FileHandle::Close() {
 
 void FileView::Release() {
     if (base_ != nullptr) {
+        guardedviews::Unregister(base_);
         munmap(std::exchange(base_, nullptr), length_);
     }
 }
@@ -105,16 +113,24 @@ FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
     if (flags < 0 || fcntl(AsDescriptor(file.Native()), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return FileHandle();
     }
+    // The descriptor may have been another file's, whose view met a missing page.
+    guardedviews::Forget(AsDescriptor(file.Native()));
     return file;
 }
 
-bool SizeOf(const FileHandle& file, std::uint64_t& size) {
+bool StampOf(const FileHandle& file, FileStamp& stamp) {
     struct stat status {};
     if (fstat(AsDescriptor(file.Native()), &status) != 0 || !S_ISREG(status.st_mode)) {
         return false;
     }
-    size = static_cast<std::uint64_t>(status.st_size);
+    stamp.size = static_cast<std::uint64_t>(status.st_size);
+    stamp.contentsChanged = Nanoseconds(status.st_mtim);
+    stamp.entryChanged = Nanoseconds(status.st_ctim);
     return true;
+}
+
+bool ViewsFailed(const FileHandle& file) {
+    return guardedviews::Faulted(AsDescriptor(file.Native()));
 }
 
 bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count) {
@@ -138,8 +154,8 @@ bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::siz
     return true;
 }
 
-// The size is checked first, so that a file another program has cut short is read, and its error
-// reported, rather than ending this program with SIGBUS at the first byte past its end.
+// The size is checked first, so that a file another program has cut short before is read, and its
+// error reported. One cut short later is left to the guard, which must hold every view.
 bool MapAt(const FileHandle& file, std::uint64_t offset, std::size_t count, FileView& view) {
     static const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     const int descriptor = AsDescriptor(file.Native());
@@ -154,6 +170,10 @@ bool MapAt(const FileHandle& file, std::uint64_t offset, std::size_t count, File
     void* base =
         mmap(nullptr, lead + count, PROT_READ, MAP_SHARED | kReadInAtOnce, descriptor, static_cast<off_t>(start));
     if (base == MAP_FAILED) {
+        return false;
+    }
+    if (!guardedviews::Register(base, lead + count, descriptor)) {
+        munmap(base, lead + count);
         return false;
     }
     view = FileView(base, lead + count, lead, offset);
@@ -228,6 +248,20 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
 
 bool RemoveFileAt(const Utf16Char* path) {
     return unlink(Utf8FromUtf16(path).c_str()) == 0;
+}
+
+bool FreeSpace(const Utf16Char* folder, std::uint64_t& bytes) {
+    struct statvfs status {};
+    if (statvfs(Utf8FromUtf16(folder).c_str(), &status) != 0) {
+        return false;
+    }
+    // The blocks an unprivileged process may fill: a result that needs the system's reserve does not fit.
+    const std::uint64_t blocks = status.f_bavail;
+    const std::uint64_t blockBytes = status.f_frsize;
+    bytes = blockBytes != 0 && blocks > std::numeric_limits<std::uint64_t>::max() / blockBytes
+                ? std::numeric_limits<std::uint64_t>::max()
+                : blocks * blockBytes;
+    return true;
 }
 
 bool FailedForLackOfRoom() {

@@ -78,13 +78,21 @@ FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
     return file;
 }
 
-bool SizeOf(const FileHandle& file, std::uint64_t& size) {
-    LARGE_INTEGER length{};
-    if (GetFileSizeEx(AsHandle(file.Native()), &length) == FALSE || length.QuadPart < 0) {
+bool StampOf(const FileHandle& file, FileStamp& stamp) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(AsHandle(file.Native()), &information) == FALSE) {
         return false;
     }
-    size = static_cast<std::uint64_t>(length.QuadPart);
+    stamp.size = std::uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow;
+    stamp.contentsChanged =
+        std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32 | information.ftLastWriteTime.dwLowDateTime;
+    stamp.entryChanged = 0;
     return true;
+}
+
+// Nothing is viewed here.
+bool ViewsFailed(const FileHandle&) {
+    return false;
 }
 
 bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count) {
@@ -169,6 +177,16 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
 
 bool RemoveFileAt(const Utf16Char* path) {
     return DeleteFileW(path) != FALSE;
+}
+
+bool FreeSpace(const Utf16Char* folder, std::uint64_t& bytes) {
+    ULARGE_INTEGER available{};
+    // What this user may still fill, within any quota.
+    if (GetDiskFreeSpaceExW(folder, &available, nullptr, nullptr) == FALSE) {
+        return false;
+    }
+    bytes = available.QuadPart;
+    return true;
 }
 
 bool FailedForLackOfRoom() {

@@ -329,10 +329,10 @@ FileReason ReadWave(const Utf16Char* path, WaveFile& wave) {
     if (notRegular) {
         return FileReason(Kind::NotRegularFile);
     }
-    std::uint64_t fileSize = 0;
-    if (!wave.file.IsOpen() || !fileservice::SizeOf(wave.file, fileSize)) {
+    if (!wave.file.IsOpen() || !fileservice::StampOf(wave.file, wave.stamp)) {
         return FileReason(Kind::CannotRead);
     }
+    const std::uint64_t fileSize = wave.stamp.size;
     FileCursor cursor(wave.file, fileSize);
     std::uint8_t riff[kRiffHeaderBytes];
     if (fileSize < kRiffHeaderBytes) {

@@ -79,6 +79,8 @@ struct WaveFile {
     ChunkInfo unusedSpace;
     // The file read, open while chunks that are not held may still be read from it.
     FileHandle file;
+    // The file as it was opened, to tell whether another program changed it since.
+    fileservice::FileStamp stamp;
 
     // Why the last Read refused the file; Kind::None after a file was taken in.
     FileReason refusal;

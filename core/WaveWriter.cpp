@@ -5,6 +5,7 @@
 #include "core/ByteOrder.h"
 #include "core/Ds64.h"
 #include "core/FileService.h"
+#include "core/InputChange.h"
 #include "core/PathParts.h"
 
 #include <cstdint>
@@ -19,6 +20,9 @@ namespace {
 std::uint64_t OutputSizeOf(const ChunkInfo& chunk, const AudioPlan* audio) {
     return audio != nullptr && &chunk == audio->chunk ? audio->NewSize() : chunk.size;
 }
+
+// The form's identifier and size field, before the size they give.
+constexpr std::uint64_t kFormHeaderBytes = 8;
 
 // 4 for "WAVE" plus every chunk's header, data and pad byte; false when that passes what the
 // form's size field can hold.
@@ -212,10 +216,15 @@ FileReason WriteFailure(FileReason::Kind otherwise = FileReason::Kind::CannotWri
 constexpr char kTemporaryPrefix[] = "pvx-";
 constexpr int kNameAttempts = 16;
 
+// The target's folder with its separator at the end; empty for a bare file name.
+Utf16String FolderPartOf(const Utf16Char* target) {
+    return Utf16String(target, static_cast<std::size_t>(FileNameOf(target) - target));
+}
+
 // A fresh name in the target's folder: a short fixed prefix, 64 random bits and the suffix, so
 // that it fits wherever the target's name fits, and concurrent runs never meet on one.
 Utf16String TemporaryPathFor(const Utf16Char* target) {
-    Utf16String path(target, static_cast<std::size_t>(FileNameOf(target) - target));
+    const Utf16String path = FolderPartOf(target);
     std::random_device source;
     const std::uint64_t bits = std::uint64_t{source()} << 32 | source();
     char name[sizeof kTemporaryPrefix + 16];
@@ -305,10 +314,20 @@ FileReason ContentsFailure(TrimOutcome outcome) {
     return {};
 }
 
+// Whether an output of `bytes` fits on the file system of its folder; yes where that is unknown.
+// The file it replaces stays until it is complete, so its room does not count. A margin can ask
+// for far more silence than a file holds: refused here, it never fills the disk.
+bool RoomFor(const Utf16Char* target, std::uint64_t bytes) {
+    const Utf16String folder = FolderPartOf(target);
+    std::uint64_t free = 0;
+    return !fileservice::FreeSpace(folder.empty() ? Utf16FromUtf8(".").c_str() : folder.c_str(), free) || bytes <= free;
+}
+
 // Writes the whole file at a temporary path next to `target`, with the identity of the file it
 // replaces, and puts it in the target's place once the input is closed, so that an output that
-// replaces its own input can. Nothing of it remains after a failure or a Stop, whose reason is
-// taken at once, before the cleanup can change the system's answer.
+// replaces its own input can; not when another program changed the input meanwhile, which is
+// checked last before it is closed. Nothing of it remains after a failure or a Stop, whose reason
+// is taken at once, before the cleanup can change the system's answer.
 bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveFile& wave, const OutputPlan& plan,
                                FileReason& reason) {
     PendingTemporary& pending = PendingTemporary::Instance();
@@ -329,6 +348,11 @@ bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveF
     if (!file.Close() && written) {
         written = false;
         reason = WriteFailure();
+    }
+    const bool stopped = !written && reason.kind == FileReason::Kind::None;
+    if (!stopped) {
+        reason = ExplainedByInput(wave, reason);
+        written = reason.kind == FileReason::Kind::None;
     }
     wave.file.Close();
     if (written && !pending.MoveIntoPlace(target)) {
@@ -373,6 +397,10 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
     // Refused as a plain create would refuse it, before any work is done.
     if (state == fileservice::TargetState::ReadOnlyFile) {
         reason = FileReason(FileReason::Kind::ReadOnlyTarget);
+        return false;
+    }
+    if (!RoomFor(target, kFormHeaderBytes + riffSize)) {
+        reason = FileReason(FileReason::Kind::NoRoom);
         return false;
     }
     return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, reason);

@@ -18,8 +18,10 @@ constexpr char kTemporarySuffix[] = ".palvotrix-part";
 // contents. The file is written
 // under a new name of its own in the output folder and replaces the target only once it is
 // complete and flushed, with the target's permissions and owner, so a failure or a Stop leaves any
-// file already there as it was. The input file is closed before that. A read-only target is
-// refused. False when the file was not written; `reason` then says why, and is none after a Stop.
+// file already there as it was. The input file is closed before that, and an input that another
+// program changed since it was opened is refused then. A read-only target, and an output larger
+// than the room left on its file system, are refused before anything is written. False when the
+// file was not written; `reason` then says why, and is none after a Stop.
 bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
                    const AudioPlan* audio = nullptr);
 

@@ -242,6 +242,18 @@ TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused) {
 
 #ifndef _WIN32
 
+// Reads the log up to the name of the first file, `first`, and waits until its temporary file
+// exists in `out`; false when it never does.
+bool StartsWriting(CliProcess& cli, const std::string& first, const std::filesystem::path& out) {
+    EXPECT_EQ(cli.ReadLine(), kStart);
+    EXPECT_EQ(cli.ReadLine(), first);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::filesystem::is_empty(out) && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return !std::filesystem::is_empty(out);
+}
+
 TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
@@ -285,13 +297,7 @@ TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile) {
 
         // The gain makes the job write all 192 MiB; the signal comes once the temporary file exists.
         CliProcess cli({"--volume", "200", "-o", Utf8Path(out), "large.wav", "next.wav"}, folder.Path());
-        EXPECT_EQ(cli.ReadLine(), kStart);
-        EXPECT_EQ(cli.ReadLine(), "large.wav");
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::filesystem::is_empty(out) && std::chrono::steady_clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_FALSE(std::filesystem::is_empty(out));
+        ASSERT_TRUE(StartsWriting(cli, "large.wav", out));
         cli.Signal(signal);
         const CliResult result = cli.Finish();
 
@@ -357,6 +363,42 @@ TEST(CliRun, TerminationWhileTheLogWaitsForItsReaderEndsTheRunAtOnce) {
         for (std::size_t i = 0; i < kFiles; ++i) {
             EXPECT_EQ(std::filesystem::exists(out / names[i]), i < inProgress || (i == inProgress && written)) << i;
         }
+    }
+}
+
+// Another program cuts the input short while the job writes its output. The cut nearly always
+// lands while the job still reads the input, which then fails alone with its reason; it may come
+// after the job's last look at the input, and the whole output stands. Either way the program
+// ends normally, the next file is processed, and no temporary file stays.
+TEST(CliRun, InputCutShortWhileProcessedFailsAloneAndTheRunGoesOn) {
+    TempFolder folder;
+    const auto out = folder.MakeFolder("out");
+    constexpr std::uint32_t kDataBytes = 192u << 20;
+    WriteLargeSilentWave(folder / "large.wav", kDataBytes);
+    const std::uintmax_t wholeSize = std::filesystem::file_size(folder / "large.wav");
+    // Silent, so that the gain leaves it as it is.
+    const Bytes next = MakeWave(16, {0, 0, 0, 0});
+    WriteBytes(folder / "next.wav", next);
+
+    CliProcess cli({"--volume", "200", "-o", Utf8Path(out), "large.wav", "next.wav"}, folder.Path());
+    ASSERT_TRUE(StartsWriting(cli, "large.wav", out));
+    std::filesystem::resize_file(folder / "large.wav", 1u << 20);
+    const CliResult result = cli.Finish();
+
+    ASSERT_TRUE(result.exitStatus == 0 || result.exitStatus == 1) << result.exitStatus;
+    const bool failed = result.exitStatus == 1;
+    const Lines failure = failed ? Lines{kFileError} : Lines{};
+    Lines expected = {kStart, "large.wav"};
+    expected.insert(expected.end(), failure.begin(), failure.end());
+    expected.insert(expected.end(), {"next.wav", kCompleted, OutputLine(out)});
+    EXPECT_EQ(result.lines, expected);
+    EXPECT_EQ(result.errors, failed ? "large.wav: the file changed while it was processed\n" : "");
+    EXPECT_EQ(ReadBytes(out / "next.wav"), next);
+    if (failed) {
+        EXPECT_EQ(ListFolder(out), std::vector<std::filesystem::path>{"next.wav"});
+    } else {
+        EXPECT_EQ(std::filesystem::file_size(out / "large.wav"), wholeSize);
+        EXPECT_EQ(ListFolder(out).size(), 2u);
     }
 }
 

@@ -1,6 +1,7 @@
 // The output file on a real file system: the temporary file never goes through a link, the result
-// keeps the replaced file's identity, read-only targets and non-regular inputs are refused, and a
-// run recognises an output path under any spelling.
+// keeps the replaced file's identity, read-only targets, outputs larger than the disk's room and
+// non-regular inputs are refused, and a run recognises an output path under any spelling.
+#include "core/FileJob.h"
 #include "core/FileService.h"
 #include "core/WaveWriter.h"
 #include "core/WrittenOutputs.h"
@@ -9,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -90,6 +93,36 @@ TEST(OutputFileTest, NameAsLongAsTheFileSystemTakesIsWritten) {
     ASSERT_EQ(Write(target), Kind::None);
     EXPECT_EQ(ReadBytes(target), Riff({}));
     EXPECT_EQ(ListFolder(folder.Path()).size(), 1u);
+}
+
+// A 0.7 MB file whose head margin asks for 256 TB of silence, more than any disk of a test machine
+// holds, is refused before its temporary file exists. Should it be written after all, the first
+// sight of the temporary file stops it, so that the disk does not fill.
+TEST(OutputFileTest, MarginBeyondTheRoomOnTheDiskIsRefusedBeforeAnythingIsWritten) {
+    TempFolder folder;
+    const std::filesystem::path out = folder.MakeFolder("out");
+    WriteBytes(folder / "in.wav", SilentFrameThenLoud(8000, 200000000));
+    std::uint64_t freeBytes = 0;
+    ASSERT_TRUE(fileservice::FreeSpace(PathText(out).c_str(), freeBytes));
+    if (freeBytes / 64000 / 20 >= 200000000) {
+        GTEST_SKIP() << "the disk has room for 256 TB";
+    }
+    ProcessingSettings settings;
+    SetOutputFolder(settings, out);
+    settings.headThresholdDb = -40.0f;
+    settings.headMarginSec = 20.0f;
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        while (!done && ListFolder(out).empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        settings.cancelRequested = true;
+    });
+    ProcessFile(settings, PathText(folder / "in.wav").c_str());
+    done = true;
+    watcher.join();
+    EXPECT_EQ(settings.reason.kind, Kind::NoRoom);
+    EXPECT_TRUE(ListFolder(out).empty());
 }
 
 #ifdef _WIN32

@@ -18,6 +18,8 @@ struct OpenFile {
 struct State {
     std::map<Utf16String, Bytes> files;
     std::map<Utf16String, std::uint64_t> claimedSizes;
+    // How often each file was put, its stamp's time of change.
+    std::map<Utf16String, std::uint64_t> versions;
     // Indexed by a handle's native value; a closed slot is empty and never reused.
     std::vector<OpenFile> open;
     std::vector<bool> closed;
@@ -77,6 +79,7 @@ void ObserveSteps(std::function<void(Step)> observer) {
 void Put(const Utf16String& path, const Bytes& bytes) {
     TheState().files[path] = bytes;
     TheState().claimedSizes.erase(path);
+    ++TheState().versions[path];
 }
 
 void PutClaiming(const Utf16String& path, const Bytes& bytes, std::uint64_t claimedSize) {
@@ -132,15 +135,23 @@ FileHandle OpenForReading(const Utf16Char* path, bool& notRegular) {
     return memoryfs::Track({path, false});
 }
 
-bool SizeOf(const FileHandle& file, std::uint64_t& size) {
+bool StampOf(const FileHandle& file, FileStamp& stamp) {
     const memoryfs::OpenFile* open = memoryfs::Lookup(file);
     if (open == nullptr) {
         return false;
     }
-    const auto claimed = memoryfs::TheState().claimedSizes.find(open->path);
-    const bool claiming = claimed != memoryfs::TheState().claimedSizes.end();
-    size = claiming ? claimed->second : memoryfs::TheState().files[open->path].size();
+    memoryfs::State& state = memoryfs::TheState();
+    const auto claimed = state.claimedSizes.find(open->path);
+    const bool claiming = claimed != state.claimedSizes.end();
+    stamp.size = claiming ? claimed->second : state.files[open->path].size();
+    stamp.contentsChanged = state.versions[open->path];
+    stamp.entryChanged = 0;
     return true;
+}
+
+// Nothing is viewed here.
+bool ViewsFailed(const FileHandle&) {
+    return false;
 }
 
 // Always read, so that every read is announced to the fault injection.
@@ -222,6 +233,11 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
 bool RemoveFileAt(const Utf16Char* path) {
     memoryfs::Announce(Step::Remove);
     return memoryfs::TheState().files.erase(path) != 0;
+}
+
+bool FreeSpace(const Utf16Char*, std::uint64_t& bytes) {
+    bytes = memoryfs::TheState().faults.freeBytes;
+    return true;
 }
 
 bool FailedForLackOfRoom() {

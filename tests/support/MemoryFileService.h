@@ -25,6 +25,8 @@ struct Faults {
     bool failFlush = false;
     bool failCloseAfterWriting = false;
     bool failMove = false;
+    // What the question for the free space of a folder answers.
+    std::uint64_t freeBytes = std::numeric_limits<std::uint64_t>::max();
 };
 
 // Empties the file system, disarms every fault and forgets the observer.
@@ -33,6 +35,7 @@ Faults& ArmedFaults();
 // Called before each step is carried out, e.g. to press Stop at that moment.
 void ObserveSteps(std::function<void(Step)> observer);
 
+// Puts a file in place, or rewrites it: a file rewritten while it is open reports a new stamp.
 void Put(const Utf16String& path, const Bytes& bytes);
 // A file that reports `claimedSize` bytes although only `bytes` are there, so that sizes beyond
 // the memory of the test can be tried: a read past them copies what there is and fails.

@@ -205,6 +205,21 @@ inline Bytes Wave64(const char* form, std::initializer_list<Bytes> chunks) {
     return out;
 }
 
+// A tiny RF64 file of 64-bit float samples whose first frame is silent and the ten after it loud:
+// a head margin then asks for margin × `sampleRate` frames of silence, far more than it holds.
+// With 8 channels at a declared 200 MHz it is 784 bytes, and a margin of 20 s asks for 256 GB.
+inline Bytes SilentFrameThenLoud(std::uint16_t channels, std::uint32_t sampleRate) {
+    constexpr std::uint64_t kFrames = 11;
+    const Bytes loud = DoubleSamples({0.5});
+    Bytes data(std::size_t{channels} * loud.size(), 0);
+    for (std::uint64_t sample = channels; sample < kFrames * channels; ++sample) {
+        data.insert(data.end(), loud.begin(), loud.end());
+    }
+    const Bytes fmt = Fmt(3, channels, sampleRate, 64);
+    const std::uint64_t riffSize = 4 + (8 + 28) + fmt.size() + 8 + data.size();
+    return Wave64("RF64", {Ds64(riffSize, data.size(), kFrames), fmt, Chunk("data", data)});
+}
+
 // A chunk in memory, as the reader would have made it.
 inline std::shared_ptr<ChunkInfo> MakeChunk(const char* id, const Bytes& data) {
     auto chunk = std::make_shared<ChunkInfo>();

@@ -126,9 +126,20 @@ TEST(FaultInjectionTest, WriteFailingAtAnyByteIsAnErrorAndLeavesTheTarget) {
     }
 }
 
+// A file long enough that Stop from another thread often lands in the sample pass.
+Bytes LongInput(std::size_t samples) {
+    Bytes data;
+    data.reserve(2 * samples);
+    for (std::size_t i = 0; i < samples; ++i) {
+        PutLe(data, i % 7 == 0 ? 0 : 1000 + i % 3000, 2);
+    }
+    return Riff({kFmt16, Chunk("data", data)});
+}
+
 // The steps of a clean run, in order.
-std::vector<Step> StepsOfACleanRun() {
+std::vector<Step> StepsOfACleanRun(const Bytes& input = kInputBytes) {
     Job job(kPlacements[0]);
+    memoryfs::Put(kInput, input);
     std::vector<Step> steps;
     memoryfs::ObserveSteps([&steps](Step step) { steps.push_back(step); });
     job.Run();
@@ -161,14 +172,81 @@ TEST(FaultInjectionTest, StopAtEveryStepIsSilentAndWritesAllOrNothing) {
     }
 }
 
-// A file long enough that Stop from another thread often lands in the sample pass.
-Bytes LongInput(std::size_t samples) {
-    Bytes data;
-    data.reserve(2 * samples);
-    for (std::size_t i = 0; i < samples; ++i) {
-        PutLe(data, i % 7 == 0 ? 0 : 1000 + i % 3000, 2);
+// Another program changes the input at each step of the job after it was opened: until the output
+// is put in place, the output is not kept, and the new bytes stay, also where the output would have
+// replaced the input. The long input's audio is read from the file while the job plans and writes.
+TEST(FaultInjectionTest, InputChangedDuringTheJobIsRefusedAndItsNewBytesStay) {
+    const Bytes longInput = LongInput(1 << 20);
+    // The "LIST" chunk, read after "fmt ", now claims more bytes than the file has.
+    Bytes relaid = kInputBytes;
+    relaid[12 + 24 + 5] = 0x10;
+    const struct {
+        const char* what;
+        Bytes before;
+        Bytes after;
+    } changes[] = {
+        {"rewritten at the same size", kInputBytes,
+         Riff({kFmt16, Chunk("LIST", {1, 2, 3}), Chunk("data", Samples(2, {0, 10, 700, 800, 5, 0}))})},
+        {"rewritten with a damaged chunk list", kInputBytes, relaid},
+        {"cut short", kInputBytes, Bytes(kInputBytes.begin(), kInputBytes.begin() + 20)},
+        {"long, cut short", longInput, Bytes(longInput.begin(), longInput.begin() + longInput.size() / 2)},
+    };
+    for (const auto& change : changes) {
+        const std::vector<Step> steps = StepsOfACleanRun(change.before);
+        for (const Placement& placement : kPlacements) {
+            // At the first step the input is not open yet: the job reads the changed file.
+            for (std::size_t at = 1; at < steps.size(); ++at) {
+                SCOPED_TRACE(std::string(change.what) + ", " + placement.what + ", at step " + std::to_string(at));
+                Job job(placement);
+                memoryfs::Put(kInput, change.before);
+                std::size_t seen = 0;
+                memoryfs::ObserveSteps([&](Step) {
+                    if (seen++ == at) {
+                        memoryfs::Put(kInput, change.after);
+                    }
+                });
+                job.Run();
+                // The move comes after the job's last look at its input.
+                const bool meanwhile = steps[at] != Step::Move;
+                EXPECT_EQ(job.Settings().reason.kind,
+                          meanwhile ? FileReason::Kind::InputChanged : FileReason::Kind::None);
+                if (meanwhile) {
+                    EXPECT_EQ(memoryfs::Get(kInput), change.after);
+                    EXPECT_EQ(job.TargetBytes(), placement.target == kInput ? change.after : kOldBytes);
+                    EXPECT_TRUE(job.OnlyTheOriginalFilesExist());
+                }
+            }
+        }
     }
-    return Riff({kFmt16, Chunk("data", data)});
+}
+
+// An output larger than the room left is refused before its temporary file exists; the 784-byte
+// file whose head margin asks for 256 GB of silence is one.
+TEST(FaultInjectionTest, OutputBeyondTheFreeSpaceIsRefusedBeforeAnythingIsWritten) {
+    const struct {
+        const char* what;
+        Bytes input;
+        float headMarginSec;
+        std::uint64_t freeBytes;
+        bool fits;
+    } rows[] = {
+        {"room for the output exactly", kInputBytes, 0.0f, kOutputBytes.size(), true},
+        {"one byte short", kInputBytes, 0.0f, kOutputBytes.size() - 1, false},
+        {"a margin of 20 s at 200 MHz", SilentFrameThenLoud(8, 200000000), 20.0f, std::uint64_t{100} << 30, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Job job(kPlacements[0]);
+        memoryfs::Put(kInput, row.input);
+        job.Settings().headMarginSec = row.headMarginSec;
+        memoryfs::ArmedFaults().freeBytes = row.freeBytes;
+        bool created = false;
+        memoryfs::ObserveSteps([&created](Step step) { created = created || step == Step::Create; });
+        job.Run();
+        EXPECT_EQ(job.Settings().reason.kind, row.fits ? FileReason::Kind::None : FileReason::Kind::NoRoom);
+        EXPECT_EQ(created, row.fits);
+        EXPECT_EQ(job.TargetBytes(), row.fits ? kOutputBytes : kOldBytes);
+    }
 }
 
 // A file's audio is written a block at a time, and a Stop between two blocks ends the file.
