@@ -132,7 +132,8 @@ TargetState StateOfTarget(const Utf16Char* target);
 FileHandle CreateNew(const Utf16Char* path, bool replacesFile, bool& nameTaken);
 
 // Gives the open file the permissions of the regular file at `target` and, where this process may
-// set them, its owner and group. Nothing to do where MoveIntoPlace carries them over itself.
+// set them, its owner, group, ACL and other extended attributes. Nothing to do where MoveIntoPlace
+// carries them over itself.
 bool TakeOverIdentity(const FileHandle& file, const Utf16Char* target);
 
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count);

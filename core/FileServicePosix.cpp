@@ -1,6 +1,7 @@
 // The file services on POSIX systems; paths are converted from UTF-16 to UTF-8 here.
 #include "core/FileService.h"
 
+#include "core/ExtendedAttributes.h"
 #include "core/GuardedViews.h"
 
 #include <fcntl.h>
@@ -202,8 +203,9 @@ FileHandle CreateNew(const Utf16Char* path, bool replacesFile, bool& nameTaken) 
 }
 
 bool TakeOverIdentity(const FileHandle& file, const Utf16Char* target) {
+    const std::string name = Utf8FromUtf16(target);
     struct stat status {};
-    if (lstat(Utf8FromUtf16(target).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (lstat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return true;
     }
     const int descriptor = AsDescriptor(file.Native());
@@ -211,8 +213,10 @@ bool TakeOverIdentity(const FileHandle& file, const Utf16Char* target) {
     if (fchown(descriptor, status.st_uid, status.st_gid) != 0) {
         static_cast<void>(fchown(descriptor, static_cast<uid_t>(-1), status.st_gid));
     }
-    // After the change of owner, which clears the set-user-ID and set-group-ID bits.
-    return fchmod(descriptor, status.st_mode & 07777) == 0;
+    // After the change of owner, which clears the set-user-ID and set-group-ID bits, and before
+    // the ACL, which sets the group's bits of the mode itself.
+    const mode_t mode = status.st_mode & 07777;
+    return fchmod(descriptor, mode) == 0 && extendedattributes::TakeOver(name, descriptor, mode);
 }
 
 bool WriteExactly(const FileHandle& file, const void* data, std::size_t count) {

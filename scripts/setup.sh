@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic fonts-wine
   sox
   python3 unzip
+  acl
   locales
 )
 
