@@ -32,7 +32,7 @@ constexpr std::size_t kFileBytes = 3 * kPart;
 
 FileHandle OpenInput(const std::filesystem::path& path) {
     bool notRegular = false;
-    return fileservice::OpenForReading(PathText(path).c_str(), notRegular);
+    return fileservice::OpenForReading(Utf16FromPath(path).c_str(), notRegular);
 }
 
 TEST(ChangedInputTest, ViewOfAFileCutShortReadsZerosAndOnlyThatFileIsMarked) {
@@ -111,7 +111,7 @@ TEST(ChangedInputTest, InputCutShortUnderTheJobsViewEndsOnZerosAndIsRefused) {
     TempFolder folder;
     WriteBytes(folder / "in.wav", Riff({Fmt(1, 2, 48000, 16), Chunk("data", Bytes(3 * kBlockBytes, 0x11))}));
     WaveFile wave;
-    ASSERT_TRUE(wave.Read(PathText(folder / "in.wav").c_str()));
+    ASSERT_TRUE(wave.Read(Utf16FromPath(folder / "in.wav").c_str()));
     const std::atomic<bool> cancel{false};
     ProcessingValues values;
     values.gain = 2.0f;
@@ -155,14 +155,14 @@ TEST(ChangedInputTest, InputChangedBeforeItsOutputIsPutInPlaceIsRefused) {
                 WriteBytes(out / "in.wav", {1, 2, 3});
             }
             WaveFile wave;
-            ASSERT_TRUE(wave.Read(PathText(input).c_str()));
+            ASSERT_TRUE(wave.Read(Utf16FromPath(input).c_str()));
             change.change(input);
             const Bytes changed = ReadBytes(input);
 
             ProcessingSettings settings;
-            Utf16Copy(settings.outputFolder, kTextCapacity, PathText(out).c_str());
+            Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out).c_str());
             FileReason reason;
-            EXPECT_FALSE(WriteWaveFile(settings, PathText(input).c_str(), wave, reason));
+            EXPECT_FALSE(WriteWaveFile(settings, Utf16FromPath(input).c_str(), wave, reason));
             EXPECT_EQ(reason.kind, Kind::InputChanged);
             EXPECT_EQ(ReadBytes(out / "in.wav"), inPlace ? changed : (Bytes{1, 2, 3}));
             EXPECT_EQ(ListFolder(out).size(), 1u);

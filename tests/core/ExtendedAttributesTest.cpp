@@ -78,10 +78,10 @@ std::string MissingSupport(const std::filesystem::path& probe) {
 
 Kind Replace(const std::filesystem::path& target) {
     ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, PathText(target.parent_path()).c_str());
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(target.parent_path()).c_str());
     FileReason reason;
     WaveFile empty;
-    WriteWaveFile(settings, PathText(target).c_str(), empty, reason);
+    WriteWaveFile(settings, Utf16FromPath(target).c_str(), empty, reason);
     return reason.kind;
 }
 

@@ -103,7 +103,7 @@ TEST(OutputFileTest, MarginBeyondTheRoomOnTheDiskIsRefusedBeforeAnythingIsWritte
     const std::filesystem::path out = folder.MakeFolder("out");
     WriteBytes(folder / "in.wav", SilentFrameThenLoud(8000, 200000000));
     std::uint64_t freeBytes = 0;
-    ASSERT_TRUE(fileservice::FreeSpace(PathText(out).c_str(), freeBytes));
+    ASSERT_TRUE(fileservice::FreeSpace(Utf16FromPath(out).c_str(), freeBytes));
     if (freeBytes / 64000 / 20 >= 200000000) {
         GTEST_SKIP() << "the disk has room for 256 TB";
     }
@@ -118,7 +118,7 @@ TEST(OutputFileTest, MarginBeyondTheRoomOnTheDiskIsRefusedBeforeAnythingIsWritte
         }
         settings.cancelRequested = true;
     });
-    ProcessFile(settings, PathText(folder / "in.wav").c_str());
+    ProcessFile(settings, Utf16FromPath(folder / "in.wav").c_str());
     done = true;
     watcher.join();
     EXPECT_EQ(settings.reason.kind, Kind::NoRoom);
