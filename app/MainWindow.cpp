@@ -1,6 +1,7 @@
 // The main window: its class, its creation with the fixed outer-size rule, and its window procedure.
 #include "app/MainWindow.h"
 
+#include "app/RememberedSettings.h"
 #include "controls/ControlRegistry.h"
 #include "controls/MessageRouting.h"
 #include "controls/ScopedWin.h"
@@ -40,6 +41,8 @@ LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CREATE:
             return 0;
         case WM_DESTROY:
+            // The controls still exist: they go after their parent.
+            StoreWindowSettings();
             PostQuitMessage(0);
             return 0;
         case WM_PAINT:

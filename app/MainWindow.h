@@ -1,6 +1,7 @@
 // The main window: its record, its window procedure and its creation.
 #pragma once
 
+#include "app/SettingsStore.h"
 #include "core/Utf16.h"
 
 #include <windows.h>
@@ -22,6 +23,8 @@ struct MainWindow {
     // GetTickCount when the last run started; a press on Stop soon after is the second click of a
     // double click on Start.
     DWORD runStartTick = 0;
+    // Where the window's settings are kept between starts; empty places keep nothing.
+    SettingsPlaces settingsPlaces;
 };
 
 // The record of the running main window; null until the window exists.

@@ -2,6 +2,7 @@
 #include "app/Startup.h"
 
 #include "app/Layout.h"
+#include "app/RememberedSettings.h"
 #include "core/FileService.h"
 
 namespace {
@@ -13,7 +14,7 @@ HFONT CreateDefaultFont() {
 
 }  // namespace
 
-bool StartUp(Shell& shell, HINSTANCE instance, int showCommand) {
+bool StartUp(Shell& shell, HINSTANCE instance, int showCommand, const SettingsPlaces& settingsPlaces) {
     shell.defaultFont.reset(CreateDefaultFont());
     shell.record = std::make_unique<MainWindow>();
     shell.record->instance = instance;
@@ -31,6 +32,7 @@ bool StartUp(Shell& shell, HINSTANCE instance, int showCommand) {
     SendMessageW(shell.record->window, WM_SETFONT, reinterpret_cast<WPARAM>(shell.defaultFont.get()), TRUE);
     shell.fontSelection.emplace(shell.record->dc, shell.defaultFont.get());
     CreateControls();
+    RestoreWindowSettings(settingsPlaces);
     return true;
 }
 

@@ -18,9 +18,9 @@ struct Shell {
     std::optional<ScopedSelectObject> fontSelection;
 };
 
-// Makes the default font, the main window and its controls. False when the main window could not
-// be made; ShutDown is due either way.
-bool StartUp(Shell& shell, HINSTANCE instance, int showCommand);
+// Makes the default font, the main window and its controls, which then show the settings kept at
+// `settingsPlaces`. False when the main window could not be made; ShutDown is due either way.
+bool StartUp(Shell& shell, HINSTANCE instance, int showCommand, const SettingsPlaces& settingsPlaces);
 
 // Runs until WM_QUIT, giving the main window the dialog keyboard interface (tab stops).
 void RunMessageLoop(HWND mainWindow);

@@ -2,6 +2,7 @@
 // and Stop in Start's place until it ends.
 #include "batch/BatchRun.h"
 
+#include "app/RememberedSettings.h"
 #include "batch/ClickGuard.h"
 #include "batch/OpenControl.h"
 #include "batch/RunLog.h"
@@ -85,6 +86,7 @@ void StartRun() {
     UnlockControls();
     run.End();
     NoteStopOrRunEnd();
+    StoreWindowSettings();
 }
 
 void StopRun() {

@@ -1,8 +1,8 @@
 // Parses the options and file names of palvotrix-cli.
 #include "cli/CommandLine.h"
 
-#include "cli/NumberText.h"
 #include "cli/PrintableText.h"
+#include "core/NumberText.h"
 #include "core/Utf16Path.h"
 #include "core/ValueBox.h"
 

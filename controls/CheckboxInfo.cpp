@@ -27,13 +27,21 @@ void CheckboxInfo::AddDependent(const std::shared_ptr<ControlItem>& dependent) {
     dependents.push_back(dependent);
 }
 
+int CheckboxInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
+    if (code == BN_CLICKED) {
+        ApplyCheck(SendMessageW(window, BM_GETCHECK, 0, 0) != BST_UNCHECKED);
+    }
+    return 0;
+}
+
+void CheckboxInfo::SetChecked(bool checked) {
+    SendMessageW(window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    ApplyCheck(checked);
+}
+
 // Dependents are found again by controlId, so the registered control under that identifier is the
 // one switched, as every other look-up in the program does.
-int CheckboxInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
-    if (code != BN_CLICKED) {
-        return 0;
-    }
-    const bool checked = SendMessageW(window, BM_GETCHECK, 0, 0) != BST_UNCHECKED;
+void CheckboxInfo::ApplyCheck(bool checked) {
     const ControlRegistry& controls = ControlRegistry::Instance();
     for (const std::shared_ptr<ControlItem>& dependent : dependents) {
         if (ControlItem* control = controls.FindByControlId(dependent->controlId)) {
@@ -46,5 +54,4 @@ int CheckboxInfo::OnCommand(int32_t code, WPARAM, LPARAM) {
     if (!RunInProgress()) {
         CaptureSettingsOf(controlId);
     }
-    return 0;
 }

@@ -16,6 +16,11 @@ public:
     int OnCommand(int32_t code, WPARAM wParam, LPARAM lParam) override;
 
     virtual void AddDependent(const std::shared_ptr<ControlItem>& dependent);
+    // Checks or unchecks the box as a click would, with its dependents and settings.
+    void SetChecked(bool checked);
 
     std::vector<std::shared_ptr<ControlItem>> dependents;
+
+private:
+    void ApplyCheck(bool checked);
 };

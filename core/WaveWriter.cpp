@@ -221,8 +221,10 @@ Utf16String FolderPartOf(const Utf16Char* target) {
     return Utf16String(target, static_cast<std::size_t>(FileNameOf(target) - target));
 }
 
-// A fresh name in the target's folder: a short fixed prefix, 64 random bits and the suffix, so
-// that it fits wherever the target's name fits, and concurrent runs never meet on one.
+}  // namespace
+
+// A short fixed prefix, 64 random bits and the suffix, so that it fits wherever the target's name
+// fits, and concurrent runs never meet on one.
 Utf16String TemporaryPathFor(const Utf16Char* target) {
     const Utf16String path = FolderPartOf(target);
     std::random_device source;
@@ -231,6 +233,8 @@ Utf16String TemporaryPathFor(const Utf16Char* target) {
     std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix, static_cast<unsigned long long>(bits));
     return path + Utf16FromUtf8(name) + Utf16FromUtf8(kTemporarySuffix);
 }
+
+namespace {
 
 // The temporary file this process is writing, if any, and the target last put in place. A run
 // ended by a signal removes the temporary file, and from then on no temporary file is made or

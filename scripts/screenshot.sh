@@ -28,7 +28,14 @@ find_window() {
   xwininfo -root -tree 2>/dev/null | awk '/"Palvotrix"/ { print $1; exit }'
 }
 
-timeout 120 wine "$program" &
+# A copy in a fresh folder of its own starts without the settings kept beside the program, so the
+# picture shows the window as it first comes up.
+fresh=build/screenshot-program
+rm -rf "$fresh"
+mkdir -p "$fresh"
+cp "$program" "$fresh/palvotrix.exe"
+
+timeout 120 wine "$fresh/palvotrix.exe" &
 program_pid=$!
 
 window=""

@@ -5,7 +5,8 @@ Shell& TheProgram() {
     // Lives as long as the process, like the program's own window.
     static Shell* const shell = [] {
         auto* started = new Shell();
-        StartUp(*started, GetModuleHandleW(nullptr), SW_HIDE);
+        // Nothing is kept between the tests' starts.
+        StartUp(*started, GetModuleHandleW(nullptr), SW_HIDE, SettingsPlaces{});
         return started;
     }();
     return *shell;

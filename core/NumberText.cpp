@@ -1,5 +1,5 @@
-// Reads the numbers of the command line.
-#include "cli/NumberText.h"
+// Reads the numbers of the command line and of the settings file.
+#include "core/NumberText.h"
 
 #include <algorithm>
 #include <cfloat>
