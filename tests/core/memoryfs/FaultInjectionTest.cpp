@@ -5,6 +5,7 @@
 #include "support/WavBuilder.h"
 
 #include "core/FileJob.h"
+#include "core/PathParts.h"
 #include "core/ProcessingSettings.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +24,8 @@ const Bytes kInputBytes = Riff({kFmt16, Chunk("LIST", {1, 2, 3}), Chunk("data", 
 const Bytes kOutputBytes = Riff({kFmt16, Chunk("LIST", {1, 2, 3}), Chunk("data", Samples(2, {1000, 1200}))});
 const Bytes kOldBytes = {'o', 'l', 'd'};
 
-const Utf16String kInput = Utf16FromUtf8("/music/take.wav");
-const Utf16String kTarget = Utf16FromUtf8("/out/take.wav");
+const Utf16String kInput = Utf16FromUtf8("/music") + kPathSeparator + Utf16FromUtf8("take.wav");
+const Utf16String kTarget = Utf16FromUtf8("/out") + kPathSeparator + Utf16FromUtf8("take.wav");
 
 // Where the output goes: another folder that already holds a file of that name, or the input's
 // own folder, so that the output replaces the input.

@@ -4,6 +4,7 @@
 #include "support/MemoryFileService.h"
 
 #include "core/FileJob.h"
+#include "core/PathParts.h"
 #include "core/ProcessingSettings.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@
 namespace {
 
 const Utf16String kInput = Utf16FromUtf8("/in/case.wav");
-const Utf16String kOutput = Utf16FromUtf8("/out/case.wav");
+const Utf16String kOutput = Utf16FromUtf8("/out") + kPathSeparator + Utf16FromUtf8("case.wav");
 
 std::string Describe(const Bytes& bytes) {
     std::string text;
