@@ -193,11 +193,8 @@ TEST(OutputFileTest, ReplacementKeepsTheModeAndReadOnlyTargetsAreRefused) {
     const struct {
         mode_t mode;
         Kind refusal;
-    } rows[] = {{0600, Kind::None},
-                {0640, Kind::None},
-                {0755, Kind::None},
-                {0444, Kind::ReadOnlyTarget},
-                {0400, Kind::ReadOnlyTarget}};
+    } rows[] = {{0600, Kind::None},  {0640, Kind::None},  {0755, Kind::None},           {04755, Kind::None},
+                {02750, Kind::None}, {01640, Kind::None}, {0444, Kind::ReadOnlyTarget}, {0400, Kind::ReadOnlyTarget}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.mode);
         const std::filesystem::path target = folder / "x.wav";
@@ -208,6 +205,52 @@ TEST(OutputFileTest, ReplacementKeepsTheModeAndReadOnlyTargetsAreRefused) {
         EXPECT_EQ(ModeOf(target), row.mode);
         EXPECT_EQ(ListFolder(folder.Path()).size(), 1u);
         std::filesystem::remove(target);
+    }
+}
+
+// Others may not read a result before it has the permissions of the file it replaces.
+TEST(OutputFileTest, TemporaryFileIsPrivateWhenItReplacesAFile) {
+    TempFolder folder;
+    const mode_t previousMask = umask(0);
+    bool nameTaken = false;
+    const FileHandle replacing = fileservice::CreateNew(Utf16FromPath(folder / "replacing").c_str(), true, nameTaken);
+    const FileHandle created = fileservice::CreateNew(Utf16FromPath(folder / "new").c_str(), false, nameTaken);
+    umask(previousMask);
+    ASSERT_TRUE(replacing.IsOpen() && created.IsOpen());
+    EXPECT_EQ(ModeOf(folder / "replacing"), 0600u);
+    EXPECT_EQ(ModeOf(folder / "new"), 0666u);
+}
+
+// Only a regular file at the output path is replaced as one: a link is replaced itself, whatever it
+// points to, and a folder is never taken for a read-only file.
+TEST(OutputFileTest, TargetThatIsNoRegularFileIsNotJudgedAsOne) {
+    const struct {
+        const char* what;
+        void (*make)(const std::filesystem::path& target, const std::filesystem::path& elsewhere);
+        Kind refusal;
+    } rows[] = {
+        {"link to a read-only file",
+         [](const auto& target, const auto& elsewhere) {
+             WriteBytes(elsewhere, {3});
+             chmod(elsewhere.c_str(), 0444);
+             std::filesystem::create_symlink(elsewhere, target);
+         },
+         Kind::None},
+        {"read-only folder",
+         [](const auto& target, const auto&) {
+             std::filesystem::create_directory(target);
+             chmod(target.c_str(), 0555);
+         },
+         Kind::CannotWrite},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempFolder folder;
+        row.make(folder / "x.wav", folder / "elsewhere");
+        EXPECT_EQ(Write(folder / "x.wav"), row.refusal);
+        EXPECT_EQ(std::filesystem::is_regular_file(std::filesystem::symlink_status(folder / "x.wav")),
+                  row.refusal == Kind::None);
+        chmod((folder / "x.wav").c_str(), 0755);
     }
 }
 

@@ -350,6 +350,15 @@ TEST(VolumeAndTrimTest, MarginsBeyond32BitsFail) {
         trim.tail.marginSec = margin;
         EXPECT_EQ(Apply(wave, trim), TrimOutcome::Failed) << margin;
     }
+    // Exactly 2^32 frames (2 frames a second for 2^31 s) fail also where the form could hold them.
+    WaveFile wave = InMemoryWave(kPcm, 1, 16, 4, Samples(2, {0, 5}));
+    wave.form = RiffForm::Rf64;
+    ProcessingValues trim;
+    trim.head.thresholdDb = -80.0f;
+    trim.head.marginSec = 2147483648.0f;
+    const std::atomic<bool> cancel{false};
+    AudioPlan plan;
+    EXPECT_EQ(PlanVolumeAndTrim(wave, trim, cancel, plan), TrimOutcome::Failed);
 }
 
 TEST(VolumeAndTrimTest, EveryBlockIsProcessedAndACancelStopsThePass) {

@@ -81,6 +81,8 @@ TEST(WaveFileTest, AcceptsWellFormedAndToleratedFiles) {
 TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
     using Kind = FileReason::Kind;
     const Bytes extensible = FmtExtensible(1, 2, 48000, 24, 24);
+    Bytes shortExtension = extensible;
+    shortExtension[8 + 16] = 21;  // cbSize
     const struct {
         const char* what;
         Bytes file;
@@ -104,6 +106,7 @@ TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
         {"fmt shorter than its fields", Riff({Chunk("fmt ", Bytes(15, 1)), kData}), Kind::Damaged, 12, 0},
         {"extensible fmt without its extension",
          Riff({kData, Chunk("fmt ", Bytes(extensible.begin() + 8, extensible.begin() + 26))}), Kind::Damaged, 24, 0},
+        {"extensible fmt of 40 bytes whose extension size is 21", Riff({kData, shortExtension}), Kind::Damaged, 24, 0},
         {"format code 2", Riff({Fmt(2, 1, 8000, 4), kData}), Kind::UnsupportedCoding, 0, 2},
         {"later fmt of an unknown coding", Riff({kFmt16, kData, Fmt(0x11, 1, 8000, 4)}), Kind::UnsupportedCoding, 0,
          0x11},
@@ -120,6 +123,10 @@ TEST(WaveFileTest, RefusesMalformedFilesAndSaysWhy) {
          Wave64("RF64", {Ds64TooLongToHold(), kFmt16, ChunkDeclaring("JUNK", ~0u, {})}), Kind::Damaged, 12, 0},
         {"placeholder size without a row", Wave64("RF64", {Ds64(0, 4, 2), kFmt16, ChunkDeclaring("JUNK", ~0u, {})}),
          Kind::Damaged, 72, 0},
+        // The header, "ds64" with one row (48 bytes) and "fmt " (24) come before JUNK.
+        {"ds64 row larger than the file by 4 GiB",
+         Wave64("RF64", {Ds64(0, 4, 2, {{"JUNK", 0x100000002}}), kFmt16, ChunkDeclaring("JUNK", ~0u, {9, 9})}),
+         Kind::Damaged, 84, 0},
     };
     for (const auto& row : rows) {
         const ReadResult result = ReadFromBytes(row.file);

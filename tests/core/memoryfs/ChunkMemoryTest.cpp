@@ -88,12 +88,25 @@ TEST(ChunkMemoryTest, LargeFilesHoldFewBytes) {
     constexpr std::uint64_t kHeldAtMost = std::uint64_t{8} << 20;
     const Bytes fmt = Fmt(1, 1, 8000, 16);
     const Bytes mebibyte(std::size_t{1} << 20, 0x5A);
+    // Sixteen chunks of 1 MiB, each small enough to be held, together four times either budget.
+    const auto sixteen = [&fmt, &mebibyte](const char* id) {
+        Bytes file = Riff({fmt});
+        for (int i = 0; i < 16; ++i) {
+            const Bytes chunk = Chunk(id, mebibyte);
+            file.insert(file.end(), chunk.begin(), chunk.end());
+        }
+        return file;
+    };
+    const Bytes smallChunks = sixteen("junk");
+    const Bytes listChunks = sixteen("LIST");
     const struct {
         const char* what;
         Bytes head;
         std::uint64_t claimed;
         std::size_t chunks;
     } rows[] = {
+        {"sixteen chunks of 1 MiB", smallChunks, smallChunks.size(), 17},
+        {"sixteen LIST chunks of 1 MiB", listChunks, listChunks.size(), 17},
         {"256 MiB of zeros after a header", Concat({Riff({fmt}), Bytes(8, 0)}), 36 + (std::uint64_t{256} << 20), 1},
         {"a LIST of 3 GiB", Riff({fmt, ChunkDeclaring("LIST", 0xC0000000u, mebibyte)}), 44 + 0xC0000000ull, 2},
         {"a LIST of 6 GiB in RF64",

@@ -53,6 +53,26 @@ TEST(SizeLimitTest, ChunkBeyondTheAddressSpaceIsAnErrorNotACrash) {
     memoryfs::Reset();
 }
 
+// A chunk of 0xFFFFFFFF bytes that the file really holds is whole, not cut short; one byte fewer
+// and it runs past the end.
+TEST(SizeLimitTest, ChunkOfTheLargestSizeEndingWithTheFileIsWhole) {
+    const Bytes head = Riff({Fmt(1, 1, 8000, 16), ChunkDeclaring("junk", 0xFFFFFFFFu, Bytes(16, 0x11))});
+    const std::uint64_t whole = head.size() - 16 + std::uint64_t{0xFFFFFFFF};
+    for (const std::uint64_t fileSize : {whole, whole - 1}) {
+        SCOPED_TRACE(fileSize);
+        memoryfs::Reset();
+        memoryfs::PutClaiming(kInput, head, fileSize);
+        WaveFile wave;
+        const bool read = wave.Read(kInput.c_str());
+        EXPECT_EQ(read, fileSize == whole);
+        EXPECT_EQ(wave.refusal.kind, read ? FileReason::Kind::None : FileReason::Kind::Damaged);
+        if (read) {
+            EXPECT_EQ(wave.chunks.back()->size, 0xFFFFFFFFu);
+        }
+    }
+    memoryfs::Reset();
+}
+
 // The "ds64" chunk that opens every file of a 64-bit form as read, with no table rows.
 std::shared_ptr<ChunkInfo> SizeTable() {
     auto chunk = std::make_shared<ChunkInfo>();
