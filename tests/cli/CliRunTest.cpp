@@ -3,6 +3,9 @@
 
 #include "Version.h"
 #include "support/TestFiles.h"
+#ifndef _WIN32
+#include "support/UnprivilegedUser.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -439,32 +442,34 @@ TEST(CliRun, FileWhoseThreadCannotStartGetsTheErrorLineAndTheRunGoesOn) {
         GTEST_SKIP() << "needs root to run the program as a user without room for a thread";
     }
     TempFolder folder;
+    // A copy of the program in a folder open to others, wherever the build folder is and whatever its mode.
+    ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
+    const std::filesystem::path program = folder / "palvotrix-cli";
+    std::filesystem::copy_file(PALVOTRIX_CLI_PATH, program);
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    if (!UnprivilegedUserReaches(program)) {
+        GTEST_SKIP() << "the unprivileged user cannot reach " << folder.Path() << ": a folder above it is closed";
+    }
     WriteBytes(folder / "a.wav", ShortWave());
     const std::filesystem::path log = folder / "log";
     const int logFile = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_GE(logFile, 0);
-    const std::string executable = PALVOTRIX_CLI_PATH;
     // The leak checker of a sanitizer build needs a thread of its own at the end.
     const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
     const std::string options = std::string(sanitizerOptions == nullptr ? "" : sanitizerOptions) + ":detect_leaks=0";
-    const pid_t child = fork();
-    if (child == 0) {
-        // An unprivileged user allowed no further process or thread.
+    const int status = StatusAsUnprivilegedUser([&] {
+        // No further process or thread for the user.
         const rlimit none{0, 0};
         setenv("ASAN_OPTIONS", options.c_str(), 1);
         dup2(logFile, STDOUT_FILENO);
         dup2(logFile, STDERR_FILENO);
-        if (chdir(folder.Path().c_str()) == 0 && setrlimit(RLIMIT_NPROC, &none) == 0 && setgid(65534) == 0 &&
-            setuid(65534) == 0) {
-            execl(executable.c_str(), executable.c_str(), "-o", ".", "a.wav", "a.wav", static_cast<char*>(nullptr));
+        if (chdir(folder.Path().c_str()) == 0 && setrlimit(RLIMIT_NPROC, &none) == 0) {
+            execl(program.c_str(), program.c_str(), "-o", ".", "a.wav", "a.wav", static_cast<char*>(nullptr));
         }
-        _exit(127);
-    }
+        return 127;
+    });
     close(logFile);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(status, 1);
     const std::string failure = kFileError + "\na.wav: no thread could be started for the file\n";
     EXPECT_EQ(ReadBytes(log), BytesOf(kStart + "\na.wav\n" + failure + "a.wav\n" + failure + kCompleted + "\n" +
                                       OutputLine(".") + "\n"));
