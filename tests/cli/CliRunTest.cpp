@@ -248,6 +248,10 @@ TEST(CliRun, SecondFileForAnOutputWrittenInTheRunIsRefused) {
 
 #ifndef _WIN32
 
+// The samples of a file that a job takes seconds for: a run can be stopped while the job is surely
+// still at work, however slowly the test's own process is scheduled.
+constexpr std::uint32_t kLargeBytes = 2u << 30;
+
 // Reads the log up to the name of the first file, `first`, and waits until its temporary file
 // exists in `out`; false when it never does.
 bool StartsWriting(CliProcess& cli, const std::string& first, const std::filesystem::path& out) {
@@ -263,8 +267,9 @@ bool StartsWriting(CliProcess& cli, const std::string& first, const std::filesys
 TEST(CliRun, InterruptEndsTheRunAfterTheFileInProgress) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
-    // Large enough that reading and scanning it outlasts the delivery of the signal by far.
-    WriteLargeSilentWave(folder / "large.wav", 192u << 20);
+    // Large enough that copying it outlasts the delivery of the signal by far, also on a loaded
+    // machine; a hole on the disk, and the job is stopped long before it has written much.
+    WriteLargeSilentWave(folder / "large.wav", kLargeBytes);
     WriteBytes(folder / "next.wav", ShortWave());
 
     CliProcess cli({"-o", Utf8Path(out), "large.wav", "next.wav"}, folder.Path());
@@ -298,10 +303,10 @@ TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile) {
         SCOPED_TRACE(signal);
         TempFolder folder;
         const auto out = folder.MakeFolder("out");
-        WriteLargeSilentWave(folder / "large.wav", 192u << 20);
+        WriteLargeSilentWave(folder / "large.wav", kLargeBytes);
         WriteBytes(folder / "next.wav", ShortWave());
 
-        // The gain makes the job write all 192 MiB; the signal comes once the temporary file exists.
+        // The gain makes the job write every byte; the signal comes once the temporary file exists.
         CliProcess cli({"--volume", "200", "-o", Utf8Path(out), "large.wav", "next.wav"}, folder.Path());
         ASSERT_TRUE(StartsWriting(cli, "large.wav", out));
         cli.Signal(signal);
