@@ -157,6 +157,7 @@ TEST(CliOptions, WrongArgumentIsRefusedBeforeAnyFileIsTouched) {
         {{"-o"}, "'--output'"},
         {{"--bogus"}, "'--bogus'"},
         {{"-x"}, "'-x'"},
+        {{"-hx"}, "unknown option '-hx'"},
         {{"--help=yes"}, "'--help'"},
         {{""}, "empty file name"},
 #ifndef _WIN32

@@ -152,12 +152,14 @@ TEST(CliRun, LogsTheNameAfterTheLastSeparatorInUtf8) {
     EXPECT_EQ(ReadBytes(out / std::filesystem::u8path("テスト.wav")), ShortWave());
 }
 
-TEST(CliRun, DoubleDashEndsTheOptions) {
+TEST(CliRun, DoubleDashEndsTheOptionsAndALoneDashIsAFile) {
     TempFolder folder;
     const auto out = folder.MakeFolder("out");
+    WriteBytes(folder / "-", ShortWave());
     WriteBytes(folder / "-h.wav", ShortWave());
-    const CliResult result = RunCli({"-o", Utf8Path(out), "--", "-h.wav"}, folder.Path());
-    EXPECT_EQ(result.lines, (Lines{kStart, "-h.wav", kCompleted, OutputLine(out)}));
+    const CliResult result = RunCli({"-o", Utf8Path(out), "-", "--", "-h.wav"}, folder.Path());
+    EXPECT_EQ(result.lines, (Lines{kStart, "-", "-h.wav", kCompleted, OutputLine(out)}));
+    EXPECT_TRUE(std::filesystem::exists(out / "-"));
     EXPECT_TRUE(std::filesystem::exists(out / "-h.wav"));
 }
 

@@ -216,26 +216,28 @@ TEST(ChunkPositionsTest, FieldsPastTheHeldBytesStayAsTheyAre) {
 }
 
 TEST(ChunkPositionsTest, RegionsFindTheirOwnPointAndEnd) {
-    // Points named 1 at frame 10 and 3 at frame 50; each list ends with the region that is checked.
+    // Points named 1 at frame 10 and 3 at frame 50.
     const Bytes cue = Concat({{2, 0, 0, 0}, CuePoint(1, 10, "data", 10), CuePoint(3, 50, "data", 50)});
     const Bytes adtl = {'a', 'd', 't', 'l'};
     const struct {
         const char* what;
         Bytes list;
         FrameMove move;
+        std::size_t lengthOffset;  // of the region's dwSampleLength in the list
         std::uint32_t length;
     } rows[] = {
-        {"named point missing: kept as it was", Concat({adtl, Region(2, 80)}), FrameMove{5, 60}, 80},
+        {"named point missing: kept as it was", Concat({adtl, Region(2, 80)}), FrameMove{5, 60}, 16, 80},
         {"after an odd label without its pad byte",
-         Concat({adtl, ChunkDeclaring("labl", 5, {1, 0, 0, 0, 'x'}), Region(1, 80)}), FrameMove{5, 60}, 55},
-        {"end past 2^32 frames: clamped to the audio", Concat({adtl, Region(1, 0xFFFFFFFF)}), FrameMove{5, 1000}, 995},
+         Concat({adtl, ChunkDeclaring("labl", 5, {1, 0, 0, 0, 'x'}), Region(1, 80)}), FrameMove{5, 60}, 29, 55},
+        {"end past 2^32 frames: clamped to the audio", Concat({adtl, Region(1, 0xFFFFFFFF)}), FrameMove{5, 1000}, 16,
+         995},
+        {"fields without purpose or text", Concat({adtl, Chunk("ltxt", {1, 0, 0, 0, 80, 0, 0, 0})}), FrameMove{5, 60},
+         16, 55},
     };
     for (const auto& row : rows) {
         std::vector<std::shared_ptr<ChunkInfo>> list{MakeChunk("cue ", cue), MakeChunk("LIST", row.list)};
         MoveChunkPositions(list, row.move);
-        const Bytes moved = DataOf(*list[1]);
-        // dwSampleLength, 12 bytes before the end of the last region's fields.
-        EXPECT_EQ(Le32(moved, moved.size() - 16), row.length) << row.what;
+        EXPECT_EQ(Le32(DataOf(*list[1]), row.lengthOffset), row.length) << row.what;
     }
 }
 

@@ -91,15 +91,19 @@ TEST(FileJobTest, UnreadableInputSetsTheFlagAndTheNextJobClearsIt) {
 }
 
 TEST(FileJobTest, CancelledJobWritesNothingAndIsNoError) {
-    TempFolder in;
-    TempFolder out;
-    WriteBytes(in / "a.wav", kWorkedExample);
-    ProcessingSettings settings;
-    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
-    settings.cancelRequested = true;
-    ProcessFile(settings, Utf16FromPath(in / "a.wav").c_str());
-    EXPECT_FALSE(settings.errorOccurred);
-    EXPECT_TRUE(ListFolder(out.Path()).empty());
+    // The file without samples has no pass that would see the Stop.
+    for (const Bytes& input : {kWorkedExample, Riff({Fmt(1, 1, 8000, 16)})}) {
+        TempFolder in;
+        TempFolder out;
+        WriteBytes(in / "a.wav", input);
+        ProcessingSettings settings;
+        Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(out.Path()).c_str());
+        settings.cancelRequested = true;
+        ProcessFile(settings, Utf16FromPath(in / "a.wav").c_str());
+        EXPECT_FALSE(settings.errorOccurred);
+        EXPECT_FALSE(settings.outputWritten);
+        EXPECT_TRUE(ListFolder(out.Path()).empty());
+    }
 }
 
 TEST(FileJobTest, UnprocessableFilesAreCopiedAndOversizedResultsAreErrors) {
