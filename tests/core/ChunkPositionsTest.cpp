@@ -241,11 +241,19 @@ TEST(ChunkPositionsTest, RegionsFindTheirOwnPointAndEnd) {
     }
 }
 
-TEST(ChunkPositionsTest, TimeReferenceStopsAtMidnight) {
-    std::vector<std::shared_ptr<ChunkInfo>> list{MakeChunk("bext", Bext(5))};
-    MoveChunkPositions(list, FrameMove{-10, 100});
-    const Bytes bext = DataOf(*list[0]);
-    EXPECT_EQ(Le32(bext, 338) | std::uint64_t{Le32(bext, 342)} << 32, 0u);
+TEST(ChunkPositionsTest, TimeReferenceStopsAtEitherEndOfItsRange) {
+    constexpr std::uint64_t kLargest = ~std::uint64_t{0};
+    const struct {
+        std::uint64_t time;
+        std::int64_t shift;
+        std::uint64_t moved;
+    } rows[] = {{5, -10, 0}, {kLargest - 5, 10, kLargest}};
+    for (const auto& row : rows) {
+        std::vector<std::shared_ptr<ChunkInfo>> list{MakeChunk("bext", Bext(row.time))};
+        MoveChunkPositions(list, FrameMove{row.shift, 100});
+        const Bytes bext = DataOf(*list[0]);
+        EXPECT_EQ(Le32(bext, 338) | std::uint64_t{Le32(bext, 342)} << 32, row.moved) << row.time;
+    }
 }
 
 }  // namespace

@@ -39,6 +39,8 @@ TEST(Utf16Test, MalformedInputBecomesReplacementCharacters) {
                             "b"),
               (Utf16String{'a', Utf16Char(0xFFFD), 'b'}));
     EXPECT_EQ(Utf16FromUtf8("\xE9\x9F"), (Utf16String{Utf16Char(0xFFFD), Utf16Char(0xFFFD)}));
+    // "A" spelt in two bytes.
+    EXPECT_EQ(Utf16FromUtf8("\xC1\x81"), (Utf16String{Utf16Char(0xFFFD), Utf16Char(0xFFFD)}));
     const Utf16Char loneSurrogate[] = {Utf16Char(0xD800), 'x', 0};
     EXPECT_EQ(Utf8FromUtf16(loneSurrogate), "\xEF\xBF\xBDx");
 }
