@@ -4,6 +4,7 @@
 
 #include "cli/ConsoleLog.h"
 #include "cli/ExitStatus.h"
+#include "cli/MeasureLog.h"
 #include "cli/Platform.h"
 #include "core/FileRun.h"
 #include "core/ProcessingSettings.h"
@@ -23,6 +24,7 @@ void LoadRunSettings(const RunSettings& from, ProcessingSettings& to) {
     // The command line has refused folders that do not fit.
     Utf16Copy(to.outputFolder, kTextCapacity, from.outputFolder.c_str());
     to.SetValues(from.values);
+    to.target = from.target;
 }
 
 void ForwardInterrupt(ProcessingSettings& settings) {
@@ -91,8 +93,10 @@ int ExitStatusOf(bool interrupted, bool anyFileFailed) {
 int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& files, RunReport& report) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     LoadRunSettings(runSettings, settings);
-    ConsoleLog log(report);
-    FileRun run(settings, log);
+    ConsoleLog processingLog(report);
+    MeasureLog measureLog(report, runSettings.target.truePeak);
+    RunObserver& log = runSettings.measure ? static_cast<RunObserver&>(measureLog) : processingLog;
+    FileRun run(settings, log, runSettings.measure ? MeasureFile : ProcessFile);
     PollingWorker worker(settings, run);
     run.Start(files.size());
     for (const ListedFile& file : files) {

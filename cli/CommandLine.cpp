@@ -25,11 +25,21 @@ const char kUsageText[] =
     "      --tail-threshold DB  trim the silence at the tail below this level, -96 to -12\n"
     "      --tail-margin SEC    silence put after the kept audio, -20 to 20 (default 0;\n"
     "                           only together with --tail-threshold)\n"
+    "      --normalize DBFS     bring each file's sample peak to this level, -60 to 0\n"
+    "      --loudness LUFS      bring each file's integrated loudness (ITU-R BS.1770-4) to\n"
+    "                           this level, -70 to -5\n"
+    "      --peak-ceiling DB    the peak the gain of --normalize or --loudness never passes,\n"
+    "                           -60 to 0 (default: 0 dBFS sample peak; -1 dBTP with --true-peak)\n"
+    "      --true-peak          hold the true peak (dBTP) under the ceiling instead of the\n"
+    "                           sample peak; with --measure, measure it too\n"
+    "      --measure            write nothing; print each file's peak and loudness\n"
     "  -h, --help               show this text\n"
     "      --version            show the version\n"
     "\n"
     "Values outside a range are clamped to it; all are rounded to two decimals. Of --volume and\n"
-    "--volume-db the last one given counts. Ctrl+C ends the run after the file in progress;\n"
+    "--volume-db the last one given counts; --normalize, --loudness and either of them exclude\n"
+    "one another, and --measure excludes every option that changes a file. Ctrl+C ends the run after the file in "
+    "progress;\n"
     "SIGTERM and SIGHUP end it at once, without writing the file in progress.\n"
     "\n"
     "Exit status: 0 every file processed, 1 a file failed, 2 a wrong argument, 130 interrupted,\n"
@@ -37,7 +47,22 @@ const char kUsageText[] =
 
 namespace {
 
-enum class OptionId { Output, Volume, VolumeDb, HeadThreshold, HeadMargin, TailThreshold, TailMargin, Help, Version };
+enum class OptionId {
+    Output,
+    Volume,
+    VolumeDb,
+    HeadThreshold,
+    HeadMargin,
+    TailThreshold,
+    TailMargin,
+    Normalize,
+    Loudness,
+    PeakCeiling,
+    TruePeak,
+    Measure,
+    Help,
+    Version
+};
 
 struct OptionSpec {
     OptionId id;
@@ -47,12 +72,37 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {OptionId::Output, "--output", "-o", true},        {OptionId::Volume, "--volume", "", true},
-    {OptionId::VolumeDb, "--volume-db", "", true},     {OptionId::HeadThreshold, "--head-threshold", "", true},
-    {OptionId::HeadMargin, "--head-margin", "", true}, {OptionId::TailThreshold, "--tail-threshold", "", true},
-    {OptionId::TailMargin, "--tail-margin", "", true}, {OptionId::Help, "--help", "-h", false},
-    {OptionId::Version, "--version", "", false},
+    {OptionId::Output, "--output", "-o", true},          {OptionId::Volume, "--volume", "", true},
+    {OptionId::VolumeDb, "--volume-db", "", true},       {OptionId::HeadThreshold, "--head-threshold", "", true},
+    {OptionId::HeadMargin, "--head-margin", "", true},   {OptionId::TailThreshold, "--tail-threshold", "", true},
+    {OptionId::TailMargin, "--tail-margin", "", true},   {OptionId::Help, "--help", "-h", false},
+    {OptionId::Normalize, "--normalize", "", true},      {OptionId::Loudness, "--loudness", "", true},
+    {OptionId::PeakCeiling, "--peak-ceiling", "", true}, {OptionId::TruePeak, "--true-peak", "", false},
+    {OptionId::Measure, "--measure", "", false},         {OptionId::Version, "--version", "", false},
 };
+
+// Options of which at most one may be given: each sets the gain its own way. --volume and
+// --volume-db set the same box.
+constexpr OptionId kGainOptions[] = {OptionId::Volume, OptionId::VolumeDb, OptionId::Normalize, OptionId::Loudness};
+
+bool IsGainOption(OptionId id) {
+    for (const OptionId gain : kGainOptions) {
+        if (gain == id) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The group an option belongs to for the clash rule: the two volume options are one.
+OptionId GainGroup(OptionId id) {
+    return id == OptionId::VolumeDb ? OptionId::Volume : id;
+}
+
+// Options that change what is written, which --measure does not write.
+bool ChangesTheFile(OptionId id) {
+    return id != OptionId::TruePeak && id != OptionId::Measure && id != OptionId::Help && id != OptionId::Version;
+}
 
 // The window's value boxes as the options have set them; an unset box belongs to an unticked group.
 // An end is ticked by its threshold alone.
@@ -92,6 +142,9 @@ public:
             } else {
                 ParseOption(text);
             }
+        }
+        if (result_.action == CommandLine::Action::Run) {
+            CheckCombinations();
         }
         if (result_.action == CommandLine::Action::Run) {
             SettingsFromBoxes();
@@ -148,8 +201,7 @@ private:
             if (attached) {
                 Reject("option '" + name + "' takes no value");
             } else {
-                result_.action =
-                    option.id == OptionId::Help ? CommandLine::Action::ShowHelp : CommandLine::Action::ShowVersion;
+                SetFlag(option);
             }
             return;
         }
@@ -168,12 +220,30 @@ private:
             Reject("option '" + name + "' needs a value");
             return;
         }
+        Remember(option);
         if (option.id == OptionId::Output) {
             SetOutputFolder(value);
         } else {
             SetNumber(option, Utf8FromUtf16(value.c_str()));
         }
     }
+
+    void SetFlag(const OptionSpec& option) {
+        switch (option.id) {
+            case OptionId::Help:
+                result_.action = CommandLine::Action::ShowHelp;
+                break;
+            case OptionId::Version:
+                result_.action = CommandLine::Action::ShowVersion;
+                break;
+            default:
+                Remember(option);
+                break;
+        }
+    }
+
+    // Remembers an option given, for the rules that join or exclude options.
+    void Remember(const OptionSpec& option) { given_.push_back(&option); }
 
     void SetOutputFolder(const Utf16String& folder) {
         if (folder.size() >= kTextCapacity) {
@@ -208,11 +278,77 @@ private:
             case OptionId::TailMargin:
                 boxes_.tail.marginSec = BoxValue(*number, kMarginSecRange);
                 break;
-            case OptionId::Output:
-            case OptionId::Help:
-            case OptionId::Version:
+            case OptionId::Normalize:
+                SetTarget(LevelTarget::Kind::SamplePeak, BoxValue(*number, kPeakTargetRange));
+                break;
+            case OptionId::Loudness:
+                SetTarget(LevelTarget::Kind::Loudness, BoxValue(*number, kLoudnessTargetRange));
+                break;
+            case OptionId::PeakCeiling:
+                ceilingDb_ = BoxValue(*number, kCeilingRange);
+                break;
+            default:
                 break;
         }
+    }
+
+    void SetTarget(LevelTarget::Kind kind, float value) {
+        result_.settings.target.kind = kind;
+        result_.settings.target.value = value;
+    }
+
+    // The option given first of those that `matches` picks, other than one in the gain group of
+    // `besides`; or null.
+    template <class Match>
+    const OptionSpec* FirstGiven(Match matches, const OptionSpec* besides = nullptr) const {
+        for (const OptionSpec* option : given_) {
+            if (matches(*option) && (besides == nullptr || GainGroup(option->id) != GainGroup(besides->id))) {
+                return option;
+            }
+        }
+        return nullptr;
+    }
+
+    const OptionSpec* Given(OptionId id) const {
+        return FirstGiven([id](const OptionSpec& option) { return option.id == id; });
+    }
+
+    void RejectClash(const OptionSpec& first, const OptionSpec& second) {
+        Reject("options '" + std::string(first.longName) + "' and '" + std::string(second.longName) +
+               "' cannot be used together");
+    }
+
+    // Two ways of setting the gain, --measure with anything it would not write, or a modifier
+    // without the option it modifies: each refused, naming the options.
+    void CheckCombinations() {
+        const auto gain = [](const OptionSpec& option) { return IsGainOption(option.id); };
+        if (const OptionSpec* first = FirstGiven(gain)) {
+            if (const OptionSpec* second = FirstGiven(gain, first)) {
+                RejectClash(*first, *second);
+                return;
+            }
+        }
+        const bool target = result_.settings.target.kind != LevelTarget::Kind::None;
+        if (const OptionSpec* measure = Given(OptionId::Measure)) {
+            const auto changes = [](const OptionSpec& option) { return ChangesTheFile(option.id); };
+            if (const OptionSpec* other = FirstGiven(changes)) {
+                RejectClash(*measure, *other);
+                return;
+            }
+            result_.settings.measure = true;
+        } else if (Given(OptionId::TruePeak) != nullptr && !target) {
+            Reject("option '--true-peak' needs '--normalize', '--loudness' or '--measure'");
+            return;
+        }
+        if (Given(OptionId::PeakCeiling) != nullptr && !target) {
+            Reject("option '--peak-ceiling' needs '--normalize' or '--loudness'");
+            return;
+        }
+        LevelTarget& levelTarget = result_.settings.target;
+        levelTarget.truePeak = Given(OptionId::TruePeak) != nullptr;
+        levelTarget.ceilingDb = ceilingDb_             ? *ceilingDb_
+                                : levelTarget.truePeak ? kTruePeakCeilingDb
+                                                       : kSamplePeakCeilingDb;
     }
 
     void AddFile(const Argument& argument) {
@@ -252,6 +388,9 @@ private:
     std::size_t next_ = 0;
     bool optionsEnded_ = false;
     Boxes boxes_;
+    std::optional<float> ceilingDb_;
+    // The options given, in order.
+    std::vector<const OptionSpec*> given_;
     CommandLine result_;
 };
 

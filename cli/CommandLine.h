@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/FileReason.h"
+#include "core/LevelTarget.h"
 #include "core/ProcessingValues.h"
 #include "core/Utf16.h"
 
@@ -28,6 +29,10 @@ struct ListedFile {
 struct RunSettings {
     Utf16String outputFolder;  // empty: the current directory
     ProcessingValues values;
+    // A level for each file to reach, in place of the volume: the gain is found per file.
+    LevelTarget target;
+    // Measure the files and write nothing.
+    bool measure = false;
 };
 
 struct CommandLine {

@@ -1,8 +1,14 @@
-// The per-file job: read the file, change its volume and trim it, write it to the output folder.
+// The per-file jobs: read the file, change its volume and trim it, write it to the output folder; or
+// only measure it.
 #pragma once
 
 #include "core/ProcessingSettings.h"
 
-// Runs the job on one file with the values the settings hold at its start. Its outcome is left in
+// Runs the job on one file with the values the settings hold at its start; with a level target, the
+// file's levels are measured first and the gain found for them. Its outcome is left in
 // settings.errorOccurred and settings.reason.
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath);
+
+// Measures the file's levels into settings.levels, the true peak when the target asks for it, and
+// writes nothing. Its outcome is left as ProcessFile leaves it.
+void MeasureFile(ProcessingSettings& settings, const Utf16Char* inputPath);

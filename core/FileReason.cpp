@@ -55,6 +55,13 @@ std::string WidthAndCoding(const FileReason& reason, bool japanese) {
     return japanese ? bits + "ビットの" + coding : bits + "-bit " + coding;
 }
 
+// A level reached, with one decimal and an ASCII minus sign.
+std::string LevelText(double level) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", level);
+    return text;
+}
+
 std::string Japanese(const FileReason& reason) {
     switch (reason.kind) {
         case Kind::None:
@@ -108,6 +115,16 @@ std::string Japanese(const FileReason& reason) {
             return "チャンネル数が0のため、そのまま書き出しました";
         case Kind::KeptUnusedSpace:
             return "最後のチャンクの後の未使用領域（" + std::to_string(reason.count) + " バイト）をそのまま残しました";
+        case Kind::UnchangedSilent:
+            return "無音のため、音量を変えずに書き出しました";
+        case Kind::UnchangedNoLoudness:
+            return "このサンプリング周波数ではラウドネスを測定できないため、音量を変えずに書き出しました";
+        case Kind::LoudnessLimited:
+            return "ピークの上限のため、ラウドネスが目標に届きませんでした（" + LevelText(reason.level) + " LUFS）";
+        case Kind::PeakLimited:
+            return "ピークの上限のため、ピークが目標に届きませんでした（" + LevelText(reason.level) + " dBFS）";
+        case Kind::NotMeasured:
+            return "処理する符号化方式のサンプルがないため、測定しませんでした";
     }
     return "";
 }
@@ -119,8 +136,20 @@ bool FileReason::IsFailure() const {
 }
 
 bool FileReason::IsNote() const {
-    return kind == Kind::UnchangedCoding || kind == Kind::UnchangedNoFormat || kind == Kind::UnchangedNoChannels ||
-           kind == Kind::KeptUnusedSpace;
+    switch (kind) {
+        case Kind::UnchangedCoding:
+        case Kind::UnchangedNoFormat:
+        case Kind::UnchangedNoChannels:
+        case Kind::KeptUnusedSpace:
+        case Kind::UnchangedSilent:
+        case Kind::UnchangedNoLoudness:
+        case Kind::LoudnessLimited:
+        case Kind::PeakLimited:
+        case Kind::NotMeasured:
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::string EnglishText(const FileReason& reason) {
@@ -177,6 +206,18 @@ std::string EnglishText(const FileReason& reason) {
         case Kind::KeptUnusedSpace:
             return "the " + std::to_string(reason.count) +
                    " bytes of unused space after the last chunk were kept as they are";
+        case Kind::UnchangedSilent:
+            return "written unchanged: silent, there is no level to bring to the target";
+        case Kind::UnchangedNoLoudness:
+            return "written unchanged: loudness is measured at 8000 to 384000 Hz only";
+        case Kind::LoudnessLimited:
+            return "loudness target not reached: limited by the peak ceiling (" + LevelText(reason.level) +
+                   " LUFS reached)";
+        case Kind::PeakLimited:
+            return "peak target not reached: limited by the peak ceiling (" + LevelText(reason.level) +
+                   " dBFS reached)";
+        case Kind::NotMeasured:
+            return "not measured: no samples of a coding this program processes";
     }
     return "";
 }

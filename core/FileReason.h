@@ -1,5 +1,6 @@
 // Why a file was not processed: the refusal of the reader, the job or the writer, or a note on a
-// file written (its samples unchanged, or unused space kept); with its text for the command line
+// file written (its samples unchanged, or unused space kept, or its level target not reached) or
+// measured; with its text for the command line
 // (English) and for the window (Japanese).
 #pragma once
 
@@ -38,6 +39,15 @@ struct FileReason {
         UnchangedNoChannels,
         // Note: the file was written with the `count` bytes of unused space after its last chunk.
         KeptUnusedSpace,
+        // Notes on a level target: the file was written at its own level, being silent or at a rate
+        // whose loudness is not measured; or the peak ceiling held the gain back, the loudness or the
+        // sample peak reaching `level`.
+        UnchangedSilent,
+        UnchangedNoLoudness,
+        LoudnessLimited,
+        PeakLimited,
+        // Note on a file measured: it has no samples that this program processes.
+        NotMeasured,
     };
 
     FileReason() = default;
@@ -48,6 +58,7 @@ struct FileReason {
     std::uint32_t code = 0;
     std::uint16_t bits = 0;
     std::uint64_t count = 0;
+    double level = 0.0;
 
     // A refusal: the job sets its error flag.
     bool IsFailure() const;

@@ -86,7 +86,12 @@ void FileRun::ReportOutcome() {
     if (settings_.errorOccurred) {
         anyFileFailed_ = true;
         observer_.FileFailed(settings_.reason);
-    } else if (settings_.reason.kind != FileReason::Kind::None) {
+        return;
+    }
+    if (settings_.levels.measured) {
+        observer_.FileMeasured(settings_.levels);
+    }
+    if (settings_.reason.kind != FileReason::Kind::None) {
         observer_.FileNote(settings_.reason);
     }
 }

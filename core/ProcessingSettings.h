@@ -3,6 +3,8 @@
 #pragma once
 
 #include "core/FileReason.h"
+#include "core/LevelMeasurement.h"
+#include "core/LevelTarget.h"
 #include "core/ProcessingValues.h"
 #include "core/Utf16.h"
 
@@ -18,6 +20,12 @@ struct ProcessingSettings {
     FileReason reason;
     // True once the file in progress has been written; read like errorOccurred.
     bool outputWritten = false;
+    // The levels the job measured of the file in progress (none unless it measured); read like
+    // errorOccurred.
+    Levels levels;
+    // Set before a run and only read during it: the level each file's gain is found for, in place of
+    // the gain below; the command line's alone.
+    LevelTarget target;
     // Written on the user-interface thread, by the run before each file and by a check box outside a
     // run, and read by the worker: each one whole.
     std::atomic<float> gain{1.0f};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/FileReason.h"
+#include "core/LevelMeasurement.h"
 #include "core/Utf16.h"
 
 #include <cstddef>
@@ -21,6 +22,8 @@ public:
     virtual void FileFailed(const FileReason& reason) = 0;
     // The file was written, and the note says what was left as it was.
     virtual void FileNote(const FileReason& note) = 0;
+    // The job measured the file's levels. Only a front end that shows them needs to hear of them.
+    virtual void FileMeasured(const Levels& /*levels*/) {}
     // `folder` is where the results went: the current directory for an empty folder setting.
     virtual void RunEnded(bool interrupted, const Utf16Char* folder) = 0;
 };

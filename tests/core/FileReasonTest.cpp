@@ -15,6 +15,12 @@ FileReason Reason(Kind kind, std::uint64_t offset, std::uint32_t code, std::uint
     return reason;
 }
 
+FileReason Reached(Kind kind, double level) {
+    FileReason reason(kind);
+    reason.level = level;
+    return reason;
+}
+
 FileReason Counted(Kind kind, std::uint64_t offset, std::uint64_t count) {
     FileReason reason(kind);
     reason.offset = offset;
@@ -41,6 +47,11 @@ TEST(FileReasonTest, DetailsAreFormattedIntoTheTexts) {
         {Counted(Kind::KeptUnusedSpace, 0, 4294967296u),
          "the 4294967296 bytes of unused space after the last chunk were kept as they are",
          "最後のチャンクの後の未使用領域（4294967296 バイト）をそのまま残しました"},
+        {Reached(Kind::LoudnessLimited, -16.34),
+         "loudness target not reached: limited by the peak ceiling (-16.3 LUFS reached)",
+         "ピークの上限のため、ラウドネスが目標に届きませんでした（-16.3 LUFS）"},
+        {Reached(Kind::PeakLimited, -1.96), "peak target not reached: limited by the peak ceiling (-2.0 dBFS reached)",
+         "ピークの上限のため、ピークが目標に届きませんでした（-2.0 dBFS）"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(EnglishText(row.reason), row.english);
@@ -49,7 +60,7 @@ TEST(FileReasonTest, DetailsAreFormattedIntoTheTexts) {
 }
 
 TEST(FileReasonTest, EveryKindIsAFailureANoteOrNothingAndHasItsTexts) {
-    for (int k = static_cast<int>(Kind::None); k <= static_cast<int>(Kind::KeptUnusedSpace); ++k) {
+    for (int k = static_cast<int>(Kind::None); k <= static_cast<int>(Kind::NotMeasured); ++k) {
         const FileReason reason(static_cast<Kind>(k));
         const bool none = reason.kind == Kind::None;
         EXPECT_EQ(none, !reason.IsFailure() && !reason.IsNote()) << k;
@@ -61,6 +72,8 @@ TEST(FileReasonTest, EveryKindIsAFailureANoteOrNothingAndHasItsTexts) {
     EXPECT_TRUE(FileReason(Kind::UnchangedNoFormat).IsNote());
     EXPECT_TRUE(FileReason(Kind::KeptUnusedSpace).IsNote());
     EXPECT_TRUE(FileReason(Kind::TooManyChunks).IsFailure());
+    EXPECT_TRUE(FileReason(Kind::UnchangedSilent).IsNote());
+    EXPECT_TRUE(FileReason(Kind::LoudnessLimited).IsNote());
 }
 
 }  // namespace
