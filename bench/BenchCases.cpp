@@ -37,14 +37,19 @@ bool PlainCopy(const fs::path& in, const fs::path& out) {
     return close(from) == 0 && close(to) == 0 && copied;
 }
 
-int RunJob(const fs::path& in, const fs::path& outFolder) {
+// The job with the benchmark's trims and either its gain or, with `loudness`, a loudness target;
+// or only the measurement.
+int RunJob(const fs::path& in, const fs::path& outFolder, Case c) {
     ProcessingSettings settings;
     const Utf16String folder = Utf16FromUtf8(outFolder.string());
     Utf16Copy(settings.outputFolder, kTextCapacity, folder.c_str());
     settings.gain = kGain;
     settings.headThresholdDb = kThresholdDb;
     settings.tailThresholdDb = kThresholdDb;
-    ProcessFile(settings, Utf16FromUtf8(in.string()).c_str());
+    if (c == Case::Loudness) {
+        settings.target = {LevelTarget::Kind::Loudness, kTargetLufs, 0.0, false};
+    }
+    (c == Case::Measure ? MeasureFile : ProcessFile)(settings, Utf16FromUtf8(in.string()).c_str());
     return settings.errorOccurred ? 1 : 0;
 }
 
@@ -79,7 +84,9 @@ int RunCase(Case c, const fs::path& in, const fs::path& outFolder, const BenchOp
         case Case::Minimal:
             return MinimalProcess(in.c_str(), out.c_str(), kGain, LinearFromDb(kThresholdDb)) ? 0 : 1;
         case Case::Job:
-            return RunJob(in, outFolder);
+        case Case::Loudness:
+        case Case::Measure:
+            return RunJob(in, outFolder, c);
         case Case::Sox:
             return RunSox(in, out);
         case Case::Win32:
@@ -98,6 +105,10 @@ const char* NameOf(Case c) {
             return "minimal";
         case Case::Job:
             return "ProcessFile";
+        case Case::Loudness:
+            return "loudness";
+        case Case::Measure:
+            return "measure";
         case Case::Sox:
             return "sox";
         case Case::Win32:

@@ -11,11 +11,15 @@
 constexpr float kGain = 1.5f;
 constexpr float kThresholdDb = -40.0f;
 
-enum class Case { Copy, Minimal, Job, Sox, Win32 };
+// The loudness the job with a level target brings each file to.
+constexpr double kTargetLufs = -23.0;
+
+// Beside the job: the job with a loudness target instead of the gain, and the measurement alone.
+enum class Case { Copy, Minimal, Job, Loudness, Measure, Sox, Win32 };
 
 // The cases of the timed rounds, all but the i686 program.
-constexpr int kTimedCases = 4;
-constexpr Case kTimed[kTimedCases] = {Case::Copy, Case::Minimal, Case::Job, Case::Sox};
+constexpr int kTimedCases = 6;
+constexpr Case kTimed[kTimedCases] = {Case::Copy, Case::Minimal, Case::Job, Case::Loudness, Case::Measure, Case::Sox};
 
 // The case's name, also the folder its output goes into.
 const char* NameOf(Case c);

@@ -29,6 +29,10 @@ constexpr std::uint64_t kMostPeakBytes = 32 * kMiB;
 const char kSameAsMinimal[] = "job's output same as the minimal program's";
 const char kWithinCopy[] = "job within 1.5 x copy's time";
 const char kFasterThanSox[] = "job at least 10 x faster than sox";
+constexpr double kMostLoudnessTimesCopy = 2.0;
+const char kLoudnessWithinCopy[] = "job with --loudness within 2 x copy's time";
+constexpr double kLeastMeasureMBps = 1000.0;
+const char kMeasureSpeed[] = "--measure at least 1 GB/s on 16-bit";
 const char kPeakMemory[] = "job's peak memory at most 32 MiB, whatever the file's size";
 const char kWin32Same[] = "i686 program under Wine: output same as job's, byte for byte";
 
@@ -103,11 +107,11 @@ struct Timings {
     bool sameAsMinimal = false;
 };
 
-// The order of the cases in a round: copy, minimal and job take turns at going first, so that
+// The order of the cases in a round: copy, minimal and the jobs take turns at going first, so that
 // none always follows the same one; sox, the slowest, comes last.
 std::vector<Case> OrderOfRound(int round) {
-    std::vector<Case> order = {Case::Copy, Case::Minimal, Case::Job};
-    std::rotate(order.begin(), order.begin() + round % 3, order.end());
+    std::vector<Case> order = {Case::Copy, Case::Minimal, Case::Job, Case::Loudness, Case::Measure};
+    std::rotate(order.begin(), order.begin() + round % static_cast<int>(order.size()), order.end());
     order.push_back(Case::Sox);
     return order;
 }
@@ -132,7 +136,7 @@ bool RunRounds(const BenchFile& file, const BenchOptions& options, int rounds, T
             timings.cases[i].peakBytes = std::max(timings.cases[i].peakBytes, m.peakBytes);
             if (!m.ok) {
                 std::fprintf(stderr, "%s failed on %s\n", NameOf(c), file.path.c_str());
-                timings.jobFailed = c == Case::Job;
+                timings.jobFailed = c == Case::Job || c == Case::Loudness || c == Case::Measure;
                 if (!timings.jobFailed) {
                     return false;
                 }
@@ -171,6 +175,20 @@ void CheckPeakMemory(const std::string& file, bool jobRan, std::uint64_t peakByt
     table.Check(kPeakMemory, file, jobRan ? MiBText(peakBytes) : "job failed", jobRan && peakBytes <= kMostPeakBytes);
 }
 
+// The job with a loudness target against the copy, and the measurement's speed on 16-bit files.
+void AddLevelTargets(const BenchFile& file, const Timings& timings, TargetTable& table) {
+    const std::string name = NameOf(file);
+    const double copy = timings.cases[static_cast<int>(Case::Copy)].seconds;
+    const double loudness = timings.cases[static_cast<int>(Case::Loudness)].seconds;
+    const double timesCopy = loudness / copy;
+    table.Check(kLoudnessWithinCopy, name, Format("%.2f x", timesCopy), timesCopy <= kMostLoudnessTimesCopy);
+    if (file.bitsPerSample == 16 && file.formatTag == 1) {
+        const double mbps =
+            static_cast<double>(FileBytes(file)) / 1e6 / timings.cases[static_cast<int>(Case::Measure)].seconds;
+        table.Check(kMeasureSpeed, name, Format("%.0f MB/s", mbps), mbps >= kLeastMeasureMBps);
+    }
+}
+
 void AddTargets(const BenchFile& file, const Timings& timings, const BenchOptions& options, TargetTable& table) {
     const std::string name = NameOf(file);
     const Summary& copy = timings.cases[static_cast<int>(Case::Copy)];
@@ -184,6 +202,7 @@ void AddTargets(const BenchFile& file, const Timings& timings, const BenchOption
     table.Check(kSameAsMinimal, name, timings.sameAsMinimal ? "same" : "differs", timings.sameAsMinimal);
     const double timesCopy = job.seconds / copy.seconds;
     table.Check(kWithinCopy, name, Format("%.2f x", timesCopy), timesCopy <= kMostTimesCopy);
+    AddLevelTargets(file, timings, table);
     if (!options.sox) {
         table.Add(kFasterThanSox, name, "sox not installed", TargetTable::Outcome::Skipped);
         return;
