@@ -5,14 +5,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
+  # The native builds, their tests and the format check
   cmake ninja-build g++ googletest libgtest-dev clang-format
+  # The 32-bit native build, and the fuzzer with the sanitizers' runtimes
   g++-multilib clang libclang-rt-14-dev
+  # The two Windows builds
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  # The Windows programs and tests under Wine, on a private display; the screenshot
   wine wine64
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic fonts-wine
+  # The example files of scripts/run.sh and the benchmark's comparison
   sox
+  # The release package: its zip writer and its check
   python3 unzip
+  # setfacl and getfacl, for the tests of a replaced file's ACL
   acl
+  # The Japanese locale the Windows programs run in
   locales
 )
 
