@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,12 +27,11 @@ std::vector<Argument> ArgumentsOf(int argc, char** argv) {
     std::vector<Argument> arguments;
     for (int i = 1; i < argc; ++i) {
         std::string given = argv[i];
-        Argument argument{Utf16FromUtf8(given), std::nullopt};
-        // A name that does not survive the conversion would open another file, or none.
-        if (Utf8FromUtf16(argument.text.c_str()) != given) {
-            argument.notUtf8 = std::move(given);
+        if (std::optional<Utf16String> text = Utf16FromExactUtf8(given)) {
+            arguments.push_back({std::move(*text), std::nullopt});
+        } else {
+            arguments.push_back({Utf16FromUtf8(given), std::move(given)});
         }
-        arguments.push_back(std::move(argument));
     }
     return arguments;
 }

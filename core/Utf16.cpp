@@ -114,6 +114,14 @@ std::string Utf8FromUtf16(const Utf16Char* text) {
     return out;
 }
 
+std::optional<Utf16String> Utf16FromExactUtf8(const std::string& utf8) {
+    Utf16String text = Utf16FromUtf8(utf8);
+    if (Utf8FromUtf16(text.c_str()) != utf8) {
+        return std::nullopt;
+    }
+    return text;
+}
+
 std::optional<char32_t> DecodeUtf8At(const std::string& text, std::size_t& pos) {
     const auto lead = static_cast<unsigned char>(text[pos++]);
     if (lead < 0x80) {

@@ -30,6 +30,10 @@ bool Utf16Append(Utf16Char* dst, std::size_t capacity, const Utf16Char* text);
 Utf16String Utf16FromUtf8(const std::string& utf8);
 std::string Utf8FromUtf16(const Utf16Char* text);
 
+// The text only when it converts back to the same bytes: a name that does not (malformed UTF-8,
+// a zero byte) would name another file, or none.
+std::optional<Utf16String> Utf16FromExactUtf8(const std::string& utf8);
+
 // Decodes the UTF-8 sequence at `pos` and moves past it. A malformed one gives nothing and moves
 // past its first byte only, so that decoding always advances.
 std::optional<char32_t> DecodeUtf8At(const std::string& utf8, std::size_t& pos);

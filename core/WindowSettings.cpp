@@ -49,19 +49,10 @@ std::optional<bool> ParseChecked(std::string_view value) {
     return std::nullopt;
 }
 
-// A folder whose bytes are not UTF-8 (a file saved in another code page) names no folder of ours.
-std::optional<Utf16String> ParseFolder(std::string_view value) {
-    const std::string bytes(value);
-    const Utf16String folder = Utf16FromUtf8(bytes);
-    if (Utf8FromUtf16(folder.c_str()) != bytes) {
-        return std::nullopt;
-    }
-    return folder;
-}
-
 void ParseLine(WindowSettings& settings, std::string_view key, std::string_view value) {
     if (key == kOutputFolderKey) {
-        settings.outputFolder = ParseFolder(value);
+        // A folder whose bytes are not UTF-8 (a file saved in another code page) names no folder of ours.
+        settings.outputFolder = Utf16FromExactUtf8(std::string(value));
         return;
     }
     for (const GroupKeys& keys : kGroups) {
