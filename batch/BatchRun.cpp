@@ -2,16 +2,20 @@
 // and Stop in Start's place until it ends.
 #include "batch/BatchRun.h"
 
+#include "app/MainWindow.h"
 #include "app/RememberedSettings.h"
 #include "batch/ClickGuard.h"
 #include "batch/OpenControl.h"
 #include "batch/RunLog.h"
+#include "batch/RunTitle.h"
+#include "batch/TaskbarProgress.h"
 #include "controls/ControlIds.h"
 #include "controls/ListboxInfo.h"
 #include "controls/TextVolumeInfo.h"
 #include "core/FileRun.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -66,7 +70,10 @@ void StartRun() {
         return;
     }
     ProcessingSettings& settings = ProcessingSettings::Instance();
-    RunLog log;
+    const HWND window = currentMainWindow != nullptr ? currentMainWindow->window : nullptr;
+    const std::unique_ptr<TaskbarProgress> taskbar = OpenTaskbarProgress(window);
+    RunTitle title(window, taskbar.get());
+    RunLog log(title);
     FileRun run(settings, log);
     // A value still being typed when Start is pressed counts, as it would once its box was left.
     if (TextVolumeInfo* typing = FocusedValueBox()) {

@@ -20,13 +20,22 @@ HANDLE StartWorker(FileTask& task) {
     return reinterpret_cast<HANDLE>(thread);
 }
 
+// How often a wait without messages wakes to show the file's progress.
+constexpr DWORD kProgressPollMs = 100;
+
 // Sleeps until the worker ends or a message arrives, and dispatches messages one at a time, without
-// keeping a processor busy. The worker is checked before each message, as the thread handle comes
-// first.
-void WaitWhilePumping(HANDLE thread) {
-    // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
-    while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1) {
-        PumpMessage();
+// keeping a processor busy; the file's progress is looked at between them. The worker is checked
+// before each message, as the thread handle comes first.
+void WaitWhilePumping(HANDLE thread, FileTask& task) {
+    for (;;) {
+        // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &thread, kProgressPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            PumpMessage();
+        } else if (woken != WAIT_TIMEOUT) {
+            return;
+        }
+        task.PollProgress();
     }
 }
 
@@ -38,7 +47,7 @@ bool PumpingWorker::RunToEnd(FileTask& task) {
     if (worker.Get() == nullptr) {
         return false;
     }
-    WaitWhilePumping(worker.Get());
+    WaitWhilePumping(worker.Get(), task);
     return true;
 }
 

@@ -36,8 +36,9 @@ void RunLog::RunStarted() {
     ReplaceLog(kRunStartText);
 }
 
-void RunLog::FileStarted(const Utf16Char* name, std::size_t, std::size_t) {
+void RunLog::FileStarted(const Utf16Char* name, std::size_t number, std::size_t count) {
     AppendLog(name);
+    title_.FileStarted(number, count);
 }
 
 // The end line says that the run was interrupted; the log has no line for the file itself.
@@ -54,7 +55,20 @@ void RunLog::FileNote(const FileReason& note) {
     AppendLog(JapaneseText(note).c_str());
 }
 
+void RunLog::FileProgress(unsigned percent) {
+    title_.FileProgress(percent);
+}
+
+void RunLog::FileEnded(const FileResult& result) {
+    if (!result.audio || result.audio->clipped == 0) {
+        return;
+    }
+    const wchar_t* text = IsFloatCoding(result.audio->coding) ? kAboveFullScaleText : kClippedText;
+    AppendLog((std::to_wstring(result.audio->clipped) + text).c_str());
+}
+
 void RunLog::RunEnded(bool interrupted, const Utf16Char* folder) {
+    title_.RunEnded();
     const std::wstring outcome = interrupted ? kRunInterruptedText : kRunCompletedText;
     AppendLog((outcome + L"\n").c_str());
     AppendFolderLine(folder);

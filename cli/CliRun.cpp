@@ -59,6 +59,7 @@ public:
                 EndOnSignal();
             }
             ForwardInterrupt(settings_);
+            task.PollProgress();
         }
         worker.join();
         // Ctrl+C during the last moments of a job still ends the run here.
@@ -90,10 +91,10 @@ int ExitStatusOf(bool interrupted, bool anyFileFailed) {
 
 }  // namespace
 
-int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& files, RunReport& report) {
+int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& files, RunReport& report, CsvReport* csv) {
     ProcessingSettings& settings = ProcessingSettings::Instance();
     LoadRunSettings(runSettings, settings);
-    ConsoleLog processingLog(report);
+    ConsoleLog processingLog(report, csv);
     MeasureLog measureLog(report, runSettings.target.truePeak);
     RunObserver& log = runSettings.measure ? static_cast<RunObserver&>(measureLog) : processingLog;
     FileRun run(settings, log, runSettings.measure ? MeasureFile : ProcessFile);

@@ -3,9 +3,10 @@
 #pragma once
 
 #include "cli/CommandLine.h"
+#include "cli/CsvReport.h"
 #include "cli/RunReport.h"
 
 #include <vector>
 
-// Returns the exit status of the run.
-int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& files, RunReport& report);
+// Returns the exit status of the run. `csv` takes a row for each file; none without --report.
+int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& files, RunReport& report, CsvReport* csv);

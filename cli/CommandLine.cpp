@@ -3,8 +3,10 @@
 
 #include "cli/PrintableText.h"
 #include "core/NumberText.h"
+#include "core/PathParts.h"
 #include "core/Utf16Path.h"
 #include "core/ValueBox.h"
+#include "core/WrittenOutputs.h"
 
 #include <filesystem>
 #include <optional>
@@ -33,6 +35,7 @@ const char kUsageText[] =
     "      --true-peak          hold the true peak (dBTP) under the ceiling instead of the\n"
     "                           sample peak; with --measure, measure it too\n"
     "      --measure            write nothing; print each file's peak and loudness\n"
+    "      --report FILE        write a CSV line for each file to FILE as it ends\n"
     "  -h, --help               show this text\n"
     "      --version            show the version\n"
     "\n"
@@ -60,6 +63,7 @@ enum class OptionId {
     PeakCeiling,
     TruePeak,
     Measure,
+    Report,
     Help,
     Version
 };
@@ -72,13 +76,21 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {OptionId::Output, "--output", "-o", true},          {OptionId::Volume, "--volume", "", true},
-    {OptionId::VolumeDb, "--volume-db", "", true},       {OptionId::HeadThreshold, "--head-threshold", "", true},
-    {OptionId::HeadMargin, "--head-margin", "", true},   {OptionId::TailThreshold, "--tail-threshold", "", true},
-    {OptionId::TailMargin, "--tail-margin", "", true},   {OptionId::Help, "--help", "-h", false},
-    {OptionId::Normalize, "--normalize", "", true},      {OptionId::Loudness, "--loudness", "", true},
-    {OptionId::PeakCeiling, "--peak-ceiling", "", true}, {OptionId::TruePeak, "--true-peak", "", false},
-    {OptionId::Measure, "--measure", "", false},         {OptionId::Version, "--version", "", false},
+    {OptionId::Output, "--output", "-o", true},
+    {OptionId::Volume, "--volume", "", true},
+    {OptionId::VolumeDb, "--volume-db", "", true},
+    {OptionId::HeadThreshold, "--head-threshold", "", true},
+    {OptionId::HeadMargin, "--head-margin", "", true},
+    {OptionId::TailThreshold, "--tail-threshold", "", true},
+    {OptionId::TailMargin, "--tail-margin", "", true},
+    {OptionId::Help, "--help", "-h", false},
+    {OptionId::Normalize, "--normalize", "", true},
+    {OptionId::Loudness, "--loudness", "", true},
+    {OptionId::PeakCeiling, "--peak-ceiling", "", true},
+    {OptionId::TruePeak, "--true-peak", "", false},
+    {OptionId::Measure, "--measure", "", false},
+    {OptionId::Version, "--version", "", false},
+    {OptionId::Report, "--report", "", true},
 };
 
 // Options of which at most one may be given: each sets the gain its own way. --volume and
@@ -148,6 +160,7 @@ public:
         }
         if (result_.action == CommandLine::Action::Run) {
             SettingsFromBoxes();
+            CheckReportPath();
         }
         return std::move(result_);
     }
@@ -223,6 +236,8 @@ private:
         Remember(option);
         if (option.id == OptionId::Output) {
             SetOutputFolder(value);
+        } else if (option.id == OptionId::Report) {
+            SetReportPath(value);
         } else {
             SetNumber(option, Utf8FromUtf16(value.c_str()));
         }
@@ -354,7 +369,8 @@ private:
     void AddFile(const Argument& argument) {
         if (argument.notUtf8) {
             // Shown with its bytes as escapes; the escapes add no separator.
-            result_.files.push_back({Utf16FromUtf8(PrintableText(*argument.notUtf8)), FileReason::Kind::NameNotUtf8});
+            const std::string shown = PrintableText(*argument.notUtf8);
+            result_.files.push_back({Utf16FromUtf8(shown), FileReason::Kind::NameNotUtf8, shown});
             return;
         }
         if (argument.text.empty()) {
@@ -372,7 +388,60 @@ private:
         // A path cut to fit would name another file.
         const FileReason::Kind refusal =
             absolute.size() >= kTextCapacity ? FileReason::Kind::PathTooLong : FileReason::Kind::None;
-        result_.files.push_back({std::move(absolute), refusal});
+        result_.files.push_back({std::move(absolute), refusal, Utf8FromUtf16(argument.text.c_str())});
+    }
+
+    void SetReportPath(const Utf16String& argument) {
+        const std::string text = Utf8FromUtf16(argument.c_str());
+        if (argument.empty()) {
+            Reject("option '--report' needs a file name");
+            return;
+        }
+        std::error_code error;
+        const std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(argument), error);
+        if (error) {
+            Reject("cannot locate '" + text + "': " + error.message());
+            return;
+        }
+        result_.settings.reportPath = Utf16FromPath(path);
+    }
+
+    // The report would be overwritten by a result, or would overwrite an input before it is read.
+    void CheckReportPath() {
+        const Utf16String& report = result_.settings.reportPath;
+        if (report.empty()) {
+            return;
+        }
+        for (const ListedFile& file : result_.files) {
+            if (file.refusal != FileReason::Kind::None) {
+                continue;
+            }
+            if (SameFile(report, file.path)) {
+                Reject("the report '" + Utf8FromUtf16(report.c_str()) + "' is also an input");
+                return;
+            }
+            if (SameFile(report, OutputPathOf(file.path))) {
+                Reject("the report '" + Utf8FromUtf16(report.c_str()) + "' is also an output");
+                return;
+            }
+        }
+    }
+
+    // Relative to the current directory when no folder was given.
+    Utf16String OutputPathOf(const Utf16String& input) const {
+        const Utf16String& folder = result_.settings.outputFolder;
+        const Utf16String name = FileNameOf(input.c_str());
+        return folder.empty() ? name : folder + kPathSeparator + name;
+    }
+
+    // The same spelling, or two names of one existing file (a link, or a differently written path).
+    static bool SameFile(const Utf16String& a, const Utf16String& b) {
+        const Utf16String spelling = WrittenOutputs::Normalised(a.c_str());
+        if (!spelling.empty() && spelling == WrittenOutputs::Normalised(b.c_str())) {
+            return true;
+        }
+        std::error_code error;
+        return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), error) && !error;
     }
 
     void SettingsFromBoxes() {

@@ -23,6 +23,8 @@ struct Argument {
 struct ListedFile {
     Utf16String path;
     FileReason::Kind refusal = FileReason::Kind::None;
+    // As the command line spelt it, in UTF-8, for the report.
+    std::string given;
 };
 
 // The values a run starts with; an option left out leaves the neutral value of an unticked box.
@@ -33,6 +35,7 @@ struct RunSettings {
     LevelTarget target;
     // Measure the files and write nothing.
     bool measure = false;
+    Utf16String reportPath;  // absolute; empty: no report
 };
 
 struct CommandLine {

@@ -9,6 +9,9 @@ namespace {
 // Notes on standard error, after the file's name.
 constexpr char kWrittenText[] = "written before the run stopped";
 constexpr char kNotWrittenText[] = "not written, the run was stopped";
+// After the number of samples.
+constexpr char kClippedEnglish[] = " samples clipped";
+constexpr char kAboveFullScaleEnglish[] = " samples above full scale";
 
 }  // namespace
 
@@ -18,6 +21,7 @@ void ConsoleLog::RunStarted() {
 
 void ConsoleLog::FileStarted(const Utf16Char* name, std::size_t number, std::size_t count) {
     name_ = PrintableText(Utf8FromUtf16(name));
+    number_ = number;
     report_.Line(name_);
     report_.Progress(number, count, name_);
 }
@@ -35,6 +39,20 @@ void ConsoleLog::FileFailed(const FileReason& reason) {
 
 void ConsoleLog::FileNote(const FileReason& note) {
     report_.FileRemark(name_, EnglishText(note));
+}
+
+void ConsoleLog::FileProgress(unsigned percent) {
+    report_.ProgressPercent(percent);
+}
+
+void ConsoleLog::FileEnded(const FileResult& result) {
+    if (result.audio && result.audio->clipped > 0) {
+        const char* text = IsFloatCoding(result.audio->coding) ? kAboveFullScaleEnglish : kClippedEnglish;
+        report_.FileRemark(name_, std::to_string(result.audio->clipped) + text);
+    }
+    if (csv_ != nullptr) {
+        csv_->Row(number_, result);
+    }
 }
 
 void ConsoleLog::RunEnded(bool interrupted, const Utf16Char* folder) {

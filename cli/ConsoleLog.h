@@ -2,6 +2,7 @@
 // standard error, after the file's name, why it failed, was written unchanged or was stopped.
 #pragma once
 
+#include "cli/CsvReport.h"
 #include "cli/RunReport.h"
 #include "core/RunObserver.h"
 
@@ -9,17 +10,22 @@
 
 class ConsoleLog : public RunObserver {
 public:
-    explicit ConsoleLog(RunReport& report) : report_(report) {}
+    // `csv` takes each file's row; none without --report.
+    ConsoleLog(RunReport& report, CsvReport* csv) : report_(report), csv_(csv) {}
 
     void RunStarted() override;
     void FileStarted(const Utf16Char* name, std::size_t number, std::size_t count) override;
     void FileStopped(bool written) override;
     void FileFailed(const FileReason& reason) override;
     void FileNote(const FileReason& note) override;
+    void FileProgress(unsigned percent) override;
+    void FileEnded(const FileResult& result) override;
     void RunEnded(bool interrupted, const Utf16Char* folder) override;
 
 private:
     RunReport& report_;
-    // The file in progress, as printed.
+    CsvReport* csv_;
+    // The file in progress, as printed, and its place in the list.
     std::string name_;
+    std::size_t number_ = 0;
 };

@@ -3,6 +3,9 @@
 // the standard streams. One implementation per platform.
 #pragma once
 
+#include "core/Utf16.h"
+
+#include <cstdio>
 #include <string>
 
 // For as long as it lives, a console shows UTF-8 output (Windows) and standard error is known to
@@ -38,3 +41,5 @@ enum class StandardStream { Output, Error };
 // and, once a termination signal has come, as soon as the stream has no room: a reader that has
 // stopped reading never holds a run that is asked to end.
 void WriteStandardStream(StandardStream stream, const std::string& text);
+// Creates or empties the file at `path` for writing bytes; null when it cannot.
+std::FILE* CreateOutputFile(const Utf16String& path);

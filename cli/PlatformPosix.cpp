@@ -121,3 +121,7 @@ void WriteStandardStream(StandardStream stream, const std::string& text) {
         done += static_cast<std::size_t>(written);
     }
 }
+
+std::FILE* CreateOutputFile(const Utf16String& path) {
+    return std::fopen(Utf8FromUtf16(path.c_str()).c_str(), "wb");
+}

@@ -72,3 +72,7 @@ void WriteStandardStream(StandardStream stream, const std::string& text) {
     // Each line shows while the run goes on, also through a pipe.
     std::fflush(file);
 }
+
+std::FILE* CreateOutputFile(const Utf16String& path) {
+    return _wfopen(path.c_str(), L"wb");
+}

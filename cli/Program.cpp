@@ -3,6 +3,7 @@
 
 #include "cli/CliRun.h"
 #include "cli/CommandLine.h"
+#include "cli/CsvReport.h"
 #include "cli/ExitStatus.h"
 #include "cli/Platform.h"
 #include "cli/PrintableText.h"
@@ -10,7 +11,34 @@
 
 #include "Version.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Null, with the message said, when the report cannot be written: the run does not start without it.
+std::unique_ptr<CsvReport> OpenCsvReport(const CommandLine& command) {
+    const Utf16String& path = command.settings.reportPath;
+    std::FILE* file = CreateOutputFile(path);
+    if (file == nullptr) {
+        const int error = errno;
+        std::fprintf(stderr, "palvotrix-cli: cannot write the report '%s': %s\n",
+                     PrintableText(Utf8FromUtf16(path.c_str())).c_str(), std::strerror(error));
+        return nullptr;
+    }
+    std::vector<std::string> given;
+    for (const ListedFile& listed : command.files) {
+        given.push_back(listed.given);
+    }
+    return std::make_unique<CsvReport>(file, std::move(given));
+}
+
+}  // namespace
 
 int RunProgram(const std::vector<Argument>& arguments) {
     // Before any output: error messages may quote a file name in UTF-8.
@@ -30,7 +58,14 @@ int RunProgram(const std::vector<Argument>& arguments) {
         case CommandLine::Action::Run:
             break;
     }
+    std::unique_ptr<CsvReport> csv;
+    if (!command.settings.reportPath.empty()) {
+        csv = OpenCsvReport(command);
+        if (csv == nullptr) {
+            return kExitBadArguments;
+        }
+    }
     CatchInterrupts();
     RunReport report(console.CanShowProgress());
-    return RunBatch(command.settings, command.files, report);
+    return RunBatch(command.settings, command.files, report, csv.get());
 }

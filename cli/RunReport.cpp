@@ -30,11 +30,21 @@ void RunReport::FileRemark(const std::string& name, const std::string& text) {
 }
 
 void RunReport::Progress(std::size_t number, std::size_t count, const std::string& name) {
+    progressPlace_ = "[" + std::to_string(number) + "/" + std::to_string(count) + "] ";
+    progressName_ = name;
+    DrawProgress("");
+}
+
+// Before the name, which a narrow terminal cuts at its edge.
+void RunReport::ProgressPercent(unsigned percent) {
+    DrawProgress(std::to_string(percent) + " % ");
+}
+
+void RunReport::DrawProgress(const std::string& percent) {
     if (!showProgress_) {
         return;
     }
-    const std::string line = std::string(kEraseLine) + kWrapOff + "[" + std::to_string(number) + "/" +
-                             std::to_string(count) + "] " + name + kWrapOn;
+    const std::string line = std::string(kEraseLine) + kWrapOff + progressPlace_ + percent + progressName_ + kWrapOn;
     WriteStandardStream(StandardStream::Error, line);
     progressVisible_ = true;
 }

@@ -13,11 +13,11 @@ const std::uint8_t* Block::Source(const WaveFile& wave, const ChunkInfo& chunk, 
 }
 
 bool ReadScaled(const WaveFile& wave, const AudioPlan& plan, const CodingRules& rules, std::uint64_t at,
-                std::size_t count, Block& block) {
+                std::size_t count, Block& block, SampleTally& tally) {
     const std::uint8_t* source = block.Source(wave, *plan.chunk, at, count);
     if (source == nullptr) {
         return false;
     }
-    rules.scale(source, block.Data(), count / rules.bytes, plan.gain, plan.validBits);
+    rules.scale(source, block.Data(), count / rules.bytes, plan.gain, plan.validBits, tally);
     return true;
 }

@@ -30,6 +30,7 @@ private:
     FileView* view_;
 };
 
-// Puts `count` bytes of the planned chunk from `at` on into `block`, their samples scaled.
+// Puts `count` bytes of the planned chunk from `at` on into `block`, their samples scaled, and adds
+// what the scaling saw of them to `tally`.
 bool ReadScaled(const WaveFile& wave, const AudioPlan& plan, const CodingRules& rules, std::uint64_t at,
-                std::size_t count, Block& block);
+                std::size_t count, Block& block, SampleTally& tally);

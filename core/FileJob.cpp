@@ -7,6 +7,7 @@
 #include "core/InputChange.h"
 #include "core/LevelMeasurement.h"
 #include "core/LevelTarget.h"
+#include "core/SampleCodings.h"
 #include "core/VolumeAndTrim.h"
 #include "core/WaveFile.h"
 #include "core/WaveWriter.h"
@@ -82,6 +83,42 @@ bool Plan(const WaveFile& wave, const ProcessingValues& values, const std::atomi
 
 // Why the file failed, or the note for a file written; nothing for a file processed or
 // cancelled. A cancelled file is not written and is no failure.
+// What the plan does to the chunk, in whole frames.
+AudioFacts PlannedFacts(const WaveFile& wave, const AudioPlan& plan, const ProcessingValues& values) {
+    const WaveFormat& format = wave.format;
+    // The processed codings' container widths are whole bytes.
+    const std::uint64_t frameBytes = std::uint64_t{format.bitsPerSample} / 8 * format.channels;
+    AudioFacts facts;
+    facts.coding = plan.coding;
+    facts.channels = format.channels;
+    facts.sampleRate = format.sampleRate;
+    facts.gain = values.gain;
+    facts.framesIn = plan.chunk->size / frameBytes;
+    facts.framesOut = facts.framesIn;
+    const TrimReport& trim = plan.report;
+    if (trim.trimmed) {
+        facts.framesOut = trim.newFrames;
+        facts.headCut = trim.headFramesCut;
+        facts.tailCut = facts.framesIn - trim.headFramesCut - plan.keptBytes / frameBytes;
+        facts.headMargin = plan.headSilenceBytes / frameBytes;
+        facts.tailMargin = plan.tailSilenceBytes / frameBytes;
+    }
+    return facts;
+}
+
+// The peaks as levels, and the clipped count. The kept samples hold the chunk's peak before the
+// gain: every cut sample lies at or below a threshold that the kept sample next to the cut passes.
+// A peak needs samples: whole ones in the chunk, or written ones, margins of silence among them.
+void AddLevels(const CodingRules& rules, const AudioPlan& plan, const SampleTally& written, AudioFacts& facts) {
+    if (plan.chunk->size >= rules.bytes) {
+        facts.peakIn = written.peakIn / rules.fullScale;
+    }
+    if (plan.NewSize() - plan.restBytes > 0) {
+        facts.peakOut = written.peakOut / rules.fullScale;
+    }
+    facts.clipped = written.clipped;
+}
+
 FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     FileReason failure;
     WaveFile wave;
@@ -111,9 +148,15 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
             static_cast<std::int64_t>(trim.headFramesCut) - static_cast<std::int64_t>(trim.headMarginFrames);
         MoveChunkPositions(wave.chunks, FrameMove{shift, trim.newFrames});
     }
-    settings.outputWritten = WriteWaveFile(settings, inputPath, wave, failure, plan.chunk != nullptr ? &plan : nullptr);
+    SampleTally written;
+    settings.outputWritten =
+        WriteWaveFile(settings, inputPath, wave, failure, plan.chunk != nullptr ? &plan : nullptr, &written);
     if (!settings.outputWritten) {
         return failure;
+    }
+    if (plan.chunk != nullptr) {
+        settings.audio = PlannedFacts(wave, plan, values);
+        AddLevels(*RulesOf(plan.coding), plan, written, *settings.audio);
     }
     return NoteFor(wave, targetNote);
 }
@@ -139,6 +182,7 @@ void RunWithOutcome(Job job, ProcessingSettings& settings, const Utf16Char* inpu
     settings.reason = FileReason();
     settings.outputWritten = false;
     settings.levels = Levels();
+    settings.audio.reset();
     try {
         settings.reason = job(settings, inputPath);
     } catch (const std::exception&) {

@@ -13,6 +13,10 @@ void FileTask::Run() noexcept {
     }
 }
 
+void FileTask::PollProgress() {
+    run_.PollProgress(ProgressPacer::Clock::now());
+}
+
 void FileRun::RefuseForLongFolder(const Utf16Char* folderText) {
     folderTooLong_ = true;
     folderText_ = folderText;
@@ -29,6 +33,8 @@ void FileRun::Start(std::size_t count) {
 bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
     current_ = path;
     observer_.FileStarted(FileNameOf(path), ++number_, count_);
+    settings_.progress.Begin(0);
+    pacer_.FileStarted(ProgressPacer::Clock::now());
     if (folderTooLong_) {
         Refuse(FileReason::Kind::PathTooLong);
     } else if (written_.AlreadyWritten(settings_, path)) {
@@ -37,14 +43,14 @@ bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
     } else {
         RunJob(path, runner);
     }
-    ReportOutcome();
+    ReportOutcome(path);
     return !settings_.cancelRequested;
 }
 
 void FileRun::RefuseFile(const Utf16Char* path, FileReason::Kind why) {
     observer_.FileStarted(FileNameOf(path), ++number_, count_);
     Refuse(why);
-    ReportOutcome();
+    ReportOutcome(path);
 }
 
 bool FileRun::End() {
@@ -54,14 +60,29 @@ bool FileRun::End() {
     return interrupted;
 }
 
+void FileRun::PollProgress(ProgressPacer::Clock::time_point now) {
+    if (pacer_.Due(now)) {
+        observer_.FileProgress(settings_.progress.Percent());
+    }
+}
+
 void FileRun::EndAbandoningFile() {
-    observer_.FileStopped(AbandonWriteInProgress(settings_, current_.c_str()));
+    const bool written = AbandonWriteInProgress(settings_, current_.c_str());
+    observer_.FileStopped(written);
+    // What the job measured is not known: its worker still runs.
+    FileResult abandoned;
+    abandoned.status = written ? FileResult::Status::Processed : FileResult::Status::Stopped;
+    Utf16Char output[kTextCapacity] = {};
+    if (written && BuildOutputPath(settings_, current_.c_str(), output)) {
+        abandoned.output = output;
+    }
+    observer_.FileEnded(abandoned);
     ReportEnd(true);
 }
 
 // The outcome is read only once the task has ended, on this thread.
 void FileRun::RunJob(const Utf16Char* path, TaskRunner& runner) {
-    FileTask task(job_, settings_, path);
+    FileTask task(job_, settings_, path, *this);
     if (!runner.RunToEnd(task)) {
         Refuse(FileReason::Kind::NoThread);
         return;
@@ -82,18 +103,46 @@ void FileRun::Refuse(FileReason::Kind why) {
     settings_.outputWritten = false;
 }
 
-void FileRun::ReportOutcome() {
+void FileRun::ReportOutcome(const Utf16Char* path) {
     if (settings_.errorOccurred) {
         anyFileFailed_ = true;
         observer_.FileFailed(settings_.reason);
-        return;
+    } else {
+        if (settings_.levels.measured) {
+            observer_.FileMeasured(settings_.levels);
+        }
+        if (settings_.reason.kind != FileReason::Kind::None) {
+            observer_.FileNote(settings_.reason);
+        }
     }
-    if (settings_.levels.measured) {
-        observer_.FileMeasured(settings_.levels);
+    observer_.FileEnded(ResultOf(path));
+}
+
+// A job that neither failed nor wrote its output was stopped. Only a job that ran leaves audio
+// facts, so they are taken for a processed file alone.
+FileResult FileRun::ResultOf(const Utf16Char* path) const {
+    using Status = FileResult::Status;
+    FileResult result;
+    result.reason = settings_.reason;
+    if (settings_.errorOccurred) {
+        result.status = Status::Failed;
+        return result;
     }
-    if (settings_.reason.kind != FileReason::Kind::None) {
-        observer_.FileNote(settings_.reason);
+    if (!settings_.outputWritten) {
+        result.status = Status::Stopped;
+        return result;
     }
+    Utf16Char output[kTextCapacity] = {};
+    if (BuildOutputPath(settings_, path, output)) {
+        result.output = output;
+    }
+    if (settings_.reason.IsNote()) {
+        result.status = Status::Unchanged;
+    } else {
+        result.status = Status::Processed;
+        result.audio = settings_.audio;
+    }
+    return result;
 }
 
 void FileRun::ReportEnd(bool interrupted) {

@@ -5,6 +5,7 @@
 
 #include "core/FileJob.h"
 #include "core/ProcessingSettings.h"
+#include "core/ProgressPacer.h"
 #include "core/RunObserver.h"
 #include "core/WrittenOutputs.h"
 
@@ -13,19 +14,25 @@
 // The job one listed file gets: ProcessFile, or a stand-in where a test drives the run.
 using FileJob = void (*)(ProcessingSettings& settings, const Utf16Char* inputPath);
 
+class FileRun;
+
 // One listed file's job, ready for the front end's worker thread.
 class FileTask {
 public:
-    FileTask(FileJob job, ProcessingSettings& settings, const Utf16Char* path)
-        : job_(job), settings_(settings), path_(path) {}
+    FileTask(FileJob job, ProcessingSettings& settings, const Utf16Char* path, FileRun& run)
+        : job_(job), settings_(settings), path_(path), run_(run) {}
 
     // Nothing escapes a worker's entry: a job that throws is a failed file, and the run goes on.
     void Run() noexcept;
+    // For the front end's thread while it waits for the worker, as often as it likes: shows how
+    // far the job is when that is due.
+    void PollProgress();
 
 private:
     FileJob job_;
     ProcessingSettings& settings_;
     const Utf16Char* path_;
+    FileRun& run_;
 };
 
 // How a front end runs a task: on its worker, while it keeps its window or its signals served.
@@ -62,10 +69,14 @@ public:
 
     bool AnyFileFailed() const { return anyFileFailed_; }
 
+    // See FileTask::PollProgress; `now` is the time of the poll.
+    void PollProgress(ProgressPacer::Clock::time_point now);
+
 private:
     void RunJob(const Utf16Char* path, TaskRunner& runner);
     void Refuse(FileReason::Kind why);
-    void ReportOutcome();
+    void ReportOutcome(const Utf16Char* path);
+    FileResult ResultOf(const Utf16Char* path) const;
     void ReportEnd(bool interrupted);
 
     ProcessingSettings& settings_;
@@ -79,4 +90,5 @@ private:
     std::size_t count_ = 0;
     std::size_t number_ = 0;
     bool anyFileFailed_ = false;
+    ProgressPacer pacer_;
 };

@@ -5,10 +5,13 @@
 #include "core/FileReason.h"
 #include "core/LevelMeasurement.h"
 #include "core/LevelTarget.h"
+#include "core/FileResult.h"
 #include "core/ProcessingValues.h"
 #include "core/Utf16.h"
+#include "core/WriteProgress.h"
 
 #include <atomic>
+#include <optional>
 
 struct ProcessingSettings {
     Utf16Char outputFolder[kTextCapacity] = {};
@@ -26,6 +29,10 @@ struct ProcessingSettings {
     // Set before a run and only read during it: the level each file's gain is found for, in place of
     // the gain below; the command line's alone.
     LevelTarget target;
+    // What the job did to the audio of a file it processed; read like errorOccurred.
+    std::optional<AudioFacts> audio;
+    // Stored by the worker as it writes, read by the user-interface thread while it waits.
+    WriteProgress progress;
     // Written on the user-interface thread, by the run before each file and by a check box outside a
     // run, and read by the worker: each one whole.
     std::atomic<float> gain{1.0f};

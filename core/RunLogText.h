@@ -16,5 +16,9 @@ constexpr Utf16Char kRunCompletedText[] = PALVOTRIX_UTF16("処理が完了しま
 constexpr Utf16Char kRunInterruptedText[] = PALVOTRIX_UTF16("処理が中断されました");
 // Followed by the output folder.
 constexpr Utf16Char kOutputFolderText[] = PALVOTRIX_UTF16("出力先: ");
+// After a file's name, preceded by the number of samples: clamped in an integer or G.711 coding,
+// or written beyond full scale in a float one.
+constexpr Utf16Char kClippedText[] = PALVOTRIX_UTF16(" サンプルがクリップしました");
+constexpr Utf16Char kAboveFullScaleText[] = PALVOTRIX_UTF16(" サンプルが 0 dBFS を超えました");
 
 #undef PALVOTRIX_UTF16

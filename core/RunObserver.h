@@ -5,6 +5,7 @@
 
 #include "core/FileReason.h"
 #include "core/LevelMeasurement.h"
+#include "core/FileResult.h"
 #include "core/Utf16.h"
 
 #include <cstddef>
@@ -24,6 +25,11 @@ public:
     virtual void FileNote(const FileReason& note) = 0;
     // The job measured the file's levels. Only a front end that shows them needs to hear of them.
     virtual void FileMeasured(const Levels& /*levels*/) {}
+    // How far the file in progress is written, in whole percent: only for a file that has taken
+    // about a second so far, at most a few times a second.
+    virtual void FileProgress(unsigned /*percent*/) {}
+    // Every listed file ends here, after the lines above, with all that is known of it.
+    virtual void FileEnded(const FileResult& /*result*/) {}
     // `folder` is where the results went: the current directory for an empty folder setting.
     virtual void RunEnded(bool interrupted, const Utf16Char* folder) = 0;
 };

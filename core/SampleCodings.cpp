@@ -25,6 +25,28 @@ std::int32_t TruncateClamped(double product, double lowest, double highest) {
     return static_cast<std::int32_t>(std::min(std::max(product, lowest), highest));
 }
 
+// Whether the product truncated toward zero lies beyond the coding's range: a whole step past a
+// bound, as the bounds are whole numbers.
+unsigned Clips(double product, double lowest, double highest) {
+    return (product >= highest + 1.0) | (product <= lowest - 1.0);
+}
+
+// The largest magnitudes and the clipped count of one run, kept in locals so that the loop has no
+// store through a reference, and added to the pass's tally at the end.
+struct RunTally {
+    double peakIn = 0.0;
+    double peakOut = 0.0;
+    std::uint64_t clipped = 0;
+
+    void Sample(double in, double out, unsigned clips) {
+        // Written so that a NaN, which only a float has, is passed over.
+        peakIn = std::abs(in) > peakIn ? std::abs(in) : peakIn;
+        peakOut = std::abs(out) > peakOut ? std::abs(out) : peakOut;
+        clipped += clips;
+    }
+    void AddTo(SampleTally& tally) const { tally.Add(SampleTally{peakIn, peakOut, clipped}); }
+};
+
 // The gain for the integer codings, with the same results for every sample but no NaN product, so
 // that the sample loop needs no test for one: a NaN gain stores silence as 0 does, and an infinite
 // one clamps every sample but silence as the largest finite gain does.
@@ -53,93 +75,118 @@ void Store64(std::uint8_t* p, std::size_t i, std::uint64_t value) {
     WriteLe64(p + 8 * i, value);
 }
 
-// Each coding knows its width, its silence byte, how to scale a run of samples (in place, or from
-// one place to another) and the value of one stored sample against full scale, from which its
-// level and its decoding follow. The integer codings store each result with only the bits of
-// `validBits` set, so that a sample narrower than its container keeps its unused low bits clear.
+// Each coding knows its width, its silence byte, its full scale, how to scale a run of samples (in
+// place, or from one place to another) while it tallies them, and the value of one stored sample
+// against full scale, from which its level and its decoding follow. The integer codings store each
+// result with only the bits of `validBits` set, so that a sample narrower than its container keeps
+// its unused low bits clear.
 struct Unsigned8 {
     static constexpr std::size_t kBytes = 1;
     static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0x80;
+    static constexpr double kFullScale = 128.0;
 
     static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain,
-                      std::uint32_t validBits) {
-        for (std::size_t i = ScaleVectorGroups(SampleCoding::Unsigned8, kBytes, in, out, count, gain, validBits);
+                      std::uint32_t validBits, SampleTally& tally) {
+        RunTally run;
+        for (std::size_t i = ScaleVectorGroups(SampleCoding::Unsigned8, kBytes, in, out, count, gain, validBits, tally);
              i < count; ++i) {
-            const double product = (in[i] - 128) * gain;
-            out[i] = static_cast<std::uint8_t>((TruncateClamped(product, -128.0, 127.0) + 128) & validBits);
+            const int value = in[i] - 128;
+            const double product = value * gain;
+            const std::int32_t scaled = TruncateClamped(product, -128.0, 127.0);
+            out[i] = static_cast<std::uint8_t>((scaled + 128) & validBits);
+            run.Sample(value, scaled, Clips(product, -128.0, 127.0));
         }
+        run.AddTo(tally);
     }
-    static double Value(const std::uint8_t* p, std::size_t i) { return (p[i] - 128) * 0.0078125; }
+    static double Value(const std::uint8_t* p, std::size_t i) { return (p[i] - 128) / kFullScale; }
 };
 
 struct Signed16 {
     static constexpr std::size_t kBytes = 2;
     static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0;
+    static constexpr double kFullScale = 32768.0;
 
     static std::int16_t Load(const std::uint8_t* p, std::size_t i) {
         return static_cast<std::int16_t>(p[2 * i] | p[2 * i + 1] << 8);
     }
     static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain,
-                      std::uint32_t validBits) {
-        for (std::size_t i = ScaleVectorGroups(SampleCoding::Signed16, kBytes, in, out, count, gain, validBits);
+                      std::uint32_t validBits, SampleTally& tally) {
+        RunTally run;
+        for (std::size_t i = ScaleVectorGroups(SampleCoding::Signed16, kBytes, in, out, count, gain, validBits, tally);
              i < count; ++i) {
-            const double product = Load(in, i) * gain;
-            const auto stored = static_cast<std::uint16_t>(TruncateClamped(product, -32768.0, 32767.0) & validBits);
+            const std::int16_t value = Load(in, i);
+            const double product = value * gain;
+            const std::int32_t scaled = TruncateClamped(product, -32768.0, 32767.0);
+            const auto stored = static_cast<std::uint16_t>(scaled & validBits);
             out[2 * i] = static_cast<std::uint8_t>(stored);
             out[2 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
+            run.Sample(value, scaled, Clips(product, -32768.0, 32767.0));
         }
+        run.AddTo(tally);
     }
-    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) * 0.000030517578125; }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) / kFullScale; }
 };
 
 struct Signed24 {
     static constexpr std::size_t kBytes = 3;
     static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0;
+    static constexpr double kFullScale = 8388607.0;
 
     static std::int32_t Load(const std::uint8_t* p, std::size_t i) {
         const std::int32_t raw = p[3 * i] | p[3 * i + 1] << 8 | p[3 * i + 2] << 16;
         return (raw ^ 0x800000) - 0x800000;
     }
     static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain,
-                      std::uint32_t validBits) {
-        for (std::size_t i = ScaleVectorGroups(SampleCoding::Signed24, kBytes, in, out, count, gain, validBits);
+                      std::uint32_t validBits, SampleTally& tally) {
+        RunTally run;
+        for (std::size_t i = ScaleVectorGroups(SampleCoding::Signed24, kBytes, in, out, count, gain, validBits, tally);
              i < count; ++i) {
-            const double product = Load(in, i) * gain;
-            const auto stored = static_cast<std::uint32_t>(TruncateClamped(product, -8388608.0, 8388607.0)) & validBits;
+            const std::int32_t value = Load(in, i);
+            const double product = value * gain;
+            const std::int32_t scaled = TruncateClamped(product, -8388608.0, 8388607.0);
+            const auto stored = static_cast<std::uint32_t>(scaled) & validBits;
             out[3 * i] = static_cast<std::uint8_t>(stored);
             out[3 * i + 1] = static_cast<std::uint8_t>(stored >> 8);
             out[3 * i + 2] = static_cast<std::uint8_t>(stored >> 16);
+            run.Sample(value, scaled, Clips(product, -8388608.0, 8388607.0));
         }
+        run.AddTo(tally);
     }
-    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) / 8388607.0; }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) / kFullScale; }
 };
 
 struct Signed32 {
     static constexpr std::size_t kBytes = 4;
     static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = 0;
+    static constexpr double kFullScale = 2147483647.0;
 
     static std::int32_t Load(const std::uint8_t* p, std::size_t i) { return static_cast<std::int32_t>(Load32(p, i)); }
     static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain,
-                      std::uint32_t validBits) {
-        for (std::size_t i = ScaleVectorGroups(SampleCoding::Signed32, kBytes, in, out, count, gain, validBits);
+                      std::uint32_t validBits, SampleTally& tally) {
+        RunTally run;
+        for (std::size_t i = ScaleVectorGroups(SampleCoding::Signed32, kBytes, in, out, count, gain, validBits, tally);
              i < count; ++i) {
-            const double product = Load(in, i) * gain;
-            Store32(out, i,
-                    static_cast<std::uint32_t>(TruncateClamped(product, -2147483648.0, 2147483647.0)) & validBits);
+            const std::int32_t value = Load(in, i);
+            const double product = value * gain;
+            const std::int32_t scaled = TruncateClamped(product, -2147483648.0, 2147483647.0);
+            Store32(out, i, static_cast<std::uint32_t>(scaled) & validBits);
+            run.Sample(value, scaled, Clips(product, -2147483648.0, 2147483647.0));
         }
+        run.AddTo(tally);
     }
     // In double: the magnitude of the lowest value does not fit in 32 bits.
-    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) / 2147483647.0; }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i) / kFullScale; }
 };
 
 struct Float32 {
     static constexpr std::size_t kBytes = 4;
     static constexpr bool kInteger = false;
     static constexpr std::uint8_t kSilence = 0;
+    static constexpr double kFullScale = 1.0;
 
     static float Load(const std::uint8_t* p, std::size_t i) {
         const std::uint32_t bits = Load32(p, i);
@@ -147,14 +194,19 @@ struct Float32 {
         std::memcpy(&value, &bits, sizeof value);
         return value;
     }
-    static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain, std::uint32_t) {
-        for (std::size_t i = ScaleVectorGroups(SampleCoding::Float32, kBytes, in, out, count, gain, 0); i < count;
-             ++i) {
-            const auto value = static_cast<float>(Load(in, i) * gain);
+    static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain, std::uint32_t,
+                      SampleTally& tally) {
+        RunTally run;
+        for (std::size_t i = ScaleVectorGroups(SampleCoding::Float32, kBytes, in, out, count, gain, 0, tally);
+             i < count; ++i) {
+            const float original = Load(in, i);
+            const auto value = static_cast<float>(original * gain);
             std::uint32_t bits;
             std::memcpy(&bits, &value, sizeof bits);
             Store32(out, i, bits);
+            run.Sample(original, value, std::abs(value) > 1.0f);
         }
+        run.AddTo(tally);
     }
     static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i); }
 };
@@ -164,6 +216,7 @@ struct Float64 {
     static constexpr std::size_t kBytes = 8;
     static constexpr bool kInteger = false;
     static constexpr std::uint8_t kSilence = 0;
+    static constexpr double kFullScale = 1.0;
 
     static double Load(const std::uint8_t* p, std::size_t i) {
         const std::uint64_t bits = Load64(p, i);
@@ -171,14 +224,19 @@ struct Float64 {
         std::memcpy(&value, &bits, sizeof value);
         return value;
     }
-    static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain, std::uint32_t) {
-        for (std::size_t i = ScaleVectorGroups(SampleCoding::Float64, kBytes, in, out, count, gain, 0); i < count;
-             ++i) {
-            const double value = Load(in, i) * gain;
+    static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain, std::uint32_t,
+                      SampleTally& tally) {
+        RunTally run;
+        for (std::size_t i = ScaleVectorGroups(SampleCoding::Float64, kBytes, in, out, count, gain, 0, tally);
+             i < count; ++i) {
+            const double original = Load(in, i);
+            const double value = original * gain;
             std::uint64_t bits;
             std::memcpy(&bits, &value, sizeof bits);
             Store64(out, i, bits);
+            run.Sample(original, value, std::abs(value) > 1.0);
         }
+        run.AddTo(tally);
     }
     static double Value(const std::uint8_t* p, std::size_t i) { return Load(p, i); }
 };
@@ -191,24 +249,37 @@ struct Companded {
     static constexpr std::size_t kBytes = 1;
     static constexpr bool kInteger = true;
     static constexpr std::uint8_t kSilence = Silence;
+    static constexpr double kFullScale = 32768.0;
 
     // A code's result depends on the code alone, so the run is a lookup in the 256 results,
-    // which cost far less than one per sample.
-    static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain, std::uint32_t) {
+    // which cost far less than one per sample; so is its tally, once the codes are counted.
+    static void Scale(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain, std::uint32_t,
+                      SampleTally& tally) {
         std::uint8_t result[256];
         for (int code = 0; code < 256; ++code) {
             result[code] = ScaledCode(static_cast<std::uint8_t>(code), gain);
         }
+        std::uint64_t seen[256] = {};
         for (std::size_t i = 0; i < count; ++i) {
             out[i] = result[in[i]];
+            ++seen[in[i]];
         }
+        RunTally run;
+        for (int code = 0; code < 256; ++code) {
+            if (seen[code] != 0) {
+                const std::int32_t original = Expand(static_cast<std::uint8_t>(code));
+                run.Sample(original, Expand(result[code]), 0);
+                run.clipped += seen[code] * Clips(original * gain, -32768.0, 32767.0);
+            }
+        }
+        run.AddTo(tally);
     }
     static std::uint8_t ScaledCode(std::uint8_t code, double gain) {
         const std::int32_t original = Expand(code);
         const std::int32_t scaled = TruncateClamped(original * gain, -32768.0, 32767.0);
         return scaled != original ? Compress(scaled) : code;
     }
-    static double Value(const std::uint8_t* p, std::size_t i) { return Expand(p[i]) * 0.000030517578125; }
+    static double Value(const std::uint8_t* p, std::size_t i) { return Expand(p[i]) / kFullScale; }
 };
 
 using ALaw = Companded<ExpandALaw, CompressALaw, 0xD5>;
@@ -292,8 +363,8 @@ std::size_t LastLoud(const std::uint8_t* p, std::size_t count, float threshold) 
 // The rules of one coding, from its type.
 template <class Coding>
 constexpr CodingRules RulesFor() {
-    return CodingRules{Coding::kBytes,    Coding::kSilence, Coding::kInteger, Coding::Scale,
-                       FirstLoud<Coding>, LastLoud<Coding>, Decode<Coding>};
+    return CodingRules{Coding::kBytes, Coding::kSilence,  Coding::kInteger, Coding::kFullScale,
+                       Coding::Scale,  FirstLoud<Coding>, LastLoud<Coding>, Decode<Coding>};
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/SampleCoding.h"
+#include "core/SampleTally.h"
 #include "core/WaveFile.h"
 
 #include <cstddef>
@@ -15,8 +16,12 @@ struct CodingRules {
     std::uint8_t silence;
     // Whether the samples are integers, stored clamped and with only the valid bits set.
     bool integer;
-    // Multiplies `count` samples from `in` by the gain into `out`, which may be `in` itself.
-    void (*scale)(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain, std::uint32_t validBits);
+    // The magnitude that is a level of 1.0 (0 dBFS), as the trim thresholds measure it.
+    double fullScale;
+    // Multiplies `count` samples from `in` by the gain into `out`, which may be `in` itself, and
+    // adds what it saw of them to `tally`.
+    void (*scale)(const std::uint8_t* in, std::uint8_t* out, std::size_t count, double gain, std::uint32_t validBits,
+                  SampleTally& tally);
     // The index of the first, or the last, of the `count` samples from `p` louder than
     // `threshold`, or `count` when none is.
     std::size_t (*firstLoud)(const std::uint8_t* p, std::size_t count, float threshold);

@@ -40,19 +40,21 @@ std::size_t KeptSpan(const AudioPlan& plan, const Block& block, std::uint64_t at
 // thread while the one before is written, so that the arithmetic and the write's copy run on two
 // processors; the bytes themselves are viewed or read on this thread, as every file operation is.
 TrimOutcome WriteKeptScaled(const WaveFile& wave, const AudioPlan& plan, const CodingRules& rules, Block (&blocks)[2],
-                            ByteSink& out, const std::atomic<bool>& cancelRequested) {
+                            ByteSink& out, const std::atomic<bool>& cancelRequested, SampleTally& written) {
     if (plan.keptBytes == 0) {
         return TrimOutcome::Done;
     }
     std::size_t count = KeptSpan(plan, blocks[0], 0);
-    if (!ReadScaled(wave, plan, rules, plan.keptOffset, count, blocks[0])) {
+    if (!ReadScaled(wave, plan, rules, plan.keptOffset, count, blocks[0], written)) {
         return TrimOutcome::ReadFailed;
     }
     HelperThread helper;
+    // The helper tallies a block of its own, added here once it has ended.
     struct {
         const std::uint8_t* source;
         std::uint8_t* block;
         std::size_t samples;
+        SampleTally tally;
     } next{};
     for (std::uint64_t at = 0, current = 0; at < plan.keptBytes; current ^= 1) {
         if (cancelRequested.load(std::memory_order_relaxed)) {
@@ -63,19 +65,21 @@ TrimOutcome WriteKeptScaled(const WaveFile& wave, const AudioPlan& plan, const C
         const std::size_t nextCount = nextAt < plan.keptBytes ? KeptSpan(plan, following, nextAt) : 0;
         if (nextCount > 0) {
             next = {following.Source(wave, *plan.chunk, plan.keptOffset + nextAt, nextCount), following.Data(),
-                    nextCount / rules.bytes};
+                    nextCount / rules.bytes, SampleTally{}};
             if (next.source == nullptr) {
                 return TrimOutcome::ReadFailed;
             }
             helper.Start([&next, &plan, &rules] {
-                rules.scale(next.source, next.block, next.samples, plan.gain, plan.validBits);
+                rules.scale(next.source, next.block, next.samples, plan.gain, plan.validBits, next.tally);
             });
         }
-        const bool written = out.Write(blocks[current].Data(), count);
+        const bool stored = out.Write(blocks[current].Data(), count);
         helper.Wait();
-        if (!written) {
+        if (!stored) {
             return TrimOutcome::WriteFailed;
         }
+        written.Add(next.tally);
+        next.tally = SampleTally{};
         at = nextAt;
         count = nextCount;
     }
@@ -93,7 +97,7 @@ TrimOutcome WriteRest(const WaveFile& wave, const AudioPlan& plan, ByteSink& out
 }
 
 TrimOutcome Write(const WaveFile& wave, const AudioPlan& plan, const CodingRules& rules, ByteSink& out,
-                  const std::atomic<bool>& cancelRequested) {
+                  const std::atomic<bool>& cancelRequested, SampleTally& written) {
     FileView view;
     Block blocks[2] = {Block(view), Block(view)};
     const std::size_t frameBytes = rules.bytes * wave.format.channels;
@@ -103,7 +107,7 @@ TrimOutcome Write(const WaveFile& wave, const AudioPlan& plan, const CodingRules
     }
     TrimOutcome outcome = WriteSilence(plan.headSilenceBytes, rules.silence, blocks[0], out, cancelRequested);
     if (outcome == TrimOutcome::Done) {
-        outcome = WriteKeptScaled(wave, plan, rules, blocks, out, cancelRequested);
+        outcome = WriteKeptScaled(wave, plan, rules, blocks, out, cancelRequested, written);
     }
     if (outcome == TrimOutcome::Done) {
         outcome = WriteSilence(plan.tailSilenceBytes, rules.silence, blocks[0], out, cancelRequested);
@@ -114,7 +118,7 @@ TrimOutcome Write(const WaveFile& wave, const AudioPlan& plan, const CodingRules
 }  // namespace
 
 TrimOutcome WritePlannedAudio(const WaveFile& wave, const AudioPlan& plan, ByteSink& out,
-                              const std::atomic<bool>& cancelRequested) {
+                              const std::atomic<bool>& cancelRequested, SampleTally& written) {
     const CodingRules* rules = RulesOf(plan.coding);
-    return rules == nullptr ? TrimOutcome::Done : Write(wave, plan, *rules, out, cancelRequested);
+    return rules == nullptr ? TrimOutcome::Done : Write(wave, plan, *rules, out, cancelRequested, written);
 }

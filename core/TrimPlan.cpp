@@ -43,7 +43,9 @@ AudioShape ShapeOf(const WaveFormat& format, std::size_t sampleBytes, std::uint6
                       chunkBytes / frameBytes * frameBytes};
 }
 
-// What a search reads through and looks for.
+// What a search reads through and looks for. What the scaling sees of the samples is of no use
+// here: the samples a trim cuts are quieter than the kept ones beside them, so the writer's tally of
+// the kept samples holds the chunk's peak.
 struct Search {
     const WaveFile& wave;
     const AudioPlan& plan;
@@ -62,7 +64,8 @@ TrimOutcome FindFirstLoud(const Search& search, float threshold, Block& block, s
         }
         const auto count =
             static_cast<std::size_t>(std::min<std::uint64_t>(block.Size(), search.shape.framedBytes - at));
-        if (!ReadScaled(search.wave, search.plan, search.rules, at, count, block)) {
+        SampleTally unused;
+        if (!ReadScaled(search.wave, search.plan, search.rules, at, count, block, unused)) {
             return TrimOutcome::ReadFailed;
         }
         const std::size_t samples = count / bytes;
@@ -85,7 +88,8 @@ TrimOutcome FindLastLoud(const Search& search, float threshold, Block& block, st
             return TrimOutcome::Cancelled;
         }
         count = static_cast<std::size_t>(std::min<std::uint64_t>(block.Size(), end));
-        if (!ReadScaled(search.wave, search.plan, search.rules, end - count, count, block)) {
+        SampleTally unused;
+        if (!ReadScaled(search.wave, search.plan, search.rules, end - count, count, block, unused)) {
             return TrimOutcome::ReadFailed;
         }
         const std::size_t samples = count / bytes;

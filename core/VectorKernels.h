@@ -4,16 +4,18 @@
 #pragma once
 
 #include "core/SampleCoding.h"
+#include "core/SampleTally.h"
 #include "core/VectorLevel.h"
 
 #include <cstddef>
 #include <cstdint>
 
 // Scales the samples of `coding` in whole groups at the start of a run of `count` from `in` into
-// `out`, with the passes of the level in use, and returns how many samples they hold. The stored
-// integer results keep only the bits of `validBits`. A coding without passes returns 0.
+// `out`, with the passes of the level in use, adds their peaks and clipped count to `tally` by the
+// scalar rule's measure, and returns how many samples they hold. The stored integer results keep
+// only the bits of `validBits`. A coding without passes returns 0.
 std::size_t ScaleVectorGroups(SampleCoding coding, std::size_t sampleBytes, const std::uint8_t* in, std::uint8_t* out,
-                              std::size_t count, double gain, std::uint32_t validBits);
+                              std::size_t count, double gain, std::uint32_t validBits, SampleTally& tally);
 
 // The 24-bit samples of a run of `count` that lie in whole groups of four, which the scan below
 // measures.

@@ -4,6 +4,7 @@
 
 #include "core/ProcessingValues.h"
 #include "core/SampleCoding.h"
+#include "core/SampleTally.h"
 #include "core/VectorLevel.h"
 #include "core/WaveFile.h"
 
@@ -76,6 +77,7 @@ bool IsProcessedFormat(const WaveFormat& format);
 TrimOutcome PlanVolumeAndTrim(const WaveFile& wave, const ProcessingValues& values,
                               const std::atomic<bool>& cancelRequested, AudioPlan& plan);
 
-// Writes the planned chunk's new contents in one forward pass.
+// Writes the planned chunk's new contents in one forward pass; `written` takes what the scaling saw
+// of the kept samples.
 TrimOutcome WritePlannedAudio(const WaveFile& wave, const AudioPlan& plan, ByteSink& out,
-                              const std::atomic<bool>& cancelRequested);
+                              const std::atomic<bool>& cancelRequested, SampleTally& written);

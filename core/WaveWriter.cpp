@@ -43,14 +43,30 @@ bool RiffSizeOf(const WaveFile& wave, const AudioPlan* audio, std::uint64_t& rif
 }
 
 // The output file, written through a small buffer so that chunk headers and small chunks cost no
-// system call each; large writes go straight to the file.
+// system call each; large writes go straight to the file. The bytes taken so far are the progress.
 class OutputFile : public ByteSink {
 public:
-    explicit OutputFile(const FileHandle& file) : file_(file) {}
+    OutputFile(const FileHandle& file, WriteProgress& progress) : file_(file), progress_(progress) {}
 
     bool Allocate() { return buffer_.Allocate(kBufferBytes); }
 
     bool Write(const std::uint8_t* data, std::size_t count) override {
+        if (!Take(data, count)) {
+            return false;
+        }
+        taken_ += count;
+        progress_.Written(taken_);
+        return true;
+    }
+
+    bool Flush() {
+        const bool written = filled_ == 0 || fileservice::WriteExactly(file_, buffer_.Data(), filled_);
+        filled_ = 0;
+        return written;
+    }
+
+private:
+    bool Take(const std::uint8_t* data, std::size_t count) {
         if (count > kBufferBytes - filled_) {
             if (!Flush()) {
                 return false;
@@ -64,17 +80,12 @@ public:
         return true;
     }
 
-    bool Flush() {
-        const bool written = filled_ == 0 || fileservice::WriteExactly(file_, buffer_.Data(), filled_);
-        filled_ = 0;
-        return written;
-    }
-
-private:
     static constexpr std::size_t kBufferBytes = std::size_t{64} << 10;
     const FileHandle& file_;
+    WriteProgress& progress_;
     ByteBuffer buffer_;
     std::size_t filled_ = 0;
+    std::uint64_t taken_ = 0;
 };
 
 bool IsSizeTable(const WaveFile& wave, const ChunkInfo& chunk) {
@@ -88,6 +99,8 @@ struct OutputPlan {
     // The "data" chunk whose size "ds64" holds in the 64-bit forms: the first one.
     const ChunkInfo* sizedData;
     const std::atomic<bool>& cancelRequested;
+    WriteProgress& progress;
+    SampleTally& written;
 };
 
 // The size field of a chunk's header. In the 64-bit forms the first "data" chunk, and any chunk
@@ -153,7 +166,7 @@ TrimOutcome CopyFromInput(const WaveFile& wave, const ChunkInfo& chunk, std::uin
 // The held bytes of a chunk, as the job left them, then the rest as it is in the input.
 TrimOutcome WriteChunkContents(const WaveFile& wave, const ChunkInfo& chunk, const OutputPlan& plan, ByteSink& out) {
     if (plan.audio != nullptr && &chunk == plan.audio->chunk) {
-        return WritePlannedAudio(wave, *plan.audio, out, plan.cancelRequested);
+        return WritePlannedAudio(wave, *plan.audio, out, plan.cancelRequested, plan.written);
     }
     const TrimOutcome held = IsSizeTable(wave, chunk) ? WriteSizeTable(chunk, plan, out) : WriteHeldBytes(chunk, out);
     return held == TrimOutcome::Done ? CopyFromInput(wave, chunk, chunk.HeldBytes(), out, plan.cancelRequested) : held;
@@ -340,7 +353,9 @@ bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveF
         reason = WriteFailure(FileReason::Kind::NoTemporaryFile);
         return false;
     }
-    OutputFile out(file);
+    // The form's header before the size: 8 bytes.
+    plan.progress.Begin(plan.riffSize + 8);
+    OutputFile out(file, plan.progress);
     const TrimOutcome contents = out.Allocate() ? WriteContents(out, wave, plan) : TrimOutcome::Failed;
     bool written = contents == TrimOutcome::Done;
     if (!written) {
@@ -384,8 +399,8 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
     return fits;
 }
 
-bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
-                   const AudioPlan* audio) {
+bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
+                   const AudioPlan* audio, SampleTally* written) {
     Utf16Char target[kTextCapacity] = {};
     if (!BuildOutputPath(settings, inputPath, target)) {
         reason = FileReason(FileReason::Kind::PathTooLong);
@@ -396,7 +411,13 @@ bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPat
         reason = FileReason(FileReason::Kind::TooLarge);
         return false;
     }
-    const OutputPlan plan{audio, riffSize, FirstChunk(wave.chunks, "data"), settings.cancelRequested};
+    SampleTally unwanted;
+    const OutputPlan plan{audio,
+                          riffSize,
+                          FirstChunk(wave.chunks, "data"),
+                          settings.cancelRequested,
+                          settings.progress,
+                          written != nullptr ? *written : unwanted};
     const fileservice::TargetState state = fileservice::StateOfTarget(target);
     // Refused as a plain create would refuse it, before any work is done.
     if (state == fileservice::TargetState::ReadOnlyFile) {

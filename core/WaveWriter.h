@@ -25,9 +25,11 @@ Utf16String TemporaryPathFor(const Utf16Char* target);
 // file already there as it was. The input file is closed before that, and an input that another
 // program changed since it was opened is refused then. A read-only target, and an output larger
 // than the room left on its file system, are refused before anything is written. False when the
-// file was not written; `reason` then says why, and is none after a Stop.
-bool WriteWaveFile(const ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
-                   const AudioPlan* audio = nullptr);
+// file was not written; `reason` then says why, and is none after a Stop. The bytes written so far
+// go to the settings' progress, and what the scaling saw of the kept samples to `written`, when
+// given.
+bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
+                   const AudioPlan* audio = nullptr, SampleTally* written = nullptr);
 
 // For a process about to end on a signal: removes the temporary file of the write in progress,
 // if any, and keeps every later write in this process from replacing its target (such a write

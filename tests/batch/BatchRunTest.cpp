@@ -99,6 +99,23 @@ TEST_F(BatchRun, FileWrittenUnchangedGetsANoteLine) {
     EXPECT_EQ(Output(L"a.wav"), twelveBit);
 }
 
+// Both clipped lines, and none for a file that stays within full scale.
+TEST_F(BatchRun, ClippedFileGetsANoteWithTheCount) {
+    WriteBytes(input + L"\\pcm.wav", MakeWave(16, {0, 4000, -4000, 100}));
+    WriteBytes(input + L"\\float.wav", Riff({Fmt(3, 1, 8000, 32), Chunk("data", FloatSamples({0.5f, 0.05f}))}));
+    ListFiles({input + L"\\pcm.wav", input + L"\\float.wav", Input(L"quiet.wav")});
+    SetBoxText(ControlId::VolumePercent, L"1000");
+    const ControlItem& box = ControlById(ControlId::VolumePercent);
+    SendMessageW(GetParent(box.GetHandle()), WM_COMMAND, MAKEWPARAM(box.childId, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(box.GetHandle()));
+
+    Click(ControlId::Start);
+
+    EXPECT_EQ(LogLines(),
+              (Lines{kStartLine, L"pcm.wav", L"2 サンプルがクリップしました", L"float.wav",
+                     L"1 サンプルが 0 dBFS を超えました", L"quiet.wav", kCompletedLine, L"", kFolderPrefix + output}));
+}
+
 TEST_F(BatchRun, StopEndsTheRunWithTheFileInProgress) {
     ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
     PostClick(ControlId::Stop);

@@ -166,6 +166,10 @@ TEST(CliOptions, WrongArgumentIsRefusedBeforeAnyFileIsTouched) {
         {{"--output=out\xff"}, "'--output=out\\xff' is not valid UTF-8"},
         {{"--volume", "5\xc0"}, "option '--volume': '5\\xc0' is not valid UTF-8"},
 #endif
+        // A report that a run would overwrite, or write over an input before it is read.
+        {{"--report", "a.wav"}, "also an input"},
+        {{"--report", "out/../out/a.wav"}, "also an output"},
+        {{"--report="}, "'--report' needs a file name"},
     };
     TempFolder folder;
     const auto out = folder.MakeFolder("out");

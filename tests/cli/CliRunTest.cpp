@@ -503,3 +503,20 @@ TEST(CliRun, ConcurrentRunsOnOneOutputEachWriteAWholeFile) {
 #endif
 
 }  // namespace
+
+namespace {
+
+TEST(CliRun, ClippedFilesAreNamedOnStandardErrorWithTheCount) {
+    TempFolder folder;
+    WriteBytes(folder / "pcm.wav", MakeWave(16, {0, 4000, -4000, 100}));
+    WriteBytes(folder / "float.wav", Riff({Fmt(3, 1, 8000, 32), Chunk("data", FloatSamples({0.5f, 0.05f}))}));
+    WriteBytes(folder / "quiet.wav", MakeWave(16, {0, 100, -3000, 0}));
+    const auto out = folder.MakeFolder("out");
+    const CliResult result =
+        RunCli({"-o", Utf8Path(out), "--volume", "1000", "pcm.wav", "float.wav", "quiet.wav"}, folder.Path());
+    // A clipped file is still a processed one.
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(ErrorLines(result), (Lines{"pcm.wav: 2 samples clipped", "float.wav: 1 samples above full scale"}));
+}
+
+}  // namespace

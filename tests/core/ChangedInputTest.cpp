@@ -118,7 +118,8 @@ TEST(ChangedInputTest, InputCutShortUnderTheJobsViewEndsOnZerosAndIsRefused) {
     AudioPlan plan;
     ASSERT_EQ(PlanVolumeAndTrim(wave, values, cancel, plan), TrimOutcome::Done);
     CuttingSink sink(folder / "in.wav");
-    EXPECT_EQ(WritePlannedAudio(wave, plan, sink, cancel), TrimOutcome::Done);
+    SampleTally written;
+    EXPECT_EQ(WritePlannedAudio(wave, plan, sink, cancel, written), TrimOutcome::Done);
     EXPECT_TRUE(fileservice::ViewsFailed(wave.file));
     EXPECT_EQ(ExplainedByInput(wave, FileReason()).kind, Kind::InputChanged);
 }

@@ -21,6 +21,7 @@ const Utf16String kOutputFolder = Utf16FromPath("C:\\out");
 #else
 const Utf16String kOutputFolder = Utf16FromPath("/out");
 #endif
+const Utf16Char kSeparator[] = {kPathSeparator, 0};
 const std::string kEnd = "ended, folder " + Utf8FromUtf16(kOutputFolder.c_str());
 
 class RecordingObserver : public RunObserver {
@@ -34,11 +35,14 @@ public:
         calls.push_back(reason.kind == FileReason::Kind::None ? "failed" : "failed: " + EnglishText(reason));
     }
     void FileNote(const FileReason& note) override { calls.push_back("note: " + EnglishText(note)); }
+    void FileProgress(unsigned percent) override { calls.push_back(std::to_string(percent) + " %"); }
+    void FileEnded(const FileResult& result) override { results.push_back(result); }
     void RunEnded(bool interrupted, const Utf16Char* folder) override {
         calls.push_back((interrupted ? "interrupted, folder " : "ended, folder ") + Utf8FromUtf16(folder));
     }
 
     Calls calls;
+    std::vector<FileResult> results;
 };
 
 int jobsRun = 0;
@@ -84,6 +88,7 @@ private:
 
 struct RunResult {
     Calls calls;
+    std::vector<FileResult> results;
     bool interrupted;
     bool anyFileFailed;
 };
@@ -107,25 +112,27 @@ RunResult RunList(const std::vector<std::string>& paths, bool canStart = true, c
     }
     const bool interrupted = run.End();
     EXPECT_FALSE(settings.cancelRequested) << "the stop outlives its run";
-    return {observer.calls, interrupted, run.AnyFileFailed()};
+    return {observer.calls, observer.results, interrupted, run.AnyFileFailed()};
 }
 
 TEST(FileRun, EachKindOfFileReportsItsStepsInOrder) {
+    using Status = FileResult::Status;
     const struct {
         const char* file;
         bool canStart;
         Calls steps;
         bool interrupted;
         bool failed;
+        Status status;
     } rows[] = {
-        {"in/a.wav", true, {}, false, false},
-        {"in/broken.wav", true, {"failed: not a RIFF/WAVE file"}, false, true},
-        {"in/twelve.wav", true, {"note: written unchanged: there is no format chunk"}, false, false},
-        {"in/stopped.wav", true, {"stopped, not written"}, true, false},
-        {"in/late-stop.wav", true, {"stopped, written"}, true, false},
+        {"in/a.wav", true, {}, false, false, Status::Processed},
+        {"in/broken.wav", true, {"failed: not a RIFF/WAVE file"}, false, true, Status::Failed},
+        {"in/twelve.wav", true, {"note: written unchanged: there is no format chunk"}, false, false, Status::Unchanged},
+        {"in/stopped.wav", true, {"stopped, not written"}, true, false, Status::Stopped},
+        {"in/late-stop.wav", true, {"stopped, written"}, true, false, Status::Processed},
         // Whatever the job had set before it threw, the file failed without a known reason.
-        {"in/throws.wav", true, {"failed"}, false, true},
-        {"in/a.wav", false, {"failed: no thread could be started for the file"}, false, true},
+        {"in/throws.wav", true, {"failed"}, false, true, Status::Failed},
+        {"in/a.wav", false, {"failed: no thread could be started for the file"}, false, true, Status::Failed},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
@@ -137,6 +144,13 @@ TEST(FileRun, EachKindOfFileReportsItsStepsInOrder) {
         EXPECT_EQ(result.calls, expected);
         EXPECT_EQ(result.interrupted, row.interrupted);
         EXPECT_EQ(result.anyFileFailed, row.failed);
+        ASSERT_EQ(result.results.size(), 1u);
+        const FileResult& ended = result.results[0];
+        EXPECT_EQ(ended.status, row.status);
+        // Only a written file names its output.
+        const bool written = row.status == Status::Processed || row.status == Status::Unchanged;
+        EXPECT_EQ(Utf8FromUtf16(ended.output.c_str()),
+                  written ? Utf8FromUtf16(kOutputFolder.c_str()) + Utf8FromUtf16(kSeparator) + name : "");
     }
 }
 

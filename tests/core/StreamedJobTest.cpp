@@ -216,7 +216,8 @@ TEST(StreamedJobTest, InputCutShortMeanwhileIsAReadError) {
     NullSink sink;
     const TrimOutcome outcome = PlanVolumeAndTrim(wave, ProcessingValues{}, cancel, plan);
     ASSERT_EQ(outcome, TrimOutcome::Done);
-    EXPECT_EQ(WritePlannedAudio(wave, plan, sink, cancel), TrimOutcome::ReadFailed);
+    SampleTally written;
+    EXPECT_EQ(WritePlannedAudio(wave, plan, sink, cancel, written), TrimOutcome::ReadFailed);
 }
 
 }  // namespace

@@ -419,20 +419,46 @@ std::int64_t ScaledInteger(std::int64_t value, float gain, std::int64_t lowest, 
     return static_cast<std::int64_t>(std::trunc(product));
 }
 
-// One stored sample of a pass's input, and the sample the rule makes of it, in the file's bytes.
+// Whether an integer product truncates to a value beyond the coding's bounds, written out plainly.
+bool ClipsInteger(std::int64_t value, float gain, std::int64_t lowest, std::int64_t highest) {
+    const double product = static_cast<double>(value) * static_cast<double>(gain);
+    return !std::isnan(product) &&
+           (std::trunc(product) < static_cast<double>(lowest) || std::trunc(product) > static_cast<double>(highest));
+}
+
+// One stored sample of a pass's input, and the sample the rule makes of it, in the file's bytes;
+// with what the tally counts of it: the magnitudes before and after, and whether it clipped.
 struct Coded {
     Bytes input;
     Bytes expected;
+    double inMagnitude;
+    double outMagnitude;
+    bool clips;
 };
+
+// The tally the rule gives for the samples so far, a NaN magnitude passed over.
+void AddToTally(SampleTally& tally, const Coded& coded) {
+    if (coded.inMagnitude > tally.peakIn) {
+        tally.peakIn = coded.inMagnitude;
+    }
+    if (coded.outMagnitude > tally.peakOut) {
+        tally.peakOut = coded.outMagnitude;
+    }
+    tally.clipped += coded.clips ? 1 : 0;
+}
 
 Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t validBits, double value, float gain) {
     const int bytes = bits / 8;
     if (formatTag == kFloat && bits == 32) {
-        return {FloatSamples({static_cast<float>(value)}),
-                FloatSamples({static_cast<float>(static_cast<float>(value) * static_cast<double>(gain))})};
+        const auto sample = static_cast<float>(value);
+        const auto result = static_cast<float>(sample * static_cast<double>(gain));
+        return {FloatSamples({sample}), FloatSamples({result}), std::abs(sample), std::abs(result),
+                std::abs(result) > 1.0f};
     }
     if (formatTag == kFloat) {
-        return {DoubleSamples({value}), DoubleSamples({value * static_cast<double>(gain)})};
+        const double result = value * static_cast<double>(gain);
+        return {DoubleSamples({value}), DoubleSamples({result}), std::abs(value), std::abs(result),
+                std::abs(result) > 1.0};
     }
     const auto integer = static_cast<std::int64_t>(value);
     if (formatTag == kALaw || formatTag == kMuLaw) {
@@ -443,7 +469,12 @@ Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t vali
         const std::uint8_t result = scaled == original   ? code
                                     : formatTag == kALaw ? CompressALaw(linear)
                                                          : CompressMuLaw(linear);
-        return {{code}, {result}};
+        const std::int16_t written = formatTag == kALaw ? ExpandALaw(result) : ExpandMuLaw(result);
+        return {{code},
+                {result},
+                std::abs(static_cast<double>(original)),
+                std::abs(static_cast<double>(written)),
+                ClipsInteger(original, gain, -32768, 32767)};
     }
     const std::int64_t highest = (std::int64_t{1} << (bits - 1)) - 1;
     const std::int64_t offset = bits == 8 ? 128 : 0;
@@ -453,12 +484,14 @@ Coded CodeSample(std::uint16_t formatTag, std::uint16_t bits, std::uint16_t vali
     Bytes expected;
     PutLe(input, static_cast<std::uint64_t>(integer + offset), bytes);
     PutLe(expected, static_cast<std::uint64_t>((scaled + offset) & ~unused), bytes);
-    return {input, expected};
+    return {input, expected, std::abs(static_cast<double>(integer)), std::abs(static_cast<double>(scaled)),
+            ClipsInteger(integer, gain, -highest - 1, highest)};
 }
 
 // Every coding's pass against the rule, sample by sample, on runs long enough for the vector body,
 // the block boundary and each possible tail; each value visits every position of a vector group.
-// Each instruction level the processor has is held to the rule.
+// Each instruction level the processor has is held to the rule, in the samples it writes and in
+// what it tallies of them: the peaks and the clipped count.
 TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -509,8 +542,9 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
     // Halves and thirds put products on and beside the truncation points; the large gains clamp.
     const float gains[] = {1.0f, 0.5f,  1.5f,   0.7f,  1.0f / 3,  2.0f,       -1.0f, -0.5f,
                            0.0f, -0.0f, 1e-30f, 3e38f, kInfinity, -kInfinity, kNaN};
-    // One sample, a run shorter than a vector, and one crossing a block boundary with a tail.
-    const std::size_t lengths[] = {1, 7, 2 * 4096 + 11};
+    // One sample, a run shorter than a vector, whole groups alone (no scalar sample adds to the
+    // tally), and a run crossing a block boundary with a tail.
+    const std::size_t lengths[] = {1, 7, 64, 2 * 4096 + 11};
     const VectorLevel levels[] = {VectorLevel::Baseline, VectorLevel::Ssse3, VectorLevel::Avx2};
     for (const auto& row : rows) {
         for (const float gain : gains) {
@@ -522,19 +556,30 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
                     LimitVectorLevel(level);
                     Bytes input;
                     Bytes expected;
+                    SampleTally expectedTally;
                     const std::size_t n = row.values.size();
                     for (std::size_t i = 0; i < length; ++i) {
                         const double value = row.values[(i + i / n) % n];
                         const Coded coded = CodeSample(row.formatTag, row.bits, row.validBits, value, gain);
                         input.insert(input.end(), coded.input.begin(), coded.input.end());
                         expected.insert(expected.end(), coded.expected.begin(), coded.expected.end());
+                        AddToTally(expectedTally, coded);
                     }
                     WaveFile wave = InMemoryWave(row.validBits == 0 ? row.formatTag : 0xFFFE, 1, row.bits, 8000, input);
                     wave.format.subformatCode = row.formatTag;
                     wave.format.validBitsPerSample = row.validBits;
                     ProcessingValues values;
                     values.gain = gain;
-                    ASSERT_EQ(Apply(wave, values), TrimOutcome::Done) << row.what;
+                    const std::atomic<bool> running{false};
+                    SampleTally tally;
+                    ASSERT_EQ(ApplyVolumeAndTrim(wave, values, running, nullptr, &tally), TrimOutcome::Done)
+                        << row.what;
+                    const std::string where = std::string(row.what) + ", gain " + std::to_string(gain) + ", " +
+                                              std::to_string(length) + " samples, level " +
+                                              std::to_string(static_cast<int>(level));
+                    EXPECT_EQ(tally.clipped, expectedTally.clipped) << where;
+                    EXPECT_EQ(tally.peakIn, expectedTally.peakIn) << where;
+                    EXPECT_EQ(tally.peakOut, expectedTally.peakOut) << where;
                     const Bytes actual = DataOf(*wave.chunks[0]);
                     ASSERT_EQ(actual.size(), expected.size()) << row.what;
                     const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin());

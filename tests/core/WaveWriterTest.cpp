@@ -25,12 +25,12 @@ void SetOutputFolder(ProcessingSettings& settings, const std::filesystem::path& 
 using Kind = FileReason::Kind;
 
 // None when the file was written, or why it was not.
-Kind Write(const ProcessingSettings& settings, const std::filesystem::path& input, WaveFile& wave) {
+Kind Write(ProcessingSettings& settings, const std::filesystem::path& input, WaveFile& wave) {
     FileReason reason;
     return WriteWaveFile(settings, Utf16FromPath(input).c_str(), wave, reason) ? Kind::None : reason.kind;
 }
 
-Kind Write(const ProcessingSettings& settings, const std::filesystem::path& input, WaveFile&& wave) {
+Kind Write(ProcessingSettings& settings, const std::filesystem::path& input, WaveFile&& wave) {
     return Write(settings, input, wave);
 }
 

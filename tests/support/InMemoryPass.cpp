@@ -28,14 +28,15 @@ ChunkInfo& PlannedChunk(WaveFile& wave, const ChunkInfo* planned) {
 }  // namespace
 
 TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values, const std::atomic<bool>& cancelRequested,
-                               TrimReport* report) {
+                               TrimReport* report, SampleTally* tally) {
     AudioPlan plan;
     TrimOutcome outcome = PlanVolumeAndTrim(wave, values, cancelRequested, plan);
     if (outcome != TrimOutcome::Done || plan.chunk == nullptr) {
         return outcome;
     }
     MemorySink sink;
-    outcome = WritePlannedAudio(wave, plan, sink, cancelRequested);
+    SampleTally written;
+    outcome = WritePlannedAudio(wave, plan, sink, cancelRequested, written);
     if (outcome != TrimOutcome::Done) {
         return outcome;
     }
@@ -49,6 +50,9 @@ TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values, c
     chunk.size = sink.bytes.size();
     if (report != nullptr) {
         *report = plan.report;
+    }
+    if (tally != nullptr) {
+        *tally = written;
     }
     return TrimOutcome::Done;
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 
 // Plans and writes the first "data" chunk and puts the result in its place; on any outcome but
-// Done the wave is left as it was. When the chunk was rebuilt, `report` (if given) says how.
+// Done the wave is left as it was. When the chunk was rebuilt, `report` (if given) says how, and
+// `tally` what the writer saw of the samples it scaled.
 TrimOutcome ApplyVolumeAndTrim(WaveFile& wave, const ProcessingValues& values, const std::atomic<bool>& cancelRequested,
-                               TrimReport* report = nullptr);
+                               TrimReport* report = nullptr, SampleTally* tally = nullptr);
