@@ -6,21 +6,6 @@
 
 namespace {
 
-constexpr int kNameAttempts = 16;
-
-// A new temporary file beside `path`, and its name.
-FileHandle CreateTemporaryBeside(const Utf16Char* path, Utf16String& temporary) {
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        temporary = TemporaryPathFor(path);
-        bool nameTaken = false;
-        FileHandle file = fileservice::CreateNew(temporary.c_str(), false, nameTaken);
-        if (file.IsOpen() || !nameTaken) {
-            return file;
-        }
-    }
-    return FileHandle();
-}
-
 bool WriteAndClose(FileHandle& file, const std::string& contents) {
     const bool written =
         fileservice::WriteExactly(file, contents.data(), contents.size()) && fileservice::FlushToDisk(file);
@@ -42,7 +27,7 @@ bool ReadSmallFile(const Utf16Char* path, std::size_t limit, std::string& conten
 
 bool ReplaceSmallFile(const Utf16Char* path, const std::string& contents) {
     Utf16String temporary;
-    FileHandle file = CreateTemporaryBeside(path, temporary);
+    FileHandle file = CreateTemporaryFor(path, false, temporary);
     if (!file.IsOpen()) {
         return false;
     }

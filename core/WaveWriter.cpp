@@ -234,8 +234,6 @@ Utf16String FolderPartOf(const Utf16Char* target) {
     return Utf16String(target, static_cast<std::size_t>(FileNameOf(target) - target));
 }
 
-}  // namespace
-
 // A short fixed prefix, 64 random bits and the suffix, so that it fits wherever the target's name
 // fits, and concurrent runs never meet on one.
 Utf16String TemporaryPathFor(const Utf16Char* target) {
@@ -245,6 +243,24 @@ Utf16String TemporaryPathFor(const Utf16Char* target) {
     char name[sizeof kTemporaryPrefix + 16];
     std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix, static_cast<unsigned long long>(bits));
     return path + Utf16FromUtf8(name) + Utf16FromUtf8(kTemporarySuffix);
+}
+
+}  // namespace
+
+FileHandle CreateTemporaryFor(const Utf16Char* target, bool replacesFile, Utf16String& path) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        path = TemporaryPathFor(target);
+        bool nameTaken = false;
+        FileHandle file = fileservice::CreateNew(path.c_str(), replacesFile, nameTaken);
+        if (file.IsOpen()) {
+            return file;
+        }
+        if (!nameTaken) {
+            break;
+        }
+    }
+    path.clear();
+    return FileHandle();
 }
 
 namespace {
@@ -262,19 +278,10 @@ public:
 
     FileHandle Create(const Utf16Char* target, bool replacesFile) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        for (int attempt = 0; attempt < kNameAttempts && !abandoned_; ++attempt) {
-            const Utf16String path = TemporaryPathFor(target);
-            bool nameTaken = false;
-            FileHandle file = fileservice::CreateNew(path.c_str(), replacesFile, nameTaken);
-            if (file.IsOpen()) {
-                path_ = path;
-                return file;
-            }
-            if (!nameTaken) {
-                break;
-            }
+        if (abandoned_) {
+            return FileHandle();
         }
-        return FileHandle();
+        return CreateTemporaryFor(target, replacesFile, path_);
     }
 
     bool MoveIntoPlace(const Utf16Char* target) {

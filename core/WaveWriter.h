@@ -13,9 +13,10 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
 // The end of the name of a temporary file that a write in progress makes next to its target.
 constexpr char kTemporarySuffix[] = ".palvotrix-part";
 
-// A fresh name for a temporary file in the target's folder, ending in kTemporarySuffix; the settings
-// file is replaced through one too.
-Utf16String TemporaryPathFor(const Utf16Char* target);
+// Creates a new temporary file in the target's folder under a fresh name ending in
+// kTemporarySuffix, and leaves that name in `path`; the settings file is replaced through one too.
+// Closed, with `path` empty, when no such file could be made.
+FileHandle CreateTemporaryFor(const Utf16Char* target, bool replacesFile, Utf16String& path);
 
 // Writes every chunk in list order, each followed by a pad byte when its size is odd, in the form
 // it was read in, then the file's unused space; the chunk `audio` plans, if any, gets its planned
