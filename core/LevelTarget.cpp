@@ -12,6 +12,10 @@ using Kind = FileReason::Kind;
 // Wide enough for any float sample that is not silence, within what a float gain can hold.
 constexpr ValueRange kGainDbRange{-700.0f, 700.0f};
 
+// Far below the two decimals a gain is rounded to, far above what the logarithms of one build may
+// differ from another's by.
+constexpr double kRoundingDb = 1e-9;
+
 // The level the target is measured in, in dB or LUFS; not finite for silence.
 double MeasuredLevel(const LevelTarget& target, const Levels& levels) {
     return target.kind == LevelTarget::Kind::Loudness ? levels.loudnessLufs : DecibelsOf(levels.samplePeak);
@@ -42,7 +46,8 @@ TargetGain GainForTarget(const LevelTarget& target, const Levels& levels) {
     }
     double gainDb = target.value - measured;
     const double roomDb = target.ceilingDb - CeilingPeakDb(target, levels);
-    const bool limited = gainDb > roomDb;
+    // A gain that the ceiling allows but for the last bits of the logarithms reaches its target.
+    const bool limited = gainDb > roomDb + kRoundingDb;
     if (limited) {
         gainDb = roomDb;
     }
