@@ -1,18 +1,20 @@
 // Writes the run's report: the header, then each file's row as the file ends.
 #include "cli/CsvReport.h"
 
+#include "cli/LevelText.h"
 #include "core/FileReason.h"
+#include "core/LevelMeasurement.h"
 
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <utility>
 
-const char kCsvHeader[] =
+namespace {
+
+const char kCommonHeader[] =
     "file,output,status,reason,coding,channels,sample_rate,frames_in,frames_out,head_cut,tail_cut,head_margin,"
     "tail_margin,gain_db,peak_in_dbfs,peak_out_dbfs,clipped";
-
-namespace {
+const char kLoudnessHeader[] = ",loudness_in_lufs,loudness_out_lufs";
+const char kTruePeakHeader[] = ",true_peak_in_dbtp,true_peak_out_dbtp";
 
 const char* StatusText(FileResult::Status status) {
     switch (status) {
@@ -56,6 +58,27 @@ std::string PeakText(const std::optional<double>& level) {
     return level ? DecibelText(*level) : std::string();
 }
 
+// A measured input level in dB and the output's: the input's plus the gain.
+std::string InAndOutFields(const std::optional<double>& decibelsIn, double gain) {
+    if (!decibelsIn) {
+        return ",,";
+    }
+    return "," + DecibelValueText(*decibelsIn) + "," + DecibelValueText(*decibelsIn + DecibelsOf(gain));
+}
+
+// The level target's fields, where the run has them: empty where the job measured nothing.
+std::string TargetFields(const std::optional<AudioFacts>& audio, const CsvColumns& columns) {
+    std::string fields;
+    if (columns.loudness) {
+        fields += audio ? InAndOutFields(audio->loudnessIn, audio->gain) : ",,";
+    }
+    if (columns.truePeak) {
+        const bool measured = audio && audio->truePeakIn;
+        fields += measured ? InAndOutFields(DecibelsOf(*audio->truePeakIn), audio->gain) : ",,";
+    }
+    return fields;
+}
+
 // The fields from `coding` on; all empty where the job measured nothing.
 std::string AudioFields(const std::optional<AudioFacts>& audio) {
     if (!audio) {
@@ -87,30 +110,20 @@ std::string CsvField(const std::string& text) {
     return quoted + "\"";
 }
 
-// Written from whole hundredths, so that the text is the same in every locale, and a value that
-// rounds to zero has no minus sign.
-std::string DecibelText(double level) {
-    if (level == 0.0) {
-        return "-inf";
-    }
-    const double db = 20.0 * std::log10(level);
-    if (std::isinf(db)) {
-        return db > 0 ? "inf" : "-inf";
-    }
-    const long long hundredths = std::llround(db * 100.0);
-    const long long magnitude = std::llabs(hundredths);
-    const std::string fraction = std::to_string(100 + magnitude % 100).substr(1);
-    return (hundredths < 0 ? "-" : "") + std::to_string(magnitude / 100) + "." + fraction;
+std::string CsvHeader(const CsvColumns& columns) {
+    return std::string(kCommonHeader) + (columns.loudness ? kLoudnessHeader : "") +
+           (columns.truePeak ? kTruePeakHeader : "");
 }
 
-std::string CsvRow(const std::string& given, const FileResult& result) {
+std::string CsvRow(const std::string& given, const FileResult& result, const CsvColumns& columns) {
     const std::string reason = result.reason.kind == FileReason::Kind::None ? "" : EnglishText(result.reason);
     return CsvField(given) + "," + CsvField(Utf8FromUtf16(result.output.c_str())) + "," + StatusText(result.status) +
-           "," + CsvField(reason) + "," + AudioFields(result.audio);
+           "," + CsvField(reason) + "," + AudioFields(result.audio) + TargetFields(result.audio, columns);
 }
 
-CsvReport::CsvReport(std::FILE* file, std::vector<std::string> given) : file_(file), given_(std::move(given)) {
-    Line(kCsvHeader);
+CsvReport::CsvReport(std::FILE* file, std::vector<std::string> given, const CsvColumns& columns)
+    : file_(file), given_(std::move(given)), columns_(columns) {
+    Line(CsvHeader(columns_));
 }
 
 CsvReport::~CsvReport() {
@@ -118,7 +131,7 @@ CsvReport::~CsvReport() {
 }
 
 void CsvReport::Row(std::size_t number, const FileResult& result) {
-    Line(CsvRow(number - 1 < given_.size() ? given_[number - 1] : std::string(), result));
+    Line(CsvRow(number - 1 < given_.size() ? given_[number - 1] : std::string(), result, columns_));
 }
 
 void CsvReport::Line(const std::string& text) {

@@ -13,18 +13,22 @@
 // a comma, a quote or a line break; as it is otherwise.
 std::string CsvField(const std::string& text);
 
-// A level over full scale in dB with two decimals: "-inf" for silence; ASCII whatever the locale.
-std::string DecibelText(double level);
+// The columns that a run with a level target adds: the loudness in and out, and with the true
+// peak measured, the true peak in and out.
+struct CsvColumns {
+    bool loudness = false;
+    bool truePeak = false;
+};
+
+std::string CsvHeader(const CsvColumns& columns);
 
 // The row of one file, without its line end. `given` is the file as the command line named it.
-std::string CsvRow(const std::string& given, const FileResult& result);
-
-extern const char kCsvHeader[];
+std::string CsvRow(const std::string& given, const FileResult& result, const CsvColumns& columns);
 
 class CsvReport {
 public:
     // Takes the open file and writes the header; `given` names the listed files, in order.
-    CsvReport(std::FILE* file, std::vector<std::string> given);
+    CsvReport(std::FILE* file, std::vector<std::string> given, const CsvColumns& columns);
     ~CsvReport();
     CsvReport(const CsvReport&) = delete;
     CsvReport& operator=(const CsvReport&) = delete;
@@ -37,4 +41,5 @@ private:
 
     std::FILE* file_;
     std::vector<std::string> given_;
+    CsvColumns columns_;
 };

@@ -1,32 +1,17 @@
 // The lines of a measuring run.
 #include "cli/MeasureLog.h"
 
+#include "cli/LevelText.h"
 #include "cli/PrintableText.h"
 #include "core/LevelMeasurement.h"
 
-#include <cmath>
-#include <cstdio>
-
-namespace {
-
-// Two decimals and an ASCII minus sign; "-inf" for silence.
-std::string DecibelText(double decibels) {
-    if (std::isinf(decibels)) {
-        return decibels < 0 ? "-inf" : "inf";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", decibels);
-    return text;
-}
-
-}  // namespace
-
 std::string LevelsLine(const std::string& name, const Levels& levels, bool withTruePeak) {
-    std::string line = name + "  peak " + DecibelText(DecibelsOf(levels.samplePeak)) + " dBFS";
+    std::string line = name + "  peak " + DecibelText(levels.samplePeak) + " dBFS";
     if (withTruePeak) {
-        line += "  true peak " + DecibelText(DecibelsOf(levels.truePeak)) + " dBTP";
+        line += "  true peak " + DecibelText(levels.truePeak) + " dBTP";
     }
-    line += levels.loudnessMeasured ? "  loudness " + DecibelText(levels.loudnessLufs) + " LUFS" : "  loudness n/a";
+    line +=
+        levels.loudnessMeasured ? "  loudness " + DecibelValueText(levels.loudnessLufs) + " LUFS" : "  loudness n/a";
     return line;
 }
 

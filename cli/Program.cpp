@@ -35,7 +35,10 @@ std::unique_ptr<CsvReport> OpenCsvReport(const CommandLine& command) {
     for (const ListedFile& listed : command.files) {
         given.push_back(listed.given);
     }
-    return std::make_unique<CsvReport>(file, std::move(given));
+    CsvColumns columns;
+    columns.loudness = command.settings.target.kind != LevelTarget::Kind::None;
+    columns.truePeak = command.settings.target.truePeak;
+    return std::make_unique<CsvReport>(file, std::move(given), columns);
 }
 
 }  // namespace

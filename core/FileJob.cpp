@@ -119,6 +119,16 @@ void AddLevels(const CodingRules& rules, const AudioPlan& plan, const SampleTall
     facts.clipped = written.clipped;
 }
 
+// What the measuring pass found of the input, where the run measured it for its target.
+void AddTargetLevels(const LevelTarget& target, const Levels& levels, AudioFacts& facts) {
+    if (levels.loudnessMeasured) {
+        facts.loudnessIn = levels.loudnessLufs;
+    }
+    if (target.truePeak && levels.measured) {
+        facts.truePeakIn = levels.truePeak;
+    }
+}
+
 FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     FileReason failure;
     WaveFile wave;
@@ -157,6 +167,7 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
     if (plan.chunk != nullptr) {
         settings.audio = PlannedFacts(wave, plan, values);
         AddLevels(*RulesOf(plan.coding), plan, written, *settings.audio);
+        AddTargetLevels(settings.target, settings.levels, *settings.audio);
     }
     return NoteFor(wave, targetNote);
 }

@@ -27,6 +27,10 @@ struct AudioFacts {
     std::optional<double> peakOut;
     // Written samples whose scaled value lay beyond what the coding holds.
     std::uint64_t clipped = 0;
+    // Measured of the input for a level target: the integrated loudness in LUFS (-infinity below
+    // the absolute gate), and with the true peak asked for, the linear true peak.
+    std::optional<double> loudnessIn;
+    std::optional<double> truePeakIn;
 };
 
 struct FileResult {

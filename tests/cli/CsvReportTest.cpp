@@ -2,13 +2,17 @@
 // the file that a run writes.
 #include "CliProcess.h"
 #include "cli/CsvReport.h"
+#include "cli/LevelText.h"
 #include "support/TestFiles.h"
+#include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -60,8 +64,45 @@ TEST(CsvReport, EachKindOfFileHasItsRow) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.given);
-        EXPECT_EQ(CsvRow(row.given, row.result), row.row);
+        EXPECT_EQ(CsvRow(row.given, row.result, {}), row.row);
     }
+}
+
+// The output's levels are the input's plus the gain; a file without them leaves their fields empty.
+TEST(CsvReport, ALevelTargetAddsTheMeasuredLevelsInAndOut) {
+    AudioFacts facts;
+    facts.gain = 2.0;
+    facts.loudnessIn = -30.0;
+    facts.truePeakIn = 0.5;
+    FileResult measured = Result(FileResult::Status::Processed, FileReason::Kind::None, "");
+    measured.audio = facts;
+    FileResult silent = measured;
+    silent.audio->loudnessIn = -std::numeric_limits<double>::infinity();
+    silent.audio->truePeakIn = 0.0;
+    FileResult unmeasured = measured;
+    unmeasured.audio->loudnessIn.reset();
+    unmeasured.audio->truePeakIn.reset();
+    const FileResult failed = Result(FileResult::Status::Failed, FileReason::Kind::CannotRead, "");
+    const CsvColumns loudness{true, false};
+    const CsvColumns both{true, true};
+    const struct {
+        FileResult result;
+        CsvColumns columns;
+        const char* tail;
+    } rows[] = {
+        {measured, loudness, ",-30.00,-23.98"},
+        {measured, both, ",-30.00,-23.98,-6.02,0.00"},
+        {silent, both, ",-inf,-inf,-inf,-inf"},
+        {unmeasured, both, ",,,,"},
+        {failed, both, ",,,,"},
+    };
+    for (const auto& row : rows) {
+        const std::string line = CsvRow("f.wav", row.result, row.columns);
+        const std::string common = CsvRow("f.wav", row.result, {});
+        EXPECT_EQ(line, common + row.tail);
+    }
+    EXPECT_EQ(CsvHeader(loudness), CsvHeader({}) + ",loudness_in_lufs,loudness_out_lufs");
+    EXPECT_EQ(CsvHeader(both), CsvHeader(loudness) + ",true_peak_in_dbtp,true_peak_out_dbtp");
 }
 
 TEST(CsvReport, LevelsAreDecibelsWithTwoDecimals) {
@@ -102,9 +143,44 @@ TEST(CsvReport, ARunWritesTheHeaderAndARowForEachFile) {
                folder.Path());
     EXPECT_EQ(result.exitStatus, 1);
     const std::string written = Utf8Path(out / "a.wav");
-    EXPECT_EQ(FileText(folder / "report.csv"), std::string(kCsvHeader) + "\n" + "a.wav," + CsvField(written) +
+    EXPECT_EQ(FileText(folder / "report.csv"), CsvHeader({}) + "\n" + "a.wav," + CsvField(written) +
                                                    ",processed,,pcm16,1,8000,8,4004,2,2,0,4000,6.02,-12.47,-6.45,0\n"
                                                    "broken.wav,,failed,not a RIFF/WAVE file,,,,,,,,,,,,,\n");
+}
+
+// The fields of a row that holds no quoted field.
+std::vector<std::string> Fields(const std::string& row) {
+    std::vector<std::string> fields(1);
+    for (const char c : row) {
+        if (c == ',') {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+TEST(CsvReport, ALoudnessRunReportsTheLevelsItReached) {
+    TempFolder folder;
+    const auto out = folder.MakeFolder("out");
+    // A 1 kHz stereo tone whose samples peak at -20 dBFS.
+    WriteBytes(folder / "tone.wav", Riff({Fmt(3, 2, 48000, 32), Chunk("data", FloatSines(48000, {{2, {-20, -20}}}))}));
+    const CliResult result = RunCli(
+        {"-o", Utf8Path(out), "--report", "report.csv", "--loudness", "-23", "--true-peak", "tone.wav"}, folder.Path());
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    const std::string text = FileText(folder / "report.csv");
+    const std::string header = CsvHeader({true, true});
+    ASSERT_EQ(text.substr(0, header.size() + 1), header + "\n");
+    const std::vector<std::string> row = Fields(text.substr(header.size() + 1, text.size() - header.size() - 2));
+    ASSERT_EQ(row.size(), Fields(header).size());
+    const std::size_t gainDb = 13;
+    const std::size_t loudnessIn = 17;
+    EXPECT_EQ(row[loudnessIn], "-19.99");
+    EXPECT_NEAR(std::stod(row[loudnessIn + 1]), -23.0, 0.1);
+    EXPECT_NEAR(std::stod(row[loudnessIn + 1]) - std::stod(row[loudnessIn]), std::stod(row[gainDb]), 0.011);
+    EXPECT_EQ(row[loudnessIn + 2], "-19.99");
+    EXPECT_NEAR(std::stod(row[loudnessIn + 3]) - std::stod(row[loudnessIn + 2]), std::stod(row[gainDb]), 0.011);
 }
 
 }  // namespace
