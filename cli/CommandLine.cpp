@@ -387,7 +387,7 @@ private:
         Utf16String absolute = Utf16FromPath(path.make_preferred());
         // A path cut to fit would name another file.
         const FileReason::Kind refusal =
-            absolute.size() >= kTextCapacity ? FileReason::Kind::PathTooLong : FileReason::Kind::None;
+            absolute.size() >= kTextCapacity ? FileReason::Kind::InputPathTooLong : FileReason::Kind::None;
         result_.files.push_back({std::move(absolute), refusal, Utf8FromUtf16(argument.text.c_str())});
     }
 

@@ -91,6 +91,8 @@ std::string Japanese(const FileReason& reason) {
             return "処理結果が大きすぎます";
         case Kind::PathTooLong:
             return "出力先のパスが長すぎます";
+        case Kind::InputPathTooLong:
+            return "ファイルのパスが長すぎます";
         case Kind::NameNotUtf8:
             return "ファイル名がUTF-8として正しくありません";
         case Kind::NoThread:
@@ -181,6 +183,8 @@ std::string EnglishText(const FileReason& reason) {
             return "the result would be too large";
         case Kind::PathTooLong:
             return "the output path is too long";
+        case Kind::InputPathTooLong:
+            return "the file's path is too long";
         case Kind::NameNotUtf8:
             return "the name is not valid UTF-8";
         case Kind::NoThread:

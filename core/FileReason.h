@@ -25,7 +25,8 @@ struct FileReason {
         OutOfMemory,
         TooLarge,
         PathTooLong,
-        NameNotUtf8,  // a name given as bytes that no UTF-16 path can spell
+        InputPathTooLong,  // a listed path longer than any path this program holds
+        NameNotUtf8,       // a name given as bytes that no UTF-16 path can spell
         NoThread,
         ReadOnlyTarget,
         NoTemporaryFile,

@@ -190,14 +190,14 @@ TEST(CliRun, FileThatNoPathCanNameFailsAloneAndTheRunGoesOn) {
         std::string reason;
     };
     std::vector<Row> rows{
-        {"sub/" + std::string(600, 'l') + ".wav", std::string(600, 'l') + ".wav", "the output path is too long"},
+        {"sub/" + std::string(600, 'l') + ".wav", std::string(600, 'l') + ".wav", "the file's path is too long"},
     };
 #ifndef _WIN32
     // The name shown has its stray bytes escaped, and the path's folder does not count.
     rows.push_back({"sub\xfe/b\xff.wav", "b\\xff.wav", "the name is not valid UTF-8"});
     // An absolute path of exactly kTextCapacity characters.
     rows.push_back({"/" + std::string(kTextCapacity - 5, 'l') + ".wav", std::string(kTextCapacity - 5, 'l') + ".wav",
-                    "the output path is too long"});
+                    "the file's path is too long"});
 #endif
     for (const Row& row : rows) {
         SCOPED_TRACE(row.reason);
