@@ -133,6 +133,12 @@ std::string Japanese(const FileReason& reason) {
 
 }  // namespace
 
+FileReason DamagedAt(std::uint64_t offset) {
+    FileReason reason(FileReason::Kind::Damaged);
+    reason.offset = offset;
+    return reason;
+}
+
 bool FileReason::IsFailure() const {
     return kind != Kind::None && !IsNote();
 }

@@ -68,5 +68,8 @@ struct FileReason {
     bool IsNote() const;
 };
 
+// The file is damaged at byte `offset`.
+FileReason DamagedAt(std::uint64_t offset);
+
 std::string EnglishText(const FileReason& reason);
 Utf16String JapaneseText(const FileReason& reason);

@@ -5,7 +5,6 @@
 #include "core/ByteOrder.h"
 #include "core/Ds64.h"
 #include "core/FileService.h"
-#include "core/FormatCodes.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -18,26 +17,6 @@ using Kind = FileReason::Kind;
 constexpr std::size_t kRiffHeaderBytes = 12;
 constexpr std::size_t kIdBytes = 4;
 constexpr std::size_t kChunkHeaderBytes = 8;
-constexpr std::size_t kFormatFieldBytes = 16;
-// The extensible format's fields: extension size, valid bits, channel mask and subformat GUID.
-constexpr std::size_t kExtensibleFieldBytes = 40;
-constexpr std::uint16_t kExtensibleExtensionBytes = 22;
-// Bytes 4 to 15 of every subformat GUID that stands for a plain format code, which is held in
-// bytes 0 to 3: xxxxxxxx-0000-0010-8000-00AA00389B71.
-constexpr std::uint8_t kSubformatGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
-                                                 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-FileReason DamagedAt(std::uint64_t offset) {
-    FileReason reason(Kind::Damaged);
-    reason.offset = offset;
-    return reason;
-}
-
-FileReason UnsupportedCoding(Kind kind, std::uint32_t code) {
-    FileReason reason(kind);
-    reason.code = code;
-    return reason;
-}
 
 // Walks an open file front to back and knows how much of it is left, so that every declared
 // size can be checked against the real file before anything is allocated or read.
@@ -88,62 +67,6 @@ HeaderResult ReadChunkHeader(FileCursor& cursor, bool afterOddChunk, std::uint8_
     }
     static constexpr std::uint8_t kNoId[kIdBytes] = {};
     return std::memcmp(header, kNoId, kIdBytes) == 0 ? HeaderResult::UnusedSpace : HeaderResult::Read;
-}
-
-// The first bytes of a "fmt " chunk, as many as its fields take.
-struct FormatFields {
-    std::uint8_t bytes[kExtensibleFieldBytes];
-    std::size_t count;
-};
-
-// The extensible format's valid bits, channel mask and subformat; only the PCM and float subformats are taken.
-FileReason ParseExtensible(const FormatFields& chunk, std::uint64_t chunkOffset, WaveFormat& format) {
-    const std::uint8_t* fields = chunk.bytes;
-    if (chunk.count < kExtensibleFieldBytes || ReadLe16(fields + 16) < kExtensibleExtensionBytes) {
-        return DamagedAt(chunkOffset);
-    }
-    format.validBitsPerSample = ReadLe16(fields + 18);
-    format.channelMask = ReadLe32(fields + 20);
-    if (std::memcmp(fields + 28, kSubformatGuidTail, sizeof kSubformatGuidTail) != 0) {
-        return FileReason(Kind::UnknownSubformat);
-    }
-    const std::uint32_t code = ReadLe32(fields + 24);
-    if (code != formatcode::kIntegerPcm && code != formatcode::kIeeeFloat) {
-        return UnsupportedCoding(Kind::UnsupportedSubformat, code);
-    }
-    format.subformatCode = static_cast<std::uint16_t>(code);
-    return {};
-}
-
-// Parses the "fmt " fields into `format`. A chunk of size 0 leaves the fields as they are; one
-// too short for its fields, or of a coding this program neither processes nor copies, rejects
-// the file.
-FileReason ParseFormat(const FormatFields& chunk, std::uint64_t chunkOffset, WaveFormat& format) {
-    if (chunk.count == 0) {
-        return {};
-    }
-    if (chunk.count < kFormatFieldBytes) {
-        return DamagedAt(chunkOffset);
-    }
-    const std::uint8_t* fields = chunk.bytes;
-    format = WaveFormat{};
-    format.formatTag = ReadLe16(fields);
-    format.channels = ReadLe16(fields + 2);
-    format.sampleRate = ReadLe32(fields + 4);
-    format.byteRate = ReadLe32(fields + 8);
-    format.blockAlign = ReadLe16(fields + 12);
-    format.bitsPerSample = ReadLe16(fields + 14);
-    switch (format.formatTag) {
-        case formatcode::kIntegerPcm:
-        case formatcode::kIeeeFloat:
-        case formatcode::kALaw:
-        case formatcode::kMuLaw:
-            return {};
-        case formatcode::kExtensible:
-            return ParseExtensible(chunk, chunkOffset, format);
-        default:
-            return UnsupportedCoding(Kind::UnsupportedCoding, format.formatTag);
-    }
 }
 
 // A last "data" chunk that claims more than the file holds (a recording cut short, or a size
@@ -242,12 +165,12 @@ FileReason TakeMeaning(const ChunkInfo& chunk, std::uint64_t chunkOffset, WaveFi
     if (!chunk.HasId("fmt ")) {
         return {};
     }
-    FormatFields fields;
-    fields.count = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size, sizeof fields.bytes));
-    if (!wave.ReadChunk(chunk, 0, fields.bytes, fields.count)) {
+    std::uint8_t fields[kFormatChunkBytes];
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size, kFormatChunkBytes));
+    if (!wave.ReadChunk(chunk, 0, fields, count)) {
         return FileReason(Kind::CannotRead);
     }
-    return ParseFormat(fields, chunkOffset, wave.format);
+    return ParseFormatChunk(fields, count, chunkOffset, wave.format);
 }
 
 FileReason TooManyChunksAt(std::uint64_t offset) {
@@ -363,10 +286,6 @@ bool InChunk(const ChunkInfo& chunk, std::uint64_t at, std::size_t count) {
 }
 
 }  // namespace
-
-std::uint16_t WaveFormat::Coding() const {
-    return formatTag == formatcode::kExtensible ? subformatCode : formatTag;
-}
 
 bool IsFourCc(const std::uint8_t* bytes, const char* fourCc) {
     return std::memcmp(bytes, fourCc, 4) == 0;

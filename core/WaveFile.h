@@ -7,31 +7,12 @@
 #include "core/FileReason.h"
 #include "core/FileService.h"
 #include "core/Utf16.h"
+#include "core/WaveFormat.h"
 
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <vector>
-
-// The fields of the "fmt " chunk; all zero while no usable "fmt " chunk has been read.
-struct WaveFormat {
-    std::uint16_t formatTag = 0;
-    std::uint16_t channels = 0;
-    std::uint32_t sampleRate = 0;
-    std::uint32_t byteRate = 0;
-    std::uint16_t blockAlign = 0;
-    std::uint16_t bitsPerSample = 0;
-    // Extensible format only: the bits of each sample that carry sound (0: all of them), and the
-    // code of the coding its subformat names.
-    std::uint16_t validBitsPerSample = 0;
-    std::uint16_t subformatCode = 0;
-    // Extensible format only: the speaker of each channel in order, one bit per speaker position
-    // (0: none named).
-    std::uint32_t channelMask = 0;
-
-    // The sample coding: the format code, or for the extensible format that of its subformat.
-    std::uint16_t Coding() const;
-};
 
 // One chunk as read: its contents start at `offset` in the file read, and the first HeldBytes()
 // of them are also in `data`.
