@@ -1,6 +1,6 @@
 // A second thread for work beside the caller's own: it runs one task at a time, handed over by
-// Start and awaited by Wait. Its tasks compute on memory only: the file services, whose errors
-// belong to the thread that called them, stay with the caller.
+// Start and awaited by Wait. A task may read an input file, but it reports no more than whether
+// that worked: the file services' reasons for an error belong to the thread that called them.
 #pragma once
 
 #include <condition_variable>

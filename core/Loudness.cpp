@@ -63,51 +63,6 @@ double BinFloorLufs(std::size_t bin) {
     return kAbsoluteGateLufs + static_cast<double>(bin) / kBinsPerLu;
 }
 
-// One sample through both sections in direct form I, the second section's inputs being the first
-// one's outputs. Each section's feedback is added last, so that a sample waits on the one before
-// for a multiplication and a subtraction only.
-void Step(const KWeighting& k, double x, LoudnessChannel& c) {
-    const Biquad& s = k.shelf;
-    const Biquad& p = k.highPass;
-    const double shelf = (s.b0 * x + s.b1 * c.in1 + s.b2 * c.in2 - s.a2 * c.shelf2) - s.a1 * c.shelf1;
-    const double pass = (p.b0 * shelf + p.b1 * c.shelf1 + p.b2 * c.shelf2 - p.a2 * c.pass2) - p.a1 * c.pass1;
-    c.in2 = c.in1;
-    c.in1 = x;
-    c.shelf2 = c.shelf1;
-    c.shelf1 = shelf;
-    c.pass2 = c.pass1;
-    c.pass1 = pass;
-    c.squares += pass * pass;
-}
-
-// Two channels in one loop, so that the processor works on one while the other waits.
-void FilterTwo(const KWeighting& k, const double* samples, std::size_t stride, std::size_t frames,
-               LoudnessChannel& first, LoudnessChannel& second) {
-    LoudnessChannel a = first;
-    LoudnessChannel b = second;
-    for (std::size_t i = 0; i < frames; ++i) {
-        Step(k, samples[i * stride], a);
-        Step(k, samples[i * stride + 1], b);
-    }
-    first = a;
-    second = b;
-}
-
-void FilterOne(const KWeighting& k, const double* samples, std::size_t stride, std::size_t frames,
-               LoudnessChannel& channel) {
-    LoudnessChannel a = channel;
-    for (std::size_t i = 0; i < frames; ++i) {
-        Step(k, samples[i * stride], a);
-    }
-    channel = a;
-}
-
-// The frame that ends step `step`: steps split the second into tenths to the frame, also where a
-// tenth of the rate is no whole number.
-std::uint64_t StepEnd(std::uint64_t step, std::uint32_t sampleRate) {
-    return (step + 1) * sampleRate / 10;
-}
-
 }  // namespace
 
 std::vector<double> ChannelWeights(const WaveFormat& format) {
@@ -129,6 +84,13 @@ void LoudnessGate::Add(double energy) {
     const auto index = static_cast<std::size_t>(bin);
     energy_[index] += energy;
     ++blocks_[index];
+}
+
+void LoudnessGate::Join(const LoudnessGate& other) {
+    for (std::size_t bin = 0; bin < kBins; ++bin) {
+        energy_[bin] += other.energy_[bin];
+        blocks_[bin] += other.blocks_[bin];
+    }
 }
 
 double LoudnessGate::IntegratedLufs() const {
@@ -154,15 +116,30 @@ double LoudnessGate::IntegratedLufs() const {
     return blocks == 0 ? -std::numeric_limits<double>::infinity() : LufsOf(energy / static_cast<double>(blocks));
 }
 
-LoudnessMeter::LoudnessMeter(const WaveFormat& format)
+LoudnessMeter::LoudnessMeter(const WaveFormat& format, std::uint64_t firstStep)
     : filter_(KWeightingAt(format.sampleRate)),
       sampleRate_(format.sampleRate),
       weights_(ChannelWeights(format)),
-      channels_(format.channels),
-      stepEnd_(StepEnd(0, format.sampleRate)) {}
+      pairs_((format.channels + 1) / 2),
+      firstStep_(firstStep),
+      frame_(StepStart(firstStep, format.sampleRate)),
+      stepEnd_(StepStart(firstStep + 1, format.sampleRate)),
+      steps_(firstStep) {}
+
+// Steps split the second into tenths to the frame, also where a tenth of the rate is no whole number.
+std::uint64_t LoudnessMeter::StepStart(std::uint64_t step, std::uint32_t sampleRate) {
+    return step * sampleRate / 10;
+}
+
+void LoudnessMeter::WarmUp(const double* samples, std::size_t frames) {
+    Filter(samples, frames);
+    for (KWeightingState& pair : pairs_) {
+        pair.squares = Lanes{};
+    }
+}
 
 void LoudnessMeter::Add(const double* samples, std::size_t frames) {
-    const std::size_t width = channels_.size();
+    const std::size_t width = weights_.size();
     while (frames > 0) {
         const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(frames, stepEnd_ - frame_));
         Filter(samples, run);
@@ -175,33 +152,60 @@ void LoudnessMeter::Add(const double* samples, std::size_t frames) {
     }
 }
 
-// The channels in pairs, each pair's state kept in registers.
-void LoudnessMeter::Filter(const double* samples, std::size_t frames) {
-    const std::size_t width = channels_.size();
-    std::size_t c = 0;
-    for (; c + 1 < width; c += 2) {
-        FilterTwo(filter_, samples + c, width, frames, channels_[c], channels_[c + 1]);
+// The ring takes `later`'s first steps one by one, each ending a block that reaches back into this
+// meter's steps, as it would have in one meter.
+void LoudnessMeter::Join(const LoudnessMeter& later) {
+    const std::uint64_t laterSteps = later.steps_ - later.firstStep_;
+    const std::uint64_t ownSteps = steps_ - firstStep_;
+    for (std::uint64_t i = 0; i < std::min<std::uint64_t>(laterSteps, kStepsPerBlock - 1); ++i) {
+        const std::size_t slot = (later.firstStep_ + i) % kStepsPerBlock;
+        stepEnergy_[slot] = later.leadEnergy_[i];
+        stepFrames_[slot] = later.leadFrames_[i];
+        if (ownSteps + i + 1 >= kStepsPerBlock) {
+            GateBlock();
+        }
     }
-    if (c < width) {
-        FilterOne(filter_, samples + c, width, frames, channels_[c]);
+    gate_.Join(later.gate_);
+}
+
+void LoudnessMeter::Filter(const double* samples, std::size_t frames) {
+    const std::size_t width = weights_.size();
+    for (std::size_t c = 0; c < width; c += 2) {
+        if (c + 1 < width) {
+            filter_.FilterPair(samples + c, width, frames, pairs_[c / 2]);
+        } else {
+            filter_.FilterOne(samples + c, width, frames, pairs_[c / 2]);
+        }
     }
 }
 
 // A step ends: its weighted energy joins the block, and a block of four whole steps is gated.
 void LoudnessMeter::EndStep() {
     double energy = 0.0;
-    for (std::size_t c = 0; c < channels_.size(); ++c) {
-        energy += weights_[c] * channels_[c].squares;
-        channels_[c].squares = 0.0;
+    for (std::size_t c = 0; c < weights_.size(); ++c) {
+        energy += weights_[c] * pairs_[c / 2].squares[c % 2];
     }
-    const std::size_t slot = steps_ % 4;
+    energy *= filter_.SquaresScale();
+    for (KWeightingState& pair : pairs_) {
+        pair.squares = Lanes{};
+    }
+    const std::size_t slot = steps_ % kStepsPerBlock;
     stepEnergy_[slot] = energy;
-    stepFrames_[slot] = stepEnd_ - (steps_ == 0 ? 0 : StepEnd(steps_ - 1, sampleRate_));
-    ++steps_;
-    stepEnd_ = StepEnd(steps_, sampleRate_);
-    if (steps_ >= 4) {
-        const double squares = stepEnergy_[0] + stepEnergy_[1] + stepEnergy_[2] + stepEnergy_[3];
-        const std::uint64_t blockFrames = stepFrames_[0] + stepFrames_[1] + stepFrames_[2] + stepFrames_[3];
-        gate_.Add(squares / static_cast<double>(blockFrames));
+    stepFrames_[slot] = stepEnd_ - StepStart(steps_, sampleRate_);
+    const std::uint64_t ownSteps = steps_ - firstStep_;
+    if (ownSteps < kStepsPerBlock - 1) {
+        leadEnergy_[ownSteps] = energy;
+        leadFrames_[ownSteps] = stepFrames_[slot];
     }
+    ++steps_;
+    stepEnd_ = StepStart(steps_ + 1, sampleRate_);
+    if (ownSteps + 1 >= kStepsPerBlock) {
+        GateBlock();
+    }
+}
+
+void LoudnessMeter::GateBlock() {
+    const double squares = stepEnergy_[0] + stepEnergy_[1] + stepEnergy_[2] + stepEnergy_[3];
+    const std::uint64_t blockFrames = stepFrames_[0] + stepFrames_[1] + stepFrames_[2] + stepFrames_[3];
+    gate_.Add(squares / static_cast<double>(blockFrames));
 }

@@ -3,7 +3,7 @@
 // -70 LUFS, then 10 LU below the loudness of the blocks that passed the first gate.
 #pragma once
 
-#include "core/KWeighting.h"
+#include "core/KWeightingLanes.h"
 #include "core/WaveFile.h"
 
 #include <cstddef>
@@ -25,6 +25,8 @@ public:
 
     // `energy` is the weighted sum of the channels' mean squares over one block.
     void Add(double energy);
+    // Adds the blocks of `other`.
+    void Join(const LoudnessGate& other);
     // -infinity when no block passed the absolute gate.
     double IntegratedLufs() const;
 
@@ -33,40 +35,52 @@ private:
     std::vector<std::uint64_t> blocks_;
 };
 
-// One channel's last two inputs and the last two outputs of each section, and the sum of its
-// squares in the current 100 ms.
-struct LoudnessChannel {
-    double in1 = 0.0;
-    double in2 = 0.0;
-    double shelf1 = 0.0;
-    double shelf2 = 0.0;
-    double pass1 = 0.0;
-    double pass2 = 0.0;
-    double squares = 0.0;
-};
-
+// A meter may start at any step, so that a file can be measured in parts that are joined in order.
 class LoudnessMeter {
 public:
-    explicit LoudnessMeter(const WaveFormat& format);
+    // The meter of the frames from the start of step `firstStep` on.
+    explicit LoudnessMeter(const WaveFormat& format, std::uint64_t firstStep = 0);
 
+    // The first frame of step `step` at `sampleRate`.
+    static std::uint64_t StepStart(std::uint64_t step, std::uint32_t sampleRate);
+
+    // Runs the filter over `frames` frames that end where the first step starts, before Add, so
+    // that its state comes near the one a meter from the file's start would have there; their
+    // squares are dropped.
+    void WarmUp(const double* samples, std::size_t frames);
     // `frames` frames of interleaved samples against full scale.
     void Add(const double* samples, std::size_t frames);
+    // Takes in `later`, the meter whose first step follows this one's last: the blocks that reach
+    // across the two, and all of `later`'s. This meter then gives the loudness of both, and takes
+    // no more frames.
+    void Join(const LoudnessMeter& later);
     double IntegratedLufs() const { return gate_.IntegratedLufs(); }
 
 private:
+    static constexpr std::size_t kStepsPerBlock = 4;
+
     void Filter(const double* samples, std::size_t frames);
     void EndStep();
+    // Gates the block that the last four steps of the ring make.
+    void GateBlock();
 
-    KWeighting filter_;
+    KWeightingLanes filter_;
     std::uint32_t sampleRate_;
     std::vector<double> weights_;
-    std::vector<LoudnessChannel> channels_;
+    // The channels in pairs, the last one alone in an odd count.
+    std::vector<KWeightingState> pairs_;
+    std::uint64_t firstStep_;
     // The frames read so far, and the one that ends the current 100 ms step.
-    std::uint64_t frame_ = 0;
+    std::uint64_t frame_;
     std::uint64_t stepEnd_;
-    std::uint64_t steps_ = 0;
-    // The weighted energy and frame count of the last four steps, the current block.
-    double stepEnergy_[4] = {};
-    std::uint64_t stepFrames_[4] = {};
+    // The steps ended so far, counted from the file's start.
+    std::uint64_t steps_;
+    // The weighted energy and frame count of the last four steps, each at its step's number modulo
+    // four: the current block.
+    double stepEnergy_[kStepsPerBlock] = {};
+    std::uint64_t stepFrames_[kStepsPerBlock] = {};
+    // The same of this meter's first three steps, which blocks across a join need.
+    double leadEnergy_[kStepsPerBlock - 1] = {};
+    std::uint64_t leadFrames_[kStepsPerBlock - 1] = {};
     LoudnessGate gate_;
 };

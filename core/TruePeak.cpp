@@ -50,15 +50,27 @@ void TruePeakMeter::Add(const double* samples, std::size_t frames) {
     }
 }
 
-void TruePeakMeter::AddChannel(std::size_t channel, const double* samples, std::size_t frames) {
+void TruePeakMeter::Precede(const double* samples, std::size_t frames) {
+    for (std::size_t c = 0; c < channels_; ++c) {
+        Line(c, samples, frames);
+        std::copy(line_.end() - kHistory, line_.end(), history_.begin() + c * kHistory);
+    }
+}
+
+void TruePeakMeter::Line(std::size_t channel, const double* samples, std::size_t frames) {
     line_.resize(kHistory + frames);
-    double* history = history_.data() + channel * kHistory;
+    const double* history = history_.data() + channel * kHistory;
     std::copy(history, history + kHistory, line_.begin());
+    for (std::size_t i = 0; i < frames; ++i) {
+        line_[kHistory + i] = samples[i * channels_ + channel];
+    }
+}
+
+void TruePeakMeter::AddChannel(std::size_t channel, const double* samples, std::size_t frames) {
+    Line(channel, samples, frames);
     double peak = peak_;
     for (std::size_t i = 0; i < frames; ++i) {
-        const double sample = samples[i * channels_ + channel];
-        line_[kHistory + i] = sample;
-        peak = std::max(peak, std::abs(sample));
+        peak = std::max(peak, std::abs(line_[kHistory + i]));
     }
     if (phaseStep_ < kPhases) {
         for (std::size_t i = 0; i < frames; ++i) {
@@ -68,6 +80,6 @@ void TruePeakMeter::AddChannel(std::size_t channel, const double* samples, std::
             }
         }
     }
-    std::copy(line_.end() - kHistory, line_.end(), history);
+    std::copy(line_.end() - kHistory, line_.end(), history_.begin() + channel * kHistory);
     peak_ = peak;
 }

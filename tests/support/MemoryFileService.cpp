@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace memoryfs {
@@ -159,7 +160,11 @@ bool MapAt(const FileHandle&, std::uint64_t, std::size_t, FileView&) {
     return false;
 }
 
+// The measuring pass reads the halves of a long file on two threads at once; their reads, and the
+// observer that sees them, take turns.
 bool ReadAt(const FileHandle& file, std::uint64_t offset, void* buffer, std::size_t count) {
+    static std::mutex readers;
+    const std::lock_guard<std::mutex> lock(readers);
     memoryfs::Announce(Step::Read);
     const memoryfs::OpenFile* open = memoryfs::Lookup(file);
     if (open == nullptr || open->writing) {

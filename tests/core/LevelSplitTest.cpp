@@ -1,0 +1,104 @@
+// A long file is measured in two halves on two threads, and the halves' meters are joined: its
+// levels must be those of one meter over the whole file.
+#include "core/LevelMeasurement.h"
+#include "core/Loudness.h"
+#include "core/TruePeak.h"
+
+#include "support/TestFiles.h"
+#include "support/TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The float samples of a signal as the pass decodes them.
+std::vector<double> Decoded(const Bytes& floats) {
+    std::vector<double> samples(floats.size() / 4);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        float sample;
+        std::memcpy(&sample, floats.data() + 4 * i, sizeof sample);
+        samples[i] = sample;
+    }
+    return samples;
+}
+
+// The levels of one meter of each kind over the whole signal, on this thread.
+Levels WholeLevels(const WaveFile& wave, const Bytes& floats) {
+    const std::vector<double> samples = Decoded(floats);
+    const std::size_t frames = samples.size() / wave.format.channels;
+    LoudnessMeter loudness(wave.format);
+    loudness.Add(samples.data(), frames);
+    TruePeakMeter truePeak(wave.format.sampleRate, wave.format.channels);
+    truePeak.Add(samples.data(), frames);
+    Levels levels;
+    levels.loudnessLufs = loudness.IntegratedLufs();
+    levels.truePeak = truePeak.Peak();
+    for (const double sample : samples) {
+        levels.samplePeak = std::max(levels.samplePeak, std::abs(sample));
+    }
+    return levels;
+}
+
+Levels MeasuredLevels(const WaveFile& wave) {
+    const std::atomic<bool> cancel{false};
+    Levels levels;
+    EXPECT_EQ(MeasureLevels(wave, true, cancel, levels), TrimOutcome::Done);
+    return levels;
+}
+
+void ExpectSameLevels(const Levels& measured, const Levels& whole, const char* what) {
+    EXPECT_NEAR(measured.loudnessLufs, whole.loudnessLufs, 1e-9) << what;
+    EXPECT_EQ(measured.samplePeak, whole.samplePeak) << what;
+    EXPECT_EQ(measured.truePeak, whole.truePeak) << what;
+}
+
+// Quiet everywhere but around the middle, where the split falls: the blocks that reach across it
+// are the loudest, and the only ones above the relative gate. The loud stretch before the middle
+// stops abruptly, so that the interpolated points just after it ring.
+std::vector<SineStretch> BurstAcrossTheMiddle(double seconds, std::size_t channels) {
+    const double quiet = (seconds - 0.6) / 2;
+    std::vector<double> loud(channels, -8.0);
+    loud.back() = -14.0;
+    return {{quiet, std::vector<double>(channels, -40.0)},
+            {0.3, loud, 3000.0, 45.0},
+            {0.3, std::vector<double>(channels, -10.0)},
+            {quiet, std::vector<double>(channels, -40.0)}};
+}
+
+TEST(LevelSplitTest, HalvesJoinedMeasureAsOneMeterOverTheWhole) {
+    const struct {
+        const char* what;
+        std::uint32_t rate;
+        std::size_t channels;
+        double seconds;
+    } rows[] = {
+        {"stereo", 48000, 2, 6.0},
+        // The last channel alone in its vector; steps of 1111 frames and every tenth of 1112, the
+        // split at step 29, one of the longer.
+        {"three channels at 11111 Hz", 11111, 3, 5.9},
+        {"just long enough to split", 12000, 2, 4.0},
+    };
+    for (const auto& row : rows) {
+        const std::vector<SineStretch> signal = BurstAcrossTheMiddle(row.seconds, row.channels);
+        const WaveFile wave = FloatSineWave(row.rate, signal);
+        ExpectSameLevels(MeasuredLevels(wave), WholeLevels(wave, FloatSines(row.rate, signal)), row.what);
+    }
+}
+
+// The halves read the file on two threads, through the platform's file services.
+TEST(LevelSplitTest, AFileOnDiskMeasuresAsTheSameSamplesInMemory) {
+    const std::vector<SineStretch> signal = BurstAcrossTheMiddle(6.0, 2);
+    const Bytes floats = FloatSines(48000, signal);
+    TempFolder folder;
+    WriteBytes(folder / "long.wav", Riff({Fmt(3, 2, 48000, 32), Chunk("data", floats)}));
+    WaveFile wave;
+    ASSERT_TRUE(wave.Read(Utf16FromPath(folder / "long.wav").c_str()));
+    ExpectSameLevels(MeasuredLevels(wave), WholeLevels(wave, floats), "on disk");
+}
+
+}  // namespace
