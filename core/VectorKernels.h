@@ -24,3 +24,7 @@ std::size_t Grouped24(std::size_t count);
 // Whether any sample of the whole groups of four at the start of the run is louder than
 // `threshold`, by the 24-bit level: the magnitude over 8388607 in double, rounded to float.
 bool AnyGroupOfFourLouder24(const std::uint8_t* p, std::size_t count, float threshold);
+
+// Decodes the 16-bit samples of the whole groups of eight at the start of a run of `count` into
+// values against full scale, equal to the scalar rule's, and returns how many they are.
+std::size_t DecodeGroups16(const std::uint8_t* in, std::size_t count, double* out);

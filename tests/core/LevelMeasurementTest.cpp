@@ -193,6 +193,23 @@ TEST(LevelMeasurementTest, SamplePeakOfEveryCoding) {
     }
 }
 
+// The 16-bit samples are decoded eight at a time and the rest one by one: a loud sample in any
+// position of a run counts with its own value.
+TEST(LevelMeasurementTest, SixteenBitSamplesDecodeInEveryPosition) {
+    constexpr std::size_t kCount = 19;
+    for (const std::int64_t loud : {-32768, 32767, -12345}) {
+        for (std::size_t position = 0; position < kCount; ++position) {
+            Bytes samples;
+            for (std::size_t i = 0; i < kCount; ++i) {
+                PutLe(samples, static_cast<std::uint16_t>(i == position ? loud : 1 - static_cast<std::int64_t>(i % 3)),
+                      2);
+            }
+            const Levels levels = Measure(InMemoryWave(1, 1, 16, 48000 * 2, samples));
+            EXPECT_EQ(levels.samplePeak, std::abs(static_cast<double>(loud)) / 32768.0) << loud << " at " << position;
+        }
+    }
+}
+
 TEST(LevelMeasurementTest, OnlyWholeFramesOfProcessedSamplesAreMeasured) {
     // Two stereo frames and half of a third, whose lone sample is the loudest.
     const Levels levels = Measure(InMemoryWave(1, 2, 16, 48000 * 4, Samples(2, {100, -200, 300, 400, 32000})));
