@@ -76,4 +76,3 @@ FileReason ParseFormatChunk(const std::uint8_t* fields, std::size_t count, std::
             return UnsupportedCoding(Kind::UnsupportedCoding, format.formatTag);
     }
 }
-
