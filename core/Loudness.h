@@ -70,7 +70,7 @@ private:
     // The channels in pairs, the last one alone in an odd count.
     std::vector<KWeightingState> pairs_;
     std::uint64_t firstStep_;
-    // The frames read so far, and the one that ends the current 100 ms step.
+    // The next frame, counted from the file's start, and the one that ends the current 100 ms step.
     std::uint64_t frame_;
     std::uint64_t stepEnd_;
     // The steps ended so far, counted from the file's start.
