@@ -307,6 +307,13 @@ void Decode<Signed16>(const std::uint8_t* p, std::size_t count, double* out) {
     }
 }
 
+template <>
+void Decode<Signed24>(const std::uint8_t* p, std::size_t count, double* out) {
+    for (std::size_t i = DecodeGroups24(p, count, out); i < count; ++i) {
+        out[i] = Signed24::Value(p, i);
+    }
+}
+
 // Whether any of the `count` samples from `p` is louder than `threshold`. The loop has no early
 // exit, so that it vectorises; a NaN level is never louder.
 template <class Coding>

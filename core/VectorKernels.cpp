@@ -542,6 +542,15 @@ __attribute__((target("avx2"))) std::size_t ScaleGroupsOfEightFloat32(const std:
     return grouped;
 }
 
+// The four samples of the twelve bytes at `group`, sign-extended, one to a lane; no byte past them
+// is read.
+__m128i GroupOfFour24(const std::uint8_t* group) {
+    std::int32_t last;
+    std::memcpy(&last, group + 8, sizeof last);
+    return SpreadGroup24(
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(group)), _mm_cvtsi32_si128(last)));
+}
+
 // Four 16-bit samples, sign-extended in 32-bit lanes, as values against full scale: two doubles at
 // `out` and two after them. The full scale is a power of two, so that multiplying by its inverse
 // gives the scalar rule's quotient exactly.
@@ -593,16 +602,24 @@ std::size_t DecodeGroups16(const std::uint8_t* in, std::size_t count, double* ou
     return grouped;
 }
 
+// The divisions are the scalar rule's, two at a time: the full scale is no power of two.
+std::size_t DecodeGroups24(const std::uint8_t* in, std::size_t count, double* out) {
+    const __m128d fullScale = _mm_set1_pd(8388607.0);
+    for (std::size_t i = 0; i < Grouped24(count); i += 4) {
+        Prefetch(in + 3 * i);
+        const __m128i samples = GroupOfFour24(in + 3 * i);
+        _mm_storeu_pd(out + i, _mm_div_pd(_mm_cvtepi32_pd(samples), fullScale));
+        _mm_storeu_pd(out + i + 2, _mm_div_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(samples, 0xEE)), fullScale));
+    }
+    return Grouped24(count);
+}
+
 bool AnyGroupOfFourLouder24(const std::uint8_t* p, std::size_t count, float threshold) {
     const __m128d fullScale = _mm_set1_pd(8388607.0);
     const __m128 thresholds = _mm_set1_ps(threshold);
     __m128 loud = _mm_setzero_ps();
     for (std::size_t i = 0; i < Grouped24(count); i += 4) {
-        const std::uint8_t* group = p + 3 * i;
-        std::int32_t last;
-        std::memcpy(&last, group + 8, sizeof last);
-        const __m128i samples = SpreadGroup24(
-            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(group)), _mm_cvtsi32_si128(last)));
+        const __m128i samples = GroupOfFour24(p + 3 * i);
         const __m128i sign = _mm_srai_epi32(samples, 31);
         const __m128i magnitudes = _mm_sub_epi32(_mm_xor_si128(samples, sign), sign);
         const __m128 low = _mm_cvtpd_ps(_mm_div_pd(_mm_cvtepi32_pd(magnitudes), fullScale));
@@ -628,6 +645,10 @@ std::size_t Grouped24(std::size_t) {
 }
 
 std::size_t DecodeGroups16(const std::uint8_t*, std::size_t, double*) {
+    return 0;
+}
+
+std::size_t DecodeGroups24(const std::uint8_t*, std::size_t, double*) {
     return 0;
 }
 

@@ -28,3 +28,5 @@ bool AnyGroupOfFourLouder24(const std::uint8_t* p, std::size_t count, float thre
 // Decodes the 16-bit samples of the whole groups of eight at the start of a run of `count` into
 // values against full scale, equal to the scalar rule's, and returns how many they are.
 std::size_t DecodeGroups16(const std::uint8_t* in, std::size_t count, double* out);
+// The same for the 24-bit samples of the whole groups of four.
+std::size_t DecodeGroups24(const std::uint8_t* in, std::size_t count, double* out);

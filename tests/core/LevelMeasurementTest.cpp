@@ -193,19 +193,29 @@ TEST(LevelMeasurementTest, SamplePeakOfEveryCoding) {
     }
 }
 
-// The 16-bit samples are decoded eight at a time and the rest one by one: a loud sample in any
+// The 16-bit and 24-bit samples are decoded in groups and the rest one by one: a loud sample in any
 // position of a run counts with its own value.
-TEST(LevelMeasurementTest, SixteenBitSamplesDecodeInEveryPosition) {
+TEST(LevelMeasurementTest, SamplesDecodeInEveryPosition) {
     constexpr std::size_t kCount = 19;
-    for (const std::int64_t loud : {-32768, 32767, -12345}) {
+    const struct {
+        int bytes;
+        std::int64_t loud;
+        double fullScale;
+    } rows[] = {
+        {2, -32768, 32768.0},     {2, 32767, 32768.0},     {2, -12345, 32768.0},
+        {3, -8388608, 8388607.0}, {3, 8388607, 8388607.0}, {3, -1234567, 8388607.0},
+    };
+    for (const auto& row : rows) {
         for (std::size_t position = 0; position < kCount; ++position) {
             Bytes samples;
             for (std::size_t i = 0; i < kCount; ++i) {
-                PutLe(samples, static_cast<std::uint16_t>(i == position ? loud : 1 - static_cast<std::int64_t>(i % 3)),
-                      2);
+                const std::int64_t quiet = 1 - static_cast<std::int64_t>(i % 3);
+                PutLe(samples, static_cast<std::uint64_t>(i == position ? row.loud : quiet), row.bytes);
             }
-            const Levels levels = Measure(InMemoryWave(1, 1, 16, 48000 * 2, samples));
-            EXPECT_EQ(levels.samplePeak, std::abs(static_cast<double>(loud)) / 32768.0) << loud << " at " << position;
+            const auto bits = static_cast<std::uint16_t>(8 * row.bytes);
+            const Levels levels = Measure(InMemoryWave(1, 1, bits, 48000 * row.bytes, samples));
+            EXPECT_EQ(levels.samplePeak, std::abs(static_cast<double>(row.loud)) / row.fullScale)
+                << row.loud << " at " << position;
         }
     }
 }
