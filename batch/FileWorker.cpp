@@ -1,35 +1,29 @@
-// The worker thread of a file's task, and the message pump that the user-interface thread runs
-// until the worker has ended.
+// The run's worker thread, and the message pump that the user-interface thread runs while the
+// worker has a task.
 #include "batch/FileWorker.h"
 
 #include "batch/BatchRun.h"
 #include "batch/ClickGuard.h"
-#include "controls/ScopedWin.h"
 
 #include <process.h>
 
 namespace {
 
-unsigned __stdcall TaskThreadProc(void* task) {
-    static_cast<FileTask*>(task)->Run();
-    return 0;
-}
-
-HANDLE StartWorker(FileTask& task) {
-    const uintptr_t thread = _beginthreadex(nullptr, 0, TaskThreadProc, &task, 0, nullptr);
-    return reinterpret_cast<HANDLE>(thread);
+HANDLE NewEvent() {
+    // Auto-reset: each wait takes one hand-over.
+    return CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 // How often a wait without messages wakes to show the file's progress.
 constexpr DWORD kProgressPollMs = 100;
 
-// Sleeps until the worker ends or a message arrives, and dispatches messages one at a time, without
-// keeping a processor busy; the file's progress is looked at between them. The worker is checked
-// before each message, as the thread handle comes first.
-void WaitWhilePumping(HANDLE thread, FileTask& task) {
+// Sleeps until the task is done or a message arrives, and dispatches messages one at a time,
+// without keeping a processor busy; the file's progress is looked at between them. The task's end
+// is checked before each message, as its event comes first.
+void WaitWhilePumping(HANDLE done, FileTask& task) {
     for (;;) {
         // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
-        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &thread, kProgressPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &done, kProgressPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0 + 1) {
             PumpMessage();
         } else if (woken != WAIT_TIMEOUT) {
@@ -41,13 +35,39 @@ void WaitWhilePumping(HANDLE thread, FileTask& task) {
 
 }  // namespace
 
-// The task reads the list's own copy of the path; the list is locked until the worker has ended.
+PumpingWorker::PumpingWorker()
+    : taskGiven_(NewEvent()),
+      taskDone_(NewEvent()),
+      thread_(taskGiven_.Get() != nullptr && taskDone_.Get() != nullptr
+                  ? reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ServeTasks, this, 0, nullptr))
+                  : nullptr) {}
+
+PumpingWorker::~PumpingWorker() {
+    if (thread_.Get() == nullptr) {
+        return;
+    }
+    task_ = nullptr;
+    SetEvent(taskGiven_.Get());
+    WaitForSingleObject(thread_.Get(), INFINITE);
+}
+
+unsigned __stdcall PumpingWorker::ServeTasks(void* worker) {
+    auto* self = static_cast<PumpingWorker*>(worker);
+    while (WaitForSingleObject(self->taskGiven_.Get(), INFINITE) == WAIT_OBJECT_0 && self->task_ != nullptr) {
+        self->task_->Run();
+        SetEvent(self->taskDone_.Get());
+    }
+    return 0;
+}
+
+// The task reads the list's own copy of the path; the list is locked until the task has ended.
 bool PumpingWorker::RunToEnd(FileTask& task) {
-    ThreadHandle worker(StartWorker(task));
-    if (worker.Get() == nullptr) {
+    if (thread_.Get() == nullptr) {
         return false;
     }
-    WaitWhilePumping(worker.Get(), task);
+    task_ = &task;
+    SetEvent(taskGiven_.Get());
+    WaitWhilePumping(taskDone_.Get(), task);
     return true;
 }
 

@@ -41,17 +41,17 @@ struct FontDeleter {
 // A font this program made; deleted with its owner, so it must outlive every selection of it.
 using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
-// A thread's handle, closed with its owner.
-class ThreadHandle {
+// A kernel object's handle (a thread, an event), closed with its owner.
+class KernelHandle {
 public:
-    explicit ThreadHandle(HANDLE handle) : handle(handle) {}
-    ~ThreadHandle() {
+    explicit KernelHandle(HANDLE handle) : handle(handle) {}
+    ~KernelHandle() {
         if (handle != nullptr) {
             CloseHandle(handle);
         }
     }
-    ThreadHandle(const ThreadHandle&) = delete;
-    ThreadHandle& operator=(const ThreadHandle&) = delete;
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
 
     HANDLE Get() const { return handle; }
 
