@@ -17,9 +17,16 @@ void ReplaceLog(const wchar_t* text) {
     }
 }
 
+// A run's lines may come faster than a shown log takes them one by one: they go in together.
 void AppendLog(const wchar_t* text) {
     if (LogInfo* log = FindOpenControl<LogInfo>(ControlId::Log)) {
-        log->AppendLine(text, true);
+        log->QueueLine(text);
+    }
+}
+
+void ShowQueuedLog() {
+    if (LogInfo* log = FindOpenControl<LogInfo>(ControlId::Log)) {
+        log->ShowQueued();
     }
 }
 
@@ -72,4 +79,6 @@ void RunLog::RunEnded(bool interrupted, const Utf16Char* folder) {
     const std::wstring outcome = interrupted ? kRunInterruptedText : kRunCompletedText;
     AppendLog((outcome + L"\n").c_str());
     AppendFolderLine(folder);
+    // The whole log is there when the run ends.
+    ShowQueuedLog();
 }

@@ -1,8 +1,10 @@
 // The run log: a read-only multi-line box. A line is appended at the end of the text; the whole
-// text is rebuilt only where the line-by-line rule would change more than the end.
+// text is rebuilt only where the line-by-line rule would change more than the end. Lines queued in
+// quick succession are appended together.
 #include "controls/LogInfo.h"
 
 #include "app/MainWindow.h"
+#include "controls/ControlRegistry.h"
 #include "core/Utf16.h"
 
 #include <cwchar>
@@ -61,6 +63,18 @@ void DropFront(std::wstring& text, size_t count) {
     text.erase(0, count);
 }
 
+// Under Wine each append to a shown edit control costs about ten milliseconds, more than a small
+// file's job; a few appends a second look as live.
+constexpr DWORD kShowIntervalMs = 100;
+constexpr UINT_PTR kShowTimer = 1;
+
+// The timer's procedure runs instead of the control's own for its messages.
+void CALLBACK ShowQueuedOnTimer(HWND window, UINT, UINT_PTR, DWORD) {
+    if (auto* log = dynamic_cast<LogInfo*>(ControlRegistry::Instance().FindByWindow(window))) {
+        log->ShowQueued();
+    }
+}
+
 }  // namespace
 
 LogInfo::LogInfo() : TextboxInfo(nullptr, ControlKind::Log) {}
@@ -85,27 +99,67 @@ void LogInfo::SetLogText(const wchar_t* text, bool redraw) {
 }
 
 void LogInfo::AppendLine(const wchar_t* text, bool redraw) {
-    // The limit counts the terminator, so the text itself may take one unit less.
-    const LRESULT limit = SendMessageW(window, EM_GETLIMITTEXT, 0, 0);
-    const size_t room = limit > 1 ? static_cast<size_t>(limit) - 1 : 0;
-    const size_t length = static_cast<size_t>(GetWindowTextLengthW(window));
-
-    std::wstring newest(L"\r\n");
-    newest += text;
-    if (!mayHoldOverlongLine && !HasOverlongLine(text) && length + newest.size() <= room) {
-        // The rebuild would give the text shown plus CR LF and the line: add just that, so a long
-        // run's log costs time in proportion to its length.
-        SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-        SendMessageW(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(newest.c_str()));
-        if (redraw) {
-            RepaintMainWindow();
-        }
-        return;
+    if (!AppendAtEnd(std::wstring(L"\r\n") + text)) {
+        RebuildWith(text);
     }
-    RebuildWith(text, room, redraw);
+    if (redraw) {
+        RepaintMainWindow();
+    }
 }
 
-void LogInfo::RebuildWith(const wchar_t* text, size_t room, bool redraw) {
+void LogInfo::QueueLine(const wchar_t* text) {
+    queued_.emplace_back(text);
+    const DWORD sinceShown = GetTickCount() - lastShown_;
+    if (sinceShown >= kShowIntervalMs) {
+        ShowQueued();
+    } else if (!timerSet_) {
+        timerSet_ = SetTimer(window, kShowTimer, kShowIntervalMs - sinceShown, ShowQueuedOnTimer) != 0;
+    }
+}
+
+// The lines go in with one append where each would have taken the quick way; otherwise one at a
+// time, so that the text comes out as their single appends would leave it.
+void LogInfo::ShowQueued() {
+    if (timerSet_) {
+        KillTimer(window, kShowTimer);
+        timerSet_ = false;
+    }
+    lastShown_ = GetTickCount();
+    std::wstring joined;
+    for (const std::wstring& line : queued_) {
+        joined += L"\r\n";
+        joined += line;
+    }
+    if (joined.empty() || AppendAtEnd(joined)) {
+        queued_.clear();
+        return;
+    }
+    for (const std::wstring& line : queued_) {
+        AppendLine(line.c_str(), false);
+    }
+    queued_.clear();
+}
+
+// The rebuild would give the text shown plus `newest`: add just that, so a long run's log costs
+// time in proportion to its length. False, and nothing added, where the rebuild is needed.
+bool LogInfo::AppendAtEnd(const std::wstring& newest) {
+    const size_t length = static_cast<size_t>(GetWindowTextLengthW(window));
+    if (mayHoldOverlongLine || HasOverlongLine(newest.c_str()) || length + newest.size() > Room()) {
+        return false;
+    }
+    SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    SendMessageW(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(newest.c_str()));
+    return true;
+}
+
+size_t LogInfo::Room() const {
+    // The limit counts the terminator, so the text itself may take one unit less.
+    const LRESULT limit = SendMessageW(window, EM_GETLIMITTEXT, 0, 0);
+    return limit > 1 ? static_cast<size_t>(limit) - 1 : 0;
+}
+
+void LogInfo::RebuildWith(const wchar_t* text) {
+    const size_t room = Room();
     std::wstring newest(text);
     std::wstring rebuilt = RebuildFromLines(window);
     if (newest.size() > room) {
@@ -115,5 +169,5 @@ void LogInfo::RebuildWith(const wchar_t* text, size_t room, bool redraw) {
         DropFront(rebuilt, rebuilt.size() + newest.size() - room);
     }
     rebuilt += newest;
-    SetLogText(rebuilt.c_str(), redraw);
+    SetText(rebuilt.c_str());
 }

@@ -3,6 +3,9 @@
 
 #include "controls/TextboxInfo.h"
 
+#include <string>
+#include <vector>
+
 class LogInfo : public TextboxInfo {
 public:
     LogInfo();
@@ -13,9 +16,21 @@ public:
     virtual void SetLogText(const wchar_t* text, bool redraw);
     virtual void AppendLine(const wchar_t* text, bool redraw);
 
+    // Appends the line at once when none was shown for a moment, otherwise soon after, together
+    // with the lines queued meanwhile: from a timer, which the message pump runs, or ShowQueued.
+    void QueueLine(const wchar_t* text);
+    // Appends the queued lines now, in their order, as AppendLine would one by one.
+    void ShowQueued();
+
 private:
+    bool AppendAtEnd(const std::wstring& newest);
+    // The units the text may hold.
+    size_t Room() const;
     // The whole text read back line by line, then the new line, the oldest units dropped to fit.
-    void RebuildWith(const wchar_t* text, size_t room, bool redraw);
+    void RebuildWith(const wchar_t* text);
 
     bool mayHoldOverlongLine = false;
+    std::vector<std::wstring> queued_;
+    DWORD lastShown_ = 0;
+    bool timerSet_ = false;
 };

@@ -3,9 +3,12 @@
 
 #include "ControlTestHelpers.h"
 #include "controls/ControlIds.h"
+#include "controls/ControlRegistry.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -94,6 +97,60 @@ TEST_F(LogInfoTest, ALogFilledToItsLimitKeepsTakingLines) {
     const std::wstring text = Text();
     EXPECT_EQ(text.size(), 63u);
     EXPECT_EQ(text.substr(text.size() - 18), L"file.wav\r\nfile.wav");
+}
+
+// Queued lines go in together; the text must come out as single appends of each would leave it,
+// the limit and lines too long to read back included.
+TEST_F(LogInfoTest, QueuedLinesShowAsTheirSingleAppendsWould) {
+    const std::wstring longLine(600, L'x');
+    struct Row {
+        const char* name;
+        WPARAM limit;
+        std::wstring before;
+        std::vector<std::wstring> lines;
+    };
+    const Row rows[] = {
+        {"lines that fit", 0, L"start", {L"a.wav", L"b.wav", L"error", L"reason"}},
+        {"a line too long to read back in the middle", 0, L"start", {L"a.wav", longLine, L"b.wav", L"c.wav"}},
+        {"a text too long to read back before them", 0, longLine, {L"a.wav", L"b.wav"}},
+        {"the limit reached half-way", 24, L"start", {L"0123456789", L"abcdefghij", L"klmnopqrst"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.limit != 0) {
+            SetLimit(row.limit);
+        }
+        log->SetLogText(row.before.c_str(), false);
+        for (const std::wstring& line : row.lines) {
+            log->AppendLine(line.c_str(), false);
+        }
+        const std::wstring appended = Text();
+
+        log->SetLogText(row.before.c_str(), false);
+        for (const std::wstring& line : row.lines) {
+            log->QueueLine(line.c_str());
+        }
+        log->ShowQueued();
+
+        EXPECT_EQ(Text(), appended);
+    }
+}
+
+// A line queued right after another shows without a further call, once the message loop runs.
+TEST_F(LogInfoTest, AQueuedLineShowsWhenMessagesArePumped) {
+    RegistryScope scope;
+    ControlRegistry::Instance().Register(log);
+    log->SetLogText(L"start", false);
+    log->QueueLine(L"a.wav");
+    log->QueueLine(L"b.wav");
+
+    const DWORD started = GetTickCount();
+    while (Text() != L"start\r\na.wav\r\nb.wav" && GetTickCount() - started < 10000) {
+        PumpPendingMessages();
+        Sleep(10);
+    }
+
+    EXPECT_EQ(Text(), L"start\r\na.wav\r\nb.wav");
 }
 
 }  // namespace
