@@ -17,10 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// From the repository's root, where scripts/bench.sh starts the benchmark.
-const char kWithWine[] = "scripts/with-wine.sh";
-const char kWineExec[] = "scripts/wine-exec";
-
 // The copy, the floor: the kernel moves the bytes, and they are flushed like every other output.
 bool PlainCopy(const fs::path& in, const fs::path& out) {
     const int from = open(in.c_str(), O_RDONLY | O_CLOEXEC);

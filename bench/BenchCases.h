@@ -11,6 +11,11 @@
 constexpr float kGain = 1.5f;
 constexpr float kThresholdDb = -40.0f;
 
+// Wine for the i686 programs, from the repository's root, where scripts/bench.sh starts the
+// benchmark.
+inline constexpr char kWithWine[] = "scripts/with-wine.sh";
+inline constexpr char kWineExec[] = "scripts/wine-exec";
+
 // The loudness the job with a level target brings each file to.
 constexpr double kTargetLufs = -23.0;
 

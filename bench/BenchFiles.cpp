@@ -58,7 +58,7 @@ std::uint64_t FrameBytes(const BenchFile& file) {
 }
 
 std::uint64_t SilentBytes(const BenchFile& file) {
-    return std::uint64_t{kSilenceSec} * kSampleRate * FrameBytes(file);
+    return std::uint64_t{file.silenceMs} * kSampleRate / 1000 * FrameBytes(file);
 }
 
 Bytes RiffHeader(const BenchFile& file) {
@@ -78,7 +78,7 @@ std::uint64_t HeaderBytes(const BenchFile& file) {
 }
 
 // Writes the data bytes from `begin` to `end` (offsets in the "data" chunk, whole frames) where the
-// file stands: noise, but silence within the first and last kSilenceSec seconds.
+// file stands: noise, but silence within its first and last silenceMs.
 bool WriteData(std::FILE* out, const BenchFile& file, std::uint64_t begin, std::uint64_t end) {
     const std::uint64_t silentBytes = SilentBytes(file);
     const std::size_t sampleBytes = file.bitsPerSample / 8u;

@@ -1,8 +1,11 @@
-// The benchmark's input files: long stereo WAV files of noise with digital silence at both ends.
+// The benchmark's input files: stereo WAV files of noise with digital silence at both ends.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+// Seconds of silence at the head and at the tail of a large file.
+constexpr int kSilenceSec = 5;
 
 struct BenchFile {
     std::string label;
@@ -15,10 +18,9 @@ struct BenchFile {
     // Islands of noise in silence left as holes: cheap at any size, and the job still keeps and
     // writes nearly all of it.
     bool sparse = false;
+    // Silence at the head and at the tail.
+    std::uint32_t silenceMs = kSilenceSec * 1000;
 };
-
-// Seconds of silence at the head and at the tail of every file.
-constexpr int kSilenceSec = 5;
 
 // Writes the file unless one of the right size is already there; false when it cannot be written.
 bool MakeBenchFile(const BenchFile& file);

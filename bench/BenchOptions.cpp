@@ -12,8 +12,12 @@ bool ParseBenchOptions(int argc, char** argv, BenchOptions& options) {
             options.keep = true;
         } else if (arg.rfind("--outputs=", 0) == 0) {
             options.outputs = arg.substr(std::strlen("--outputs="));
+        } else if (arg.rfind("--cli=", 0) == 0) {
+            options.cli = arg.substr(std::strlen("--cli="));
         } else if (arg.rfind("--win32-cli=", 0) == 0) {
             options.win32Cli = arg.substr(std::strlen("--win32-cli="));
+        } else if (arg.rfind("--win32-window=", 0) == 0) {
+            options.win32Window = arg.substr(std::strlen("--win32-window="));
         } else if (arg.rfind("--", 0) == 0 || !options.work.empty()) {
             return false;
         } else {

@@ -7,16 +7,12 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-
 namespace fs = std::filesystem;
 
 std::uint64_t FreeBytes(const fs::path& folder) {
     struct statvfs disk {};
     return statvfs(folder.c_str(), &disk) == 0 ? static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize : 0;
 }
-
-}  // namespace
 
 bool EnoughRoom(const BenchOptions& options, const std::vector<BenchFile>& files) {
     std::uint64_t inputs = 0;

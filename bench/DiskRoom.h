@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+std::uint64_t FreeBytes(const std::filesystem::path& folder);
+
 // Room left free beside a case's outputs.
 constexpr std::uint64_t kSlackBytes = std::uint64_t{1} << 30;
 

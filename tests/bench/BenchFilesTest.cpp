@@ -62,6 +62,9 @@ TEST(BenchFilesTest, SilenceOnlyAtBothEndsAndHolesOnlyInSparseFiles) {
         {{"24-bit", 1, 24, 3 * kMiB, Utf8Path(folder / "pcm24.wav")}, 6},
         {{"sparse 16-bit", 1, 16, 16 * kMiB, Utf8Path(folder / "sparse.wav"), false, true}, 4},
         {{"sparse RF64 float", 3, 32, 20 * kMiB, Utf8Path(folder / "sparse64.wav"), true, true}, 8},
+        {{"one second, a tenth silent at each end", 1, 16, 44100 * 4, Utf8Path(folder / "second.wav"), false, false,
+          100},
+         4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.label);
@@ -72,7 +75,7 @@ TEST(BenchFilesTest, SilenceOnlyAtBothEndsAndHolesOnlyInSparseFiles) {
         const auto loud = [](std::uint8_t byte) { return byte != 0; };
         const std::uint64_t first = std::find_if(data.begin(), data.end(), loud) - data.begin();
         const std::uint64_t last = data.rend() - std::find_if(data.rbegin(), data.rend(), loud) - 1;
-        const std::uint64_t silentBytes = kSilenceSec * 44100 * c.frameBytes;
+        const std::uint64_t silentBytes = std::uint64_t{c.file.silenceMs} * 44100 / 1000 * c.frameBytes;
         EXPECT_EQ(first / c.frameBytes, silentBytes / c.frameBytes);
         EXPECT_EQ(last / c.frameBytes, (c.file.dataBytes - silentBytes) / c.frameBytes - 1);
 
