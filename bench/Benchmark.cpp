@@ -9,6 +9,7 @@
 #include "DiskRoom.h"
 #include "FigureText.h"
 #include "ManyFiles.h"
+#include "RemovedAtEnd.h"
 #include "TargetTable.h"
 
 #include <algorithm>
@@ -42,12 +43,6 @@ std::string NameOf(const BenchFile& file) {
     return file.label + " " + SizeText(FileBytes(file));
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 bool SameContents(const fs::path& a, const fs::path& b) {
     std::FILE* fa = std::fopen(a.c_str(), "rb");
     std::FILE* fb = std::fopen(b.c_str(), "rb");
@@ -67,27 +62,6 @@ bool SameContents(const fs::path& a, const fs::path& b) {
         std::fclose(fb);
     return same;
 }
-
-// Removes a case's outputs, and its input unless it is kept for another run, however the case ends.
-class Scratch {
-public:
-    Scratch(fs::path outRoot, fs::path input, bool keepInput)
-        : outRoot_(std::move(outRoot)), input_(std::move(input)), keepInput_(keepInput) {}
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(outRoot_, ignored);
-        if (!keepInput_) {
-            fs::remove(input_, ignored);
-        }
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-private:
-    fs::path outRoot_;
-    fs::path input_;
-    bool keepInput_;
-};
 
 bool Made(const BenchFile& file) {
     if (MakeBenchFile(file)) {
@@ -154,7 +128,7 @@ bool RunRounds(const BenchFile& file, const BenchOptions& options, int rounds, T
     }
     for (int i = 0; i < kTimedCases; ++i) {
         timings.cases[i].rounds = static_cast<int>(seconds[i].size());
-        timings.cases[i].seconds = seconds[i].empty() ? 0 : Median(seconds[i]);
+        timings.cases[i].seconds = Median(seconds[i]);
     }
     return true;
 }
@@ -214,7 +188,8 @@ void AddTargets(const BenchFile& file, const Timings& timings, const BenchOption
 }
 
 bool RunTimedFile(const BenchFile& file, const BenchOptions& options, TargetTable& table) {
-    const Scratch scratch(options.outputs / "out", file.path, options.keep);
+    const RemovedAtEnd outputs(options.outputs / "out", false);
+    const RemovedAtEnd input(file.path, options.keep);
     if (!Made(file)) {
         return false;
     }
@@ -239,7 +214,8 @@ bool WithBigFile(const BenchFile& file, const BenchOptions& options, std::uint64
         table.Add(target, NameOf(file), "no room", TargetTable::Outcome::Skipped);
         return true;
     }
-    const Scratch scratch(outRoot, file.path, options.keep);
+    const RemovedAtEnd outputs(outRoot, false);
+    const RemovedAtEnd input(file.path, options.keep);
     return Made(file) && body(outRoot);
 }
 

@@ -1,7 +1,17 @@
 #include "FigureText.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    if (n == 0) {
+        return 0;
+    }
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
 
 std::string Format(const char* format, ...) {
     char text[256];

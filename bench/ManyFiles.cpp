@@ -8,6 +8,7 @@
 #include "ChildMeasure.h"
 #include "DiskRoom.h"
 #include "FigureText.h"
+#include "RemovedAtEnd.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -54,12 +55,6 @@ struct Figures {
     bool wineFailed = false;
 };
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n == 0 ? 0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 std::vector<std::string> Names(int count) {
     std::vector<std::string> names;
     for (int i = 0; i < count; ++i) {
@@ -103,24 +98,6 @@ std::vector<Place> Places(const BenchOptions& options) {
     }
     return places;
 }
-
-// Removes a folder however the case ends, unless it is kept for another run.
-class RemovedAtEnd {
-public:
-    RemovedAtEnd(fs::path folder, bool keep) : folder_(std::move(folder)), keep_(keep) {}
-    ~RemovedAtEnd() {
-        std::error_code ignored;
-        if (!keep_) {
-            fs::remove_all(folder_, ignored);
-        }
-    }
-    RemovedAtEnd(const RemovedAtEnd&) = delete;
-    RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
-
-private:
-    fs::path folder_;
-    bool keep_;
-};
 
 void EmptyFolder(const fs::path& folder) {
     fs::remove_all(folder);
@@ -184,8 +161,8 @@ int CopyAndSync(const fs::path& in, const fs::path& out, const std::vector<std::
 // The job's settings, which every case follows, as the command line takes them.
 std::vector<std::string> CliSettings(const fs::path& out) {
     const std::string threshold = Format("%.0f", kThresholdDb);
-    return {"--volume", Format("%.0f", kGain * 100), "--head-threshold", threshold, "--tail-threshold", threshold, "-o",
-            fs::absolute(out).string()};
+    return {"--volume", Format("%.0f", kGain * 100), "--head-threshold", threshold, "--tail-threshold", threshold,
+            "-o",       fs::absolute(out).string()};
 }
 
 // The native runs: cp and a sync against the command line, each with an empty output folder.
@@ -251,8 +228,8 @@ std::optional<double> DriverFigure(const std::vector<std::string>& driverArgumen
 
 // The i686 runs under Wine, each timed by the driver without Wine's own start: the window from the
 // click on Start to the end of its run, the command line from its start to its exit.
-void RunWineRounds(const BenchOptions& options, const fs::path& in, const fs::path& out, std::size_t count,
-                   int rounds, Figures& figures) {
+void RunWineRounds(const BenchOptions& options, const fs::path& in, const fs::path& out, std::size_t count, int rounds,
+                   Figures& figures) {
     const std::string input = fs::absolute(in).string();
     const std::string output = fs::absolute(out).string();
     for (int round = 0; round < rounds && !figures.wineFailed; ++round) {
@@ -289,31 +266,31 @@ void PrintFigures(const std::string& name, const fs::path& out, const Figures& f
     PrintRow("i686 window, Wine", f.window, Format("%.2f x i686 palvotrix-cli", Median(f.window) / wineCli));
 }
 
+// A target of one program's time against another's: skipped with `missing` when a program was not
+// given, missed when a run failed.
+void AddRatio(TargetTable& table, const char* target, const std::string& name, const char* missing, bool failed,
+              double times, double most) {
+    if (missing != nullptr) {
+        table.Add(target, name, missing, TargetTable::Outcome::Skipped);
+    } else {
+        table.Check(target, name, failed ? "FAILED" : Format("%.2f x", times), !failed && times <= most);
+    }
+}
+
 void AddTargets(const BenchOptions& options, const std::string& name, const Figures& f, TargetTable& table) {
-    if (options.cli.empty()) {
-        table.Add(kCliWithinCopy, name, "no palvotrix-cli given", TargetTable::Outcome::Skipped);
-    } else if (f.nativeFailed) {
-        table.Check(kCliWithinCopy, name, "FAILED", false);
-    } else {
-        const double times = Median(f.cli) / Median(f.copy);
-        table.Check(kCliWithinCopy, name, Format("%.2f x", times), times <= kMostCliTimesCopy);
-    }
-    if (options.win32Window.empty() || options.win32Cli.empty()) {
-        table.Add(kWindowWithinCli, name, "no 32-bit support", TargetTable::Outcome::Skipped);
-    } else if (f.wineFailed) {
-        table.Check(kWindowWithinCli, name, "FAILED", false);
-    } else {
-        const double times = Median(f.window) / Median(f.wineCli);
-        table.Check(kWindowWithinCli, name, Format("%.2f x", times), times <= kMostWindowTimesCli);
-    }
+    AddRatio(table, kCliWithinCopy, name, options.cli.empty() ? "no palvotrix-cli given" : nullptr, f.nativeFailed,
+             Median(f.cli) / Median(f.copy), kMostCliTimesCopy);
+    const bool win32 = !options.win32Window.empty() && !options.win32Cli.empty();
+    AddRatio(table, kWindowWithinCli, name, win32 ? nullptr : "no 32-bit support", f.wineFailed,
+             Median(f.window) / Median(f.wineCli), kMostWindowTimesCli);
 }
 
 // One place for the outputs: every case's rounds, the figures and the targets.
 void RunPlace(const BenchOptions& options, const Place& place, const fs::path& in,
               const std::vector<std::string>& names, TargetTable& table) {
     const std::uint64_t outputBytes = names.size() * FileBytes(OneSecond(in / names.front()));
-    const std::string name = Format("%zu files of %s, outputs on %s", names.size(), SizeText(outputBytes).c_str(),
-                                    place.label.c_str());
+    const std::string name =
+        Format("%zu files of %s, outputs on %s", names.size(), SizeText(outputBytes).c_str(), place.label.c_str());
     if (FreeBytes(place.out.parent_path()) < outputBytes + kMarginBytes) {
         std::printf("\n%s: skipped for lack of room in %s\n", name.c_str(), place.out.parent_path().c_str());
         table.Add(kCliWithinCopy, name, "no room", TargetTable::Outcome::Skipped);
