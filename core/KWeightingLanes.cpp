@@ -38,6 +38,7 @@ void KWeightingLanes::Filter(Load load, std::size_t frames, KWeightingState& sta
         s.pass2 = s.pass1;
         s.pass1 = pass;
         s.squares += pass * pass;
+        s.peak = Larger(s.peak, Magnitudes(x));
     }
     state = s;
 }

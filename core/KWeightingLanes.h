@@ -10,6 +10,18 @@
 // Two doubles that the compiler keeps in one vector register; every operation works lane by lane.
 using Lanes = double __attribute__((vector_size(16)));
 
+// The larger of each lane, as std::max takes it: a NaN in `sample` leaves `peak` as it is.
+inline Lanes Larger(Lanes peak, Lanes sample) {
+    return peak < sample ? sample : peak;
+}
+
+// The lanes without their sign bits.
+inline Lanes Magnitudes(Lanes x) {
+    using LaneBits = long long __attribute__((vector_size(16)));
+    constexpr long long kAllButSign = 0x7FFFFFFFFFFFFFFF;
+    return reinterpret_cast<Lanes>(reinterpret_cast<LaneBits>(x) & LaneBits{kAllButSign, kAllButSign});
+}
+
 // The filter's memory for a pair of channels. The shelf's outputs are kept divided by its b0, the
 // high-pass's by its b, and so are the squares: the constant factors move out of the loop into
 // SquaresScale.
@@ -24,6 +36,8 @@ struct KWeightingState {
     Lanes pass1{};
     Lanes pass2{};
     Lanes squares{};
+    // The largest magnitude of each channel's samples: the loop has them at hand.
+    Lanes peak{};
 };
 
 class KWeightingLanes {

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
@@ -27,18 +26,10 @@ constexpr std::uint64_t kShortestSplitSeconds = 4;
 // fades to far below any measurable difference within it, at every rate.
 constexpr std::uint32_t kWarmUpPerSecond = 2;
 
-// The larger of each lane, as std::max takes it: a NaN in `sample` leaves `peak` as it is.
-Lanes Larger(Lanes peak, Lanes sample) {
-    return peak < sample ? sample : peak;
-}
-
-// Two samples without their sign bits.
 Lanes MagnitudesAt(const double* samples) {
-    using LaneBits = std::int64_t __attribute__((vector_size(16)));
-    constexpr std::int64_t kAllButSign = std::numeric_limits<std::int64_t>::max();
-    LaneBits bits;
-    std::memcpy(&bits, samples, sizeof bits);
-    return reinterpret_cast<Lanes>(bits & LaneBits{kAllButSign, kAllButSign});
+    Lanes x;
+    std::memcpy(&x, samples, sizeof x);
+    return Magnitudes(x);
 }
 
 // Eight running maxima in four vectors, so that each comparison waits on the one eight samples back
@@ -89,10 +80,12 @@ public:
         }
     }
 
+    // The loudness meter's filter takes the sample peak on its way.
     void Add(const double* samples, std::size_t frames) {
-        samplePeak_ = PeakOf(samples, frames * channels_, samplePeak_);
         if (loudness_) {
             loudness_->Add(samples, frames);
+        } else {
+            samplePeak_ = PeakOf(samples, frames * channels_, samplePeak_);
         }
         if (truePeak_) {
             truePeak_->Add(samples, frames);
@@ -101,7 +94,7 @@ public:
 
     // Takes in the meters of the frames that follow these.
     void Join(const Meters& later) {
-        samplePeak_ = std::max(samplePeak_, later.samplePeak_);
+        samplePeak_ = std::max(SamplePeak(), later.SamplePeak());
         if (loudness_) {
             loudness_->Join(*later.loudness_);
         }
@@ -113,7 +106,7 @@ public:
     Levels Result() const {
         Levels levels;
         levels.measured = true;
-        levels.samplePeak = samplePeak_;
+        levels.samplePeak = SamplePeak();
         levels.truePeak = truePeak_ ? truePeak_->Peak() : 0.0;
         levels.loudnessMeasured = loudness_ != nullptr;
         levels.loudnessLufs = loudness_ ? loudness_->IntegratedLufs() : 0.0;
@@ -121,6 +114,8 @@ public:
     }
 
 private:
+    double SamplePeak() const { return std::max(samplePeak_, loudness_ ? loudness_->SamplePeak() : 0.0); }
+
     std::size_t channels_;
     double samplePeak_ = 0.0;
     std::unique_ptr<LoudnessMeter> loudness_;

@@ -138,6 +138,14 @@ void LoudnessMeter::WarmUp(const double* samples, std::size_t frames) {
     }
 }
 
+double LoudnessMeter::SamplePeak() const {
+    Lanes peak{};
+    for (const KWeightingState& pair : pairs_) {
+        peak = Larger(peak, pair.peak);
+    }
+    return std::max(peak[0], peak[1]);
+}
+
 void LoudnessMeter::Add(const double* samples, std::size_t frames) {
     const std::size_t width = weights_.size();
     while (frames > 0) {

@@ -55,6 +55,9 @@ public:
     // no more frames.
     void Join(const LoudnessMeter& later);
     double IntegratedLufs() const { return gate_.IntegratedLufs(); }
+    // The largest magnitude of the samples given to WarmUp and Add (those of WarmUp are the file's,
+    // too).
+    double SamplePeak() const;
 
 private:
     static constexpr std::size_t kStepsPerBlock = 4;

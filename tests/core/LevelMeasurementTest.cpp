@@ -193,8 +193,9 @@ TEST(LevelMeasurementTest, SamplePeakOfEveryCoding) {
     }
 }
 
-// The 16-bit and 24-bit samples are decoded in groups and the rest one by one: a loud sample in any
-// position of a run counts with its own value.
+// The 16-bit and 24-bit samples are decoded in groups and the rest one by one, and their peak is
+// taken by the loudness filter or, at a rate without loudness, by a pass of its own: a loud sample in
+// any position of a run counts with its own value.
 TEST(LevelMeasurementTest, SamplesDecodeInEveryPosition) {
     constexpr std::size_t kCount = 19;
     const struct {
@@ -213,9 +214,11 @@ TEST(LevelMeasurementTest, SamplesDecodeInEveryPosition) {
                 PutLe(samples, static_cast<std::uint64_t>(i == position ? row.loud : quiet), row.bytes);
             }
             const auto bits = static_cast<std::uint16_t>(8 * row.bytes);
-            const Levels levels = Measure(InMemoryWave(1, 1, bits, 48000 * row.bytes, samples));
-            EXPECT_EQ(levels.samplePeak, std::abs(static_cast<double>(row.loud)) / row.fullScale)
-                << row.loud << " at " << position;
+            for (const std::uint32_t rate : {48000u, 4000u}) {
+                const Levels levels = Measure(InMemoryWave(1, 1, bits, rate * row.bytes, samples));
+                EXPECT_EQ(levels.samplePeak, std::abs(static_cast<double>(row.loud)) / row.fullScale)
+                    << row.loud << " at " << position << ", " << rate << " Hz";
+            }
         }
     }
 }
