@@ -29,8 +29,7 @@ std::size_t ListedCount(const ListboxInfo* list) {
     return list == nullptr ? 0 : static_cast<std::size_t>(std::max(list->GetCount(), 0));
 }
 
-void RunListedFiles(FileRun& run, const ListboxInfo* list, std::size_t count) {
-    PumpingWorker worker;
+void RunListedFiles(FileRun& run, PumpingWorker& worker, const ListboxInfo* list, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         // A value committed during the previous file applies from this one on, never half-way through one.
         CaptureSettings();
@@ -89,9 +88,11 @@ void StartRun() {
     run.Start(count);
     NoteRunStart();
     LockControls();
-    RunListedFiles(run, list, count);
+    PumpingWorker worker;
+    RunListedFiles(run, worker, list, count);
+    // The outputs still held go into place while the controls are locked.
+    run.End(worker);
     UnlockControls();
-    run.End();
     NoteStopOrRunEnd();
     StoreWindowSettings();
 }

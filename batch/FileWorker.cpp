@@ -20,7 +20,7 @@ constexpr DWORD kProgressPollMs = 100;
 // Sleeps until the task is done or a message arrives, and dispatches messages one at a time,
 // without keeping a processor busy; the file's progress is looked at between them. The task's end
 // is checked before each message, as its event comes first.
-void WaitWhilePumping(HANDLE done, FileTask& task) {
+void WaitWhilePumping(HANDLE done, Task& task) {
     for (;;) {
         // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
         const DWORD woken = MsgWaitForMultipleObjectsEx(1, &done, kProgressPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -61,7 +61,7 @@ unsigned __stdcall PumpingWorker::ServeTasks(void* worker) {
 }
 
 // The task reads the list's own copy of the path; the list is locked until the task has ended.
-bool PumpingWorker::RunToEnd(FileTask& task) {
+bool PumpingWorker::RunToEnd(Task& task) {
     if (thread_.Get() == nullptr) {
         return false;
     }

@@ -1,4 +1,4 @@
-// Runs each file's task on a worker thread while the user-interface thread keeps dispatching
+// Runs each task of a run on a worker thread while the user-interface thread keeps dispatching
 // messages, so that painting, Stop and the value boxes stay live.
 #pragma once
 
@@ -15,7 +15,7 @@ public:
     PumpingWorker(const PumpingWorker&) = delete;
     PumpingWorker& operator=(const PumpingWorker&) = delete;
 
-    bool RunToEnd(FileTask& task) override;
+    bool RunToEnd(Task& task) override;
 
 private:
     static unsigned __stdcall ServeTasks(void* worker);
@@ -24,7 +24,7 @@ private:
     KernelHandle taskGiven_;
     KernelHandle taskDone_;
     // Handed over through the events, which order the two threads' access; null ends the thread.
-    FileTask* task_ = nullptr;
+    Task* task_ = nullptr;
     KernelHandle thread_;
 };
 

@@ -38,7 +38,7 @@ class PollingWorker : public TaskRunner {
 public:
     PollingWorker(ProcessingSettings& settings, FileRun& run) : settings_(settings), run_(run) {}
 
-    bool RunToEnd(FileTask& task) override {
+    bool RunToEnd(Task& task) override {
         // A signal that came while the log waited for its reader ends the run before the job.
         if (TerminationSignal() != 0) {
             EndOnSignal();
@@ -67,16 +67,25 @@ public:
         return true;
     }
 
+    // From the log, which the ending itself writes to.
+    void EndOnSignalUnlessEnding() {
+        if (!ending_) {
+            EndOnSignal();
+        }
+    }
+
 private:
-    // SIGTERM or SIGHUP: the file in progress is dropped, not waited for, and the worker is ended
-    // with the process.
+    // SIGTERM or SIGHUP: the file in progress and the held outputs are dropped, not waited for, and
+    // the worker is ended with the process.
     [[noreturn]] void EndOnSignal() {
+        ending_ = true;
         run_.EndAbandoningFile();
         std::_Exit(128 + TerminationSignal());
     }
 
     ProcessingSettings& settings_;
     FileRun& run_;
+    bool ending_ = false;
 };
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed) {
@@ -97,8 +106,9 @@ int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& file
     ConsoleLog processingLog(report, csv);
     MeasureLog measureLog(report, runSettings.target.truePeak);
     RunObserver& log = runSettings.measure ? static_cast<RunObserver&>(measureLog) : processingLog;
-    FileRun run(settings, log, runSettings.measure ? MeasureFile : ProcessFile);
+    FileRun run(settings, log, runSettings.measure ? MeasureFile : ProcessFileHoldingOutput);
     PollingWorker worker(settings, run);
+    processingLog.EndOnSignalWith([&worker] { worker.EndOnSignalUnlessEnding(); });
     run.Start(files.size());
     for (const ListedFile& file : files) {
         if (file.refusal != FileReason::Kind::None) {
@@ -107,6 +117,6 @@ int RunBatch(const RunSettings& runSettings, const std::vector<ListedFile>& file
             break;
         }
     }
-    const bool interrupted = run.End();
+    const bool interrupted = run.End(worker);
     return ExitStatusOf(interrupted, run.AnyFileFailed());
 }

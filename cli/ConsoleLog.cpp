@@ -1,8 +1,11 @@
 // Turns the run's steps into lines on standard output and standard error.
 #include "cli/ConsoleLog.h"
 
+#include "cli/Platform.h"
 #include "cli/PrintableText.h"
 #include "core/RunLogText.h"
+
+#include <utility>
 
 namespace {
 
@@ -24,6 +27,9 @@ void ConsoleLog::FileStarted(const Utf16Char* name, std::size_t number, std::siz
     number_ = number;
     report_.Line(name_);
     report_.Progress(number, count, name_);
+    if (endOnSignal_ && TerminationSignal() != 0) {
+        std::exchange(endOnSignal_, nullptr)();
+    }
 }
 
 void ConsoleLog::FileStopped(bool written) {

@@ -6,7 +6,9 @@
 #include "cli/RunReport.h"
 #include "core/RunObserver.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 
 class ConsoleLog : public RunObserver {
 public:
@@ -22,7 +24,12 @@ public:
     void FileEnded(const FileResult& result) override;
     void RunEnded(bool interrupted, const Utf16Char* folder) override;
 
+    // Called, once, when a termination signal has come by the time a file's name is shown: the
+    // files after it may be in place already, and the run must say so before the log gives up.
+    void EndOnSignalWith(std::function<void()> end) { endOnSignal_ = std::move(end); }
+
 private:
+    std::function<void()> endOnSignal_;
     RunReport& report_;
     CsvReport* csv_;
     // The file in progress, as printed, and its place in the list.

@@ -129,7 +129,7 @@ void AddTargetLevels(const LevelTarget& target, const Levels& levels, AudioFacts
     }
 }
 
-FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
+FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath, Placing placing) {
     FileReason failure;
     WaveFile wave;
     if (!wave.Read(inputPath)) {
@@ -159,17 +159,26 @@ FileReason RunJob(ProcessingSettings& settings, const Utf16Char* inputPath) {
         MoveChunkPositions(wave.chunks, FrameMove{shift, trim.newFrames});
     }
     SampleTally written;
-    settings.outputWritten =
-        WriteWaveFile(settings, inputPath, wave, failure, plan.chunk != nullptr ? &plan : nullptr, &written);
-    if (!settings.outputWritten) {
+    if (!WriteWaveFile(settings, inputPath, wave, failure, plan.chunk != nullptr ? &plan : nullptr, &written,
+                       placing)) {
         return failure;
     }
+    settings.outputWritten = placing == Placing::AtOnce;
+    settings.outputHeld = placing == Placing::Held;
     if (plan.chunk != nullptr) {
         settings.audio = PlannedFacts(wave, plan, values);
         AddLevels(*RulesOf(plan.coding), plan, written, *settings.audio);
         AddTargetLevels(settings.target, settings.levels, *settings.audio);
     }
     return NoteFor(wave, targetNote);
+}
+
+FileReason RunJobPlacingOutput(ProcessingSettings& settings, const Utf16Char* inputPath) {
+    return RunJob(settings, inputPath, Placing::AtOnce);
+}
+
+FileReason RunJobHoldingOutput(ProcessingSettings& settings, const Utf16Char* inputPath) {
+    return RunJob(settings, inputPath, Placing::Held);
 }
 
 // Why the file could not be measured, or the note for one without samples to measure.
@@ -192,6 +201,7 @@ void RunWithOutcome(Job job, ProcessingSettings& settings, const Utf16Char* inpu
     settings.errorOccurred = false;
     settings.reason = FileReason();
     settings.outputWritten = false;
+    settings.outputHeld = false;
     settings.levels = Levels();
     settings.audio.reset();
     try {
@@ -206,7 +216,11 @@ void RunWithOutcome(Job job, ProcessingSettings& settings, const Utf16Char* inpu
 }  // namespace
 
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath) {
-    RunWithOutcome(RunJob, settings, inputPath);
+    RunWithOutcome(RunJobPlacingOutput, settings, inputPath);
+}
+
+void ProcessFileHoldingOutput(ProcessingSettings& settings, const Utf16Char* inputPath) {
+    RunWithOutcome(RunJobHoldingOutput, settings, inputPath);
 }
 
 void MeasureFile(ProcessingSettings& settings, const Utf16Char* inputPath) {

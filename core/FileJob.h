@@ -9,6 +9,10 @@
 // settings.errorOccurred and settings.reason.
 void ProcessFile(ProcessingSettings& settings, const Utf16Char* inputPath);
 
+// The same job, whose complete output waits to be put in place with those of other files
+// (PlaceHeldOutputs); settings.outputHeld then says so.
+void ProcessFileHoldingOutput(ProcessingSettings& settings, const Utf16Char* inputPath);
+
 // Measures the file's levels into settings.levels, the true peak when the target asks for it, and
 // writes nothing. Its outcome is left as ProcessFile leaves it.
 void MeasureFile(ProcessingSettings& settings, const Utf16Char* inputPath);

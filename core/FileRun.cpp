@@ -4,6 +4,26 @@
 #include "core/PathParts.h"
 #include "core/WaveWriter.h"
 
+#include <algorithm>
+
+namespace {
+
+// Puts held outputs in place on the front end's worker, as their flushes may take a while. An
+// output counts as not in place until the writer says it is.
+class PlacingTask : public Task {
+public:
+    explicit PlacingTask(std::size_t count) : reasons_(count, FileReason(FileReason::Kind::CannotWrite)) {}
+
+    void Run() noexcept override { PlaceHeldOutputs(reasons_); }
+
+    const std::vector<FileReason>& Reasons() const { return reasons_; }
+
+private:
+    std::vector<FileReason> reasons_;
+};
+
+}  // namespace
+
 void FileTask::Run() noexcept {
     try {
         job_(settings_, path_);
@@ -31,29 +51,40 @@ void FileRun::Start(std::size_t count) {
 }
 
 bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
-    current_ = path;
-    observer_.FileStarted(FileNameOf(path), ++number_, count_);
+    // Whether this file may be written depends on whether the held output of that path gets in place.
+    if (HeldCount() > 0 && written_.AlreadyWritten(settings_, path)) {
+        PlaceHeld(runner);
+    }
+    FileInRun& file = Next(path);
     settings_.progress.Begin(0);
     pacer_.FileStarted(ProgressPacer::Clock::now());
     if (folderTooLong_) {
-        Refuse(FileReason::Kind::PathTooLong);
+        Refuse(file, FileReason::Kind::PathTooLong);
     } else if (written_.AlreadyWritten(settings_, path)) {
         // Its result would replace that one, or process an in-place result a second time.
-        Refuse(FileReason::Kind::SameOutputTwice);
+        Refuse(file, FileReason::Kind::SameOutputTwice);
     } else {
-        RunJob(path, runner);
+        RunJob(file, runner);
     }
-    ReportOutcome(path);
+    file.ended = true;
+    const std::size_t held = HeldCount();
+    if (held == 0 || held >= kHeldOutputs) {
+        PlaceHeld(runner);
+    } else {
+        ReportReady();
+    }
     return !settings_.cancelRequested;
 }
 
 void FileRun::RefuseFile(const Utf16Char* path, FileReason::Kind why) {
-    observer_.FileStarted(FileNameOf(path), ++number_, count_);
-    Refuse(why);
-    ReportOutcome(path);
+    FileInRun& file = Next(path);
+    Refuse(file, why);
+    file.ended = true;
+    ReportReady();
 }
 
-bool FileRun::End() {
+bool FileRun::End(TaskRunner& runner) {
+    PlaceHeld(runner);
     const bool interrupted = settings_.cancelRequested;
     ReportEnd(interrupted);
     settings_.cancelRequested = false;
@@ -61,86 +92,190 @@ bool FileRun::End() {
 }
 
 void FileRun::PollProgress(ProgressPacer::Clock::time_point now) {
-    if (pacer_.Due(now)) {
-        observer_.FileProgress(settings_.progress.Percent());
+    if (!pacer_.Due(now)) {
+        return;
     }
+    if (!files_.empty() && !files_.back().nameShown) {
+        PlacingTask task(HeldCount());
+        task.Run();
+        TakePlacing(task.Reasons());
+        ReportReady();
+    }
+    observer_.FileProgress(settings_.progress.Percent());
 }
 
+// What a job still running or an output still held comes to is known only from what the writer
+// put in place: the rest is stopped, not written. Only the audio facts of a finished job are known.
 void FileRun::EndAbandoningFile() {
-    const bool written = AbandonWriteInProgress(settings_, current_.c_str());
-    observer_.FileStopped(written);
-    // What the job measured is not known: its worker still runs.
-    FileResult abandoned;
-    abandoned.status = written ? FileResult::Status::Processed : FileResult::Status::Stopped;
-    Utf16Char output[kTextCapacity] = {};
-    if (written && BuildOutputPath(settings_, current_.c_str(), output)) {
-        abandoned.output = output;
+    std::vector<Utf16String> paths;
+    for (const FileInRun& file : files_) {
+        paths.push_back(file.path);
     }
-    observer_.FileEnded(abandoned);
+    const std::vector<bool> placed = AbandonWritesInProgress(settings_, paths);
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        FileInRun& file = files_[i];
+        if (!file.ended || file.held) {
+            file.written = placed[i];
+            if (!file.written || !file.ended) {
+                file.reason = FileReason();
+                file.levels = Levels();
+                file.audio.reset();
+            }
+        }
+        // A written file's lines may not reach the log any more: the stop's line says it is in place.
+        file.stopped = !file.failed;
+        Report(file);
+    }
+    files_.clear();
     ReportEnd(true);
 }
 
+// The next listed file, whose name shows at once unless lines of earlier files wait.
+FileRun::FileInRun& FileRun::Next(const Utf16Char* path) {
+    files_.emplace_back();
+    FileInRun& file = files_.back();
+    file.path = path;
+    file.number = ++number_;
+    ReportReady();
+    return file;
+}
+
 // The outcome is read only once the task has ended, on this thread.
-void FileRun::RunJob(const Utf16Char* path, TaskRunner& runner) {
-    FileTask task(job_, settings_, path, *this);
+void FileRun::RunJob(FileInRun& file, TaskRunner& runner) {
+    FileTask task(job_, settings_, file.path.c_str(), *this);
     if (!runner.RunToEnd(task)) {
-        Refuse(FileReason::Kind::NoThread);
+        Refuse(file, FileReason::Kind::NoThread);
         return;
     }
+    TakeOutcome(file);
+    if (!file.failed) {
+        written_.Remember(settings_, file.path.c_str());
+    }
+}
+
+void FileRun::TakeOutcome(FileInRun& file) {
+    file.failed = settings_.errorOccurred;
+    file.reason = settings_.reason;
+    file.levels = settings_.levels;
+    file.held = !file.failed && settings_.outputHeld;
+    file.written = !file.failed && settings_.outputWritten;
+    // Only a job that ran leaves audio facts, so they are taken for a written file alone.
+    if (file.held || file.written) {
+        file.audio = settings_.audio;
+    }
     // After a stop during the job, whether the file made it is not clear from the log alone.
-    if (settings_.cancelRequested && !settings_.errorOccurred) {
-        observer_.FileStopped(settings_.outputWritten);
-    }
-    if (!settings_.errorOccurred) {
-        written_.Remember(settings_, path);
-    }
+    file.stopped = settings_.cancelRequested && !file.failed;
 }
 
 // A refusal leaves its outcome where the job leaves its own, so that it is reported the same way.
-void FileRun::Refuse(FileReason::Kind why) {
-    settings_.reason = FileReason(why);
-    settings_.errorOccurred = true;
-    settings_.outputWritten = false;
+void FileRun::Refuse(FileInRun& file, FileReason::Kind why) {
+    file.reason = FileReason(why);
+    file.failed = true;
+    file.written = false;
 }
 
-void FileRun::ReportOutcome(const Utf16Char* path) {
-    if (settings_.errorOccurred) {
-        anyFileFailed_ = true;
-        observer_.FileFailed(settings_.reason);
-    } else {
-        if (settings_.levels.measured) {
-            observer_.FileMeasured(settings_.levels);
+std::size_t FileRun::HeldCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(files_.begin(), files_.end(), [](const FileInRun& file) { return file.held; }));
+}
+
+// A worker that cannot be started leaves the placing to this thread: the outputs are complete, and
+// dropping them would lose finished work.
+void FileRun::PlaceHeld(TaskRunner& runner) {
+    const std::size_t held = HeldCount();
+    if (held > 0) {
+        PlacingTask task(held);
+        if (!runner.RunToEnd(task)) {
+            task.Run();
         }
-        if (settings_.reason.kind != FileReason::Kind::None) {
-            observer_.FileNote(settings_.reason);
+        TakePlacing(task.Reasons());
+    }
+    ReportReady();
+}
+
+// The reasons come in the order the files ran, one for each held output.
+void FileRun::TakePlacing(const std::vector<FileReason>& reasons) {
+    auto reason = reasons.begin();
+    for (FileInRun& file : files_) {
+        if (!file.held || reason == reasons.end()) {
+            continue;
+        }
+        file.held = false;
+        if (reason->kind == FileReason::Kind::None) {
+            file.written = true;
+        } else {
+            // A failed file's line says why, not that a stop came.
+            file.failed = true;
+            file.stopped = false;
+            file.reason = *reason;
+            file.audio.reset();
+            written_.Forget(settings_, file.path.c_str());
+        }
+        ++reason;
+    }
+}
+
+// Shows the lines of the files at the front whose outcome is final, and the name of the first one
+// whose outcome is not.
+void FileRun::ReportReady() {
+    while (!files_.empty()) {
+        FileInRun& file = files_.front();
+        if (!file.nameShown) {
+            file.nameShown = true;
+            observer_.FileStarted(FileNameOf(file.path.c_str()), file.number, count_);
+        }
+        if (!file.ended || file.held) {
+            return;
+        }
+        Report(file);
+        files_.pop_front();
+    }
+}
+
+// A file whose name the observer showed already does not get it again.
+void FileRun::Report(const FileInRun& file) {
+    if (!file.nameShown) {
+        observer_.FileStarted(FileNameOf(file.path.c_str()), file.number, count_);
+    }
+    if (file.stopped) {
+        observer_.FileStopped(file.written);
+    }
+    if (file.failed) {
+        anyFileFailed_ = true;
+        observer_.FileFailed(file.reason);
+    } else {
+        if (file.levels.measured) {
+            observer_.FileMeasured(file.levels);
+        }
+        if (file.reason.kind != FileReason::Kind::None) {
+            observer_.FileNote(file.reason);
         }
     }
-    observer_.FileEnded(ResultOf(path));
+    observer_.FileEnded(ResultOf(file));
 }
 
-// A job that neither failed nor wrote its output was stopped. Only a job that ran leaves audio
-// facts, so they are taken for a processed file alone.
-FileResult FileRun::ResultOf(const Utf16Char* path) const {
+// A file that neither failed nor was written was stopped.
+FileResult FileRun::ResultOf(const FileInRun& file) const {
     using Status = FileResult::Status;
     FileResult result;
-    result.reason = settings_.reason;
-    if (settings_.errorOccurred) {
+    result.reason = file.reason;
+    if (file.failed) {
         result.status = Status::Failed;
         return result;
     }
-    if (!settings_.outputWritten) {
+    if (!file.written) {
         result.status = Status::Stopped;
         return result;
     }
     Utf16Char output[kTextCapacity] = {};
-    if (BuildOutputPath(settings_, path, output)) {
+    if (BuildOutputPath(settings_, file.path.c_str(), output)) {
         result.output = output;
     }
-    if (settings_.reason.IsNote()) {
+    if (file.reason.IsNote()) {
         result.status = Status::Unchanged;
     } else {
         result.status = Status::Processed;
-        result.audio = settings_.audio;
+        result.audio = file.audio;
     }
     return result;
 }

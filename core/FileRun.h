@@ -10,23 +10,35 @@
 #include "core/WrittenOutputs.h"
 
 #include <cstddef>
+#include <deque>
+#include <optional>
+#include <vector>
 
 // The job one listed file gets: ProcessFile, or a stand-in where a test drives the run.
 using FileJob = void (*)(ProcessingSettings& settings, const Utf16Char* inputPath);
 
 class FileRun;
 
+// What a run has a front end's worker do: a file's job, or putting held outputs in place.
+class Task {
+public:
+    virtual ~Task() = default;
+    // Nothing escapes a worker's entry.
+    virtual void Run() noexcept = 0;
+    // For the front end's thread while it waits for the worker, as often as it likes.
+    virtual void PollProgress() {}
+};
+
 // One listed file's job, ready for the front end's worker thread.
-class FileTask {
+class FileTask : public Task {
 public:
     FileTask(FileJob job, ProcessingSettings& settings, const Utf16Char* path, FileRun& run)
         : job_(job), settings_(settings), path_(path), run_(run) {}
 
-    // Nothing escapes a worker's entry: a job that throws is a failed file, and the run goes on.
-    void Run() noexcept;
-    // For the front end's thread while it waits for the worker, as often as it likes: shows how
-    // far the job is when that is due.
-    void PollProgress();
+    // A job that throws is a failed file, and the run goes on.
+    void Run() noexcept override;
+    // Shows how far the job is when that is due.
+    void PollProgress() override;
 
 private:
     FileJob job_;
@@ -40,12 +52,15 @@ class TaskRunner {
 public:
     virtual ~TaskRunner() = default;
     // Returns once the task has ended; false when no worker could be started for it.
-    virtual bool RunToEnd(FileTask& task) = 0;
+    virtual bool RunToEnd(Task& task) = 0;
 };
 
+// The outputs of small files are held and put in place a group at a time, so that the disk's flushes
+// serve many files at once. A file's lines wait until its output and those before it are in place
+// or have failed, so that the log keeps its order and says only what is so.
 class FileRun {
 public:
-    FileRun(ProcessingSettings& settings, RunObserver& observer, FileJob job = ProcessFile)
+    FileRun(ProcessingSettings& settings, RunObserver& observer, FileJob job = ProcessFileHoldingOutput)
         : settings_(settings), observer_(observer), job_(job) {}
     FileRun(const FileRun&) = delete;
     FileRun& operator=(const FileRun&) = delete;
@@ -61,22 +76,53 @@ public:
     // Refuses the next listed file before anything is done with it, e.g. for a path that cannot be
     // spelt in a path buffer; `path` is the listed path as it is to be shown.
     void RefuseFile(const Utf16Char* path, FileReason::Kind why);
-    // Shows the end and clears the stop; true when the run was stopped.
-    bool End();
-    // For a run ended by a signal, also while a worker still runs: the file in progress is never put
-    // in place if it was not already, the log says which, and the run ends as stopped.
+    // Puts the held outputs in place, shows the end and clears the stop; true when the run was
+    // stopped. A Stop needs nothing else: the outputs complete by then are kept.
+    bool End(TaskRunner& runner);
+    // For a run ended by a signal, also while a worker still runs: the file in progress and the held
+    // outputs are never put in place if they were not already, the log says which, and the run
+    // ends as stopped.
     void EndAbandoningFile();
 
     bool AnyFileFailed() const { return anyFileFailed_; }
 
-    // See FileTask::PollProgress; `now` is the time of the poll.
+    // See FileTask::PollProgress; `now` is the time of the poll. A file whose progress is due waits
+    // no longer for the held outputs before it: they are put in place here, on this thread, so that
+    // its name and progress show.
     void PollProgress(ProgressPacer::Clock::time_point now);
 
+    // At most this many outputs wait to be put in place, each holding its file open.
+    static constexpr std::size_t kHeldOutputs = 32;
+
 private:
-    void RunJob(const Utf16Char* path, TaskRunner& runner);
-    void Refuse(FileReason::Kind why);
-    void ReportOutcome(const Utf16Char* path);
-    FileResult ResultOf(const Utf16Char* path) const;
+    // A listed file whose lines the log has not shown in full yet.
+    struct FileInRun {
+        Utf16String path;
+        std::size_t number = 0;
+        bool nameShown = false;
+        // False while its job runs.
+        bool ended = false;
+        // Its output waits to be put in place.
+        bool held = false;
+        // A stop arrived while its job ran.
+        bool stopped = false;
+        bool failed = false;
+        bool written = false;
+        FileReason reason;
+        Levels levels;
+        std::optional<AudioFacts> audio;
+    };
+
+    FileInRun& Next(const Utf16Char* path);
+    void RunJob(FileInRun& file, TaskRunner& runner);
+    void TakeOutcome(FileInRun& file);
+    static void Refuse(FileInRun& file, FileReason::Kind why);
+    std::size_t HeldCount() const;
+    void PlaceHeld(TaskRunner& runner);
+    void TakePlacing(const std::vector<FileReason>& reasons);
+    void ReportReady();
+    void Report(const FileInRun& file);
+    FileResult ResultOf(const FileInRun& file) const;
     void ReportEnd(bool interrupted);
 
     ProcessingSettings& settings_;
@@ -85,8 +131,8 @@ private:
     WrittenOutputs written_;
     bool folderTooLong_ = false;
     Utf16String folderText_;
-    // The path of the file that RunFile showed last: the one a signal can find at its job.
-    Utf16String current_;
+    // In list order; the last one is the file that RunFile runs or ran last.
+    std::deque<FileInRun> files_;
     std::size_t count_ = 0;
     std::size_t number_ = 0;
     bool anyFileFailed_ = false;

@@ -141,9 +141,17 @@ bool WriteExactly(const FileHandle& file, const void* data, std::size_t count);
 // Waits until everything written has reached the storage device.
 bool FlushToDisk(const FileHandle& file);
 
+// Hands everything written to the storage device without waiting for it, where the system can, so
+// that a later FlushToDisk finds little left to wait for.
+void StartFlush(const FileHandle& file);
+
 // Puts the closed file `source` in the place of `target` in one step, replacing any file there; a
 // link at `target` is replaced itself, not the file it points to.
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target);
+
+// Makes the moves into the folder of `target` durable, where a move alone does not. Best effort:
+// the files are in place whether or not the folder's entries have reached the disk yet.
+void FlushFolderOf(const Utf16Char* target);
 
 bool RemoveFileAt(const Utf16Char* path);
 

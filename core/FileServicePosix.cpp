@@ -34,17 +34,6 @@ std::uint64_t Nanoseconds(const timespec& time) {
 // Some systems refuse single transfers of 2 GiB or more.
 constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
 
-// Makes a rename durable, as MOVEFILE_WRITE_THROUGH does on Windows. Best effort: the file is in
-// place whether or not the folder's entry has reached the disk yet.
-void SyncFolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const FileHandle handle = Wrap(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (handle.IsOpen()) {
-        fsync(AsDescriptor(handle.Native()));
-    }
-}
-
 #ifdef __linux__
 // A large output is handed to the disk as it grows, a step at a time, rather than all at the final
 // flush: the disk then writes while the job still computes.
@@ -62,10 +51,16 @@ void StartWriteback(int descriptor, std::size_t justWritten) {
     }
 }
 
+void StartWritebackOfAll(int descriptor) {
+    sync_file_range(descriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 // A view's pages are read in as it is mapped, not one fault at a time.
 constexpr int kReadInAtOnce = MAP_POPULATE;
 #else
 void StartWriteback(int, std::size_t) {}
+
+void StartWritebackOfAll(int) {}
 
 constexpr int kReadInAtOnce = 0;
 #endif
@@ -241,13 +236,23 @@ bool FlushToDisk(const FileHandle& file) {
     return fsync(AsDescriptor(file.Native())) == 0;
 }
 
+void StartFlush(const FileHandle& file) {
+    StartWritebackOfAll(AsDescriptor(file.Native()));
+}
+
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
-    const std::string targetPath = Utf8FromUtf16(target);
-    if (std::rename(Utf8FromUtf16(source).c_str(), targetPath.c_str()) != 0) {
-        return false;
+    return std::rename(Utf8FromUtf16(source).c_str(), Utf8FromUtf16(target).c_str()) == 0;
+}
+
+// A rename is durable once its folder is flushed, as MOVEFILE_WRITE_THROUGH makes it on Windows.
+void FlushFolderOf(const Utf16Char* target) {
+    const std::string path = Utf8FromUtf16(target);
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const FileHandle handle = Wrap(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.IsOpen()) {
+        fsync(AsDescriptor(handle.Native()));
     }
-    SyncFolderOf(targetPath);
-    return true;
 }
 
 bool RemoveFileAt(const Utf16Char* path) {

@@ -158,6 +158,9 @@ bool FlushToDisk(const FileHandle& file) {
     return FlushFileBuffers(AsHandle(file.Native())) != FALSE;
 }
 
+// FlushFileBuffers alone hands the bytes over, and waits for them.
+void StartFlush(const FileHandle&) {}
+
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     // ReplaceFileW keeps the replaced file's attributes, security and streams; a plain move takes
     // over where there is no file to keep them from or the file system cannot replace.
@@ -174,6 +177,9 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     }
     return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
+
+// Every move is written through.
+void FlushFolderOf(const Utf16Char*) {}
 
 bool RemoveFileAt(const Utf16Char* path) {
     return DeleteFileW(path) != FALSE;

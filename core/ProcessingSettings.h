@@ -23,6 +23,8 @@ struct ProcessingSettings {
     FileReason reason;
     // True once the file in progress has been written; read like errorOccurred.
     bool outputWritten = false;
+    // True instead when its complete output waits to be put in place (PlaceHeldOutputs).
+    bool outputHeld = false;
     // The levels the job measured of the file in progress (none unless it measured); read like
     // errorOccurred.
     Levels levels;

@@ -32,6 +32,7 @@ bool ReplaceSmallFile(const Utf16Char* path, const std::string& contents) {
         return false;
     }
     if (WriteAndClose(file, contents) && fileservice::MoveIntoPlace(temporary.c_str(), path)) {
+        fileservice::FlushFolderOf(path);
         return true;
     }
     fileservice::RemoveFileAt(temporary.c_str());

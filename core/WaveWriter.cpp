@@ -11,8 +11,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <iterator>
+#include <list>
 #include <mutex>
+#include <new>
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -265,9 +271,25 @@ FileHandle CreateTemporaryFor(const Utf16Char* target, bool replacesFile, Utf16S
 
 namespace {
 
-// The temporary file this process is writing, if any, and the target last put in place. A run
-// ended by a signal removes the temporary file, and from then on no temporary file is made or
-// moved into place.
+// A complete output that waits, open, to be put in place with others, and once placed whether it
+// is in place.
+struct HeldOutput {
+    Utf16String target;
+    Utf16String temporary;
+    FileHandle file;
+    bool placed = false;
+};
+
+bool SameFolder(const Utf16String& one, const Utf16String& other) {
+    const auto length = static_cast<std::size_t>(FileNameOf(one.c_str()) - one.c_str());
+    return length == static_cast<std::size_t>(FileNameOf(other.c_str()) - other.c_str()) &&
+           one.compare(0, length, other, 0, length) == 0;
+}
+
+// The temporary file this process is writing, if any, the complete outputs held to be put in place
+// later, and what was put in place last. A run ended by a signal removes every temporary file, and
+// from then on no temporary file is made or moved into place. Placing held outputs allocates
+// nothing, so that its outcome is always known.
 class PendingTemporary {
 public:
     static PendingTemporary& Instance() {
@@ -289,9 +311,42 @@ public:
         if (abandoned_ || !fileservice::MoveIntoPlace(path_.c_str(), target)) {
             return false;
         }
+        fileservice::FlushFolderOf(target);
         path_.clear();
         placed_ = target;
         return true;
+    }
+
+    // The temporary file just written waits, still open, for PlaceHeld. False, with nothing held,
+    // when there is no memory to note it.
+    bool Hold(FileHandle file, const Utf16Char* target) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        try {
+            held_.push_back(HeldOutput{target, path_, std::move(file)});
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        path_.clear();
+        return true;
+    }
+
+    // The first held outputs, one for each of `reasons`: every one's bytes are waited for before
+    // any is moved, then each goes into place and each folder is flushed once. A job may hold its
+    // output meanwhile: those being placed are apart from it. The flushes run without the lock, so
+    // that a signal need not wait for them; the moves and removals are guarded.
+    void PlaceHeld(std::vector<FileReason>& reasons) {
+        TakeHeld(reasons.size());
+        auto reason = reasons.begin();
+        for (HeldOutput& output : placing_) {
+            *reason++ = FlushAndClose(output);
+        }
+        const std::lock_guard<std::mutex> lock(mutex_);
+        reason = reasons.begin();
+        for (HeldOutput& output : placing_) {
+            *reason = MoveHeld(output, *reason);
+            ++reason;
+        }
+        FlushFoldersOfPlaced();
     }
 
     void Remove() {
@@ -302,22 +357,92 @@ public:
         path_.clear();
     }
 
-    // Keeps the lock for good, so that the worker cannot move the file into place afterwards.
-    bool Abandon(const Utf16Char* target) {
+    // Keeps the lock for good, so that no worker can move a file into place afterwards. For each
+    // target, whether the latest placing put it in place.
+    std::vector<bool> Abandon(const std::vector<Utf16String>& targets) {
         mutex_.lock();
         abandoned_ = true;
         if (!path_.empty()) {
             fileservice::RemoveFileAt(path_.c_str());
         }
-        // An output path that does not fit comes as an empty one, and was never written.
-        return !placed_.empty() && placed_ == target;
+        // Those being placed may be flushed meanwhile, and stay open; a held one is closed first,
+        // as Windows removes no open file.
+        for (const HeldOutput& output : placing_) {
+            if (!output.placed) {
+                fileservice::RemoveFileAt(output.temporary.c_str());
+            }
+        }
+        for (HeldOutput& output : held_) {
+            output.file.Close();
+            fileservice::RemoveFileAt(output.temporary.c_str());
+        }
+        std::vector<bool> placed;
+        for (const Utf16String& target : targets) {
+            placed.push_back(WasPlaced(target));
+        }
+        return placed;
     }
 
 private:
     PendingTemporary() = default;
 
+    // Moves nodes, so that nothing is allocated.
+    void TakeHeld(std::size_t count) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        placing_.clear();
+        auto end = held_.begin();
+        std::advance(end, static_cast<std::ptrdiff_t>(std::min(count, held_.size())));
+        placing_.splice(placing_.end(), held_, held_.begin(), end);
+    }
+
+    // The reason is taken at once, before another call can change the system's answer.
+    static FileReason FlushAndClose(HeldOutput& output) {
+        FileReason reason;
+        if (!fileservice::FlushToDisk(output.file) || !output.file.Close()) {
+            reason = WriteFailure();
+        }
+        output.file.Close();
+        return reason;
+    }
+
+    FileReason MoveHeld(HeldOutput& output, FileReason reason) {
+        if (reason.kind == FileReason::Kind::None) {
+            output.placed = !abandoned_ && fileservice::MoveIntoPlace(output.temporary.c_str(), output.target.c_str());
+            if (output.placed) {
+                return reason;
+            }
+            reason = WriteFailure();
+        }
+        if (!abandoned_) {
+            fileservice::RemoveFileAt(output.temporary.c_str());
+        }
+        return reason;
+    }
+
+    void FlushFoldersOfPlaced() const {
+        const Utf16String* flushed = nullptr;
+        for (const HeldOutput& output : placing_) {
+            if (output.placed && (flushed == nullptr || !SameFolder(*flushed, output.target))) {
+                fileservice::FlushFolderOf(output.target.c_str());
+                flushed = &output.target;
+            }
+        }
+    }
+
+    // An output path that does not fit comes as an empty one, and was never written.
+    bool WasPlaced(const Utf16String& target) const {
+        if (target.empty()) {
+            return false;
+        }
+        return target == placed_ || std::any_of(placing_.begin(), placing_.end(), [&target](const HeldOutput& output) {
+                   return output.placed && output.target == target;
+               });
+    }
+
     std::mutex mutex_;
     Utf16String path_;
+    std::list<HeldOutput> held_;
+    std::list<HeldOutput> placing_;
     Utf16String placed_;
     bool abandoned_ = false;
 };
@@ -347,13 +472,49 @@ bool RoomFor(const Utf16Char* target, std::uint64_t bytes) {
     return !fileservice::FreeSpace(folder.empty() ? Utf16FromUtf8(".").c_str() : folder.c_str(), free) || bytes <= free;
 }
 
+// Gives the complete output the identity of the file it replaces and flushes and closes it; a held
+// output is only handed to the disk and stays open for its flush. False, with the reason, when
+// that fails.
+bool FinishOutput(FileHandle& file, const Utf16Char* target, Placing placing, FileReason& reason) {
+    if (!fileservice::TakeOverIdentity(file, target)) {
+        reason = WriteFailure();
+        return false;
+    }
+    if (placing == Placing::Held) {
+        fileservice::StartFlush(file);
+        return true;
+    }
+    if (!fileservice::FlushToDisk(file) || !file.Close()) {
+        reason = WriteFailure();
+        return false;
+    }
+    return true;
+}
+
+// Puts the complete output in the target's place, or holds it to be put there later.
+bool PlaceOrHold(PendingTemporary& pending, FileHandle file, const Utf16Char* target, Placing placing,
+                 FileReason& reason) {
+    if (placing == Placing::Held) {
+        if (!pending.Hold(std::move(file), target)) {
+            reason = FileReason(FileReason::Kind::OutOfMemory);
+            return false;
+        }
+        return true;
+    }
+    if (!pending.MoveIntoPlace(target)) {
+        reason = WriteFailure();
+        return false;
+    }
+    return true;
+}
+
 // Writes the whole file at a temporary path next to `target`, with the identity of the file it
 // replaces, and puts it in the target's place once the input is closed, so that an output that
 // replaces its own input can; not when another program changed the input meanwhile, which is
 // checked last before it is closed. Nothing of it remains after a failure or a Stop, whose reason
 // is taken at once, before the cleanup can change the system's answer.
 bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveFile& wave, const OutputPlan& plan,
-                               FileReason& reason) {
+                               Placing placing, FileReason& reason) {
     PendingTemporary& pending = PendingTemporary::Instance();
     FileHandle file = pending.Create(target, replacesFile);
     if (!file.IsOpen()) {
@@ -367,13 +528,11 @@ bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveF
     bool written = contents == TrimOutcome::Done;
     if (!written) {
         reason = ContentsFailure(contents);
-    } else if (!fileservice::TakeOverIdentity(file, target) || !fileservice::FlushToDisk(file)) {
-        written = false;
-        reason = WriteFailure();
+    } else {
+        written = FinishOutput(file, target, placing, reason);
     }
-    if (!file.Close() && written) {
-        written = false;
-        reason = WriteFailure();
+    if (!written) {
+        file.Close();
     }
     const bool stopped = !written && reason.kind == FileReason::Kind::None;
     if (!stopped) {
@@ -381,11 +540,11 @@ bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveF
         written = reason.kind == FileReason::Kind::None;
     }
     wave.file.Close();
-    if (written && !pending.MoveIntoPlace(target)) {
-        written = false;
-        reason = WriteFailure();
+    if (written) {
+        written = PlaceOrHold(pending, std::move(file), target, placing, reason);
     }
     if (!written) {
+        file.Close();
         pending.Remove();
     }
     return written;
@@ -407,7 +566,7 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
 }
 
 bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
-                   const AudioPlan* audio, SampleTally* written) {
+                   const AudioPlan* audio, SampleTally* written, Placing placing) {
     Utf16Char target[kTextCapacity] = {};
     if (!BuildOutputPath(settings, inputPath, target)) {
         reason = FileReason(FileReason::Kind::PathTooLong);
@@ -435,11 +594,19 @@ bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, Wav
         reason = FileReason(FileReason::Kind::NoRoom);
         return false;
     }
-    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, reason);
+    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, placing, reason);
 }
 
-bool AbandonWriteInProgress(const ProcessingSettings& settings, const Utf16Char* inputPath) {
-    Utf16Char target[kTextCapacity] = {};
-    BuildOutputPath(settings, inputPath, target);
-    return PendingTemporary::Instance().Abandon(target);
+void PlaceHeldOutputs(std::vector<FileReason>& reasons) {
+    PendingTemporary::Instance().PlaceHeld(reasons);
+}
+
+std::vector<bool> AbandonWritesInProgress(const ProcessingSettings& settings, const std::vector<Utf16String>& inputs) {
+    std::vector<Utf16String> targets;
+    for (const Utf16String& input : inputs) {
+        Utf16Char target[kTextCapacity] = {};
+        BuildOutputPath(settings, input.c_str(), target);
+        targets.emplace_back(target);
+    }
+    return PendingTemporary::Instance().Abandon(targets);
 }

@@ -5,6 +5,9 @@
 #include "core/VolumeAndTrim.h"
 #include "core/WaveFile.h"
 
+#include <cstddef>
+#include <vector>
+
 // Fills out (kTextCapacity units) with the output folder followed by the input's file name,
 // taken from its last separator on; an input without a separator is a bare file name. False
 // when the result does not fit.
@@ -18,6 +21,9 @@ constexpr char kTemporarySuffix[] = ".palvotrix-part";
 // Closed, with `path` empty, when no such file could be made.
 FileHandle CreateTemporaryFor(const Utf16Char* target, bool replacesFile, Utf16String& path);
 
+// When a complete output goes into its target's place: at once, or with others by PlaceHeldOutputs.
+enum class Placing { AtOnce, Held };
+
 // Writes every chunk in list order, each followed by a pad byte when its size is odd, in the form
 // it was read in, then the file's unused space; the chunk `audio` plans, if any, gets its planned
 // contents. The file is written
@@ -28,12 +34,20 @@ FileHandle CreateTemporaryFor(const Utf16Char* target, bool replacesFile, Utf16S
 // than the room left on its file system, are refused before anything is written. False when the
 // file was not written; `reason` then says why, and is none after a Stop. The bytes written so far
 // go to the settings' progress, and what the scaling saw of the kept samples to `written`, when
-// given.
+// given. A held output's true return means that the complete file waits, open and on its way to
+// the disk, for PlaceHeldOutputs.
 bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
-                   const AudioPlan* audio = nullptr, SampleTally* written = nullptr);
+                   const AudioPlan* audio = nullptr, SampleTally* written = nullptr, Placing placing = Placing::AtOnce);
 
-// For a process about to end on a signal: removes the temporary file of the write in progress,
-// if any, and keeps every later write in this process from replacing its target (such a write
-// waits for good). Called once, on the way out. True when the output of `inputPath` was put in
-// place before, so that the file in progress can be reported as written or not.
-bool AbandonWriteInProgress(const ProcessingSettings& settings, const Utf16Char* inputPath);
+// Puts the first held outputs in place, one for each of `reasons`, in the order they were written,
+// each only once its bytes are on the disk. Each one's reason becomes why it is not in place (it is
+// then removed, so that the file it would have replaced stays as it was), or none when it is; a
+// reason without a held output stays as it was.
+void PlaceHeldOutputs(std::vector<FileReason>& reasons);
+
+// For a process about to end on a signal: removes the temporary files of the write in progress and
+// of the held outputs, and keeps every later write in this process from replacing its target (such
+// a write waits for good). Called once, on the way out. For each input, whether its output was put
+// in place by the latest placing, so that the files not yet reported can be reported as written or
+// not.
+std::vector<bool> AbandonWritesInProgress(const ProcessingSettings& settings, const std::vector<Utf16String>& inputs);

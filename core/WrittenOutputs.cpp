@@ -105,3 +105,7 @@ void WrittenOutputs::Remember(const ProcessingSettings& settings, const Utf16Cha
         written_.insert(path);
     }
 }
+
+void WrittenOutputs::Forget(const ProcessingSettings& settings, const Utf16Char* inputPath) {
+    written_.erase(NormalisedOutputPath(settings, inputPath));
+}

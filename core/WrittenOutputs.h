@@ -12,6 +12,8 @@ public:
     // True when the output path of `inputPath` names a file already written in this run.
     bool AlreadyWritten(const ProcessingSettings& settings, const Utf16Char* inputPath) const;
     void Remember(const ProcessingSettings& settings, const Utf16Char* inputPath);
+    // For an output remembered while it waited to be put in place, and then not put there.
+    void Forget(const ProcessingSettings& settings, const Utf16Char* inputPath);
 
     // One spelling per file: made absolute against the current directory, separators unified,
     // "." and ".." resolved by name, and on Windows in upper case, as the file system compares.

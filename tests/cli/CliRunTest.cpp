@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -321,6 +322,40 @@ TEST(CliRun, TerminationEndsTheRunAtOnceAndLeavesNoTemporaryFile) {
     }
 }
 
+// Ctrl+C or a termination signal while a small file's output waits to be put in place and a large
+// file is written after it. Ctrl+C keeps the complete output; a signal keeps it only if it was put
+// in place before, and standard error then says nothing of it, or else that it was not written.
+TEST(CliRun, StopOrSignalWhileAnOutputWaitsSaysWhetherItWasWritten) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        TempFolder folder;
+        const auto out = folder.MakeFolder("out");
+        WriteBytes(folder / "short.wav", ShortWave());
+        WriteLargeSilentWave(folder / "large.wav", kLargeBytes);
+
+        CliProcess cli({"--volume", "200", "-o", Utf8Path(out), "short.wav", "large.wav"}, folder.Path());
+        EXPECT_EQ(cli.ReadLine(), kStart);
+        EXPECT_EQ(cli.ReadLine(), "short.wav");
+        // The short file's output and the large file's temporary file.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (ListFolder(out).size() < 2 && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        cli.Signal(signal);
+        const CliResult result = cli.Finish();
+
+        const bool shortWritten = std::filesystem::exists(out / "short.wav");
+        EXPECT_TRUE(shortWritten || signal != SIGINT);
+        EXPECT_EQ(ListFolder(out).size(), shortWritten ? 1u : 0u);
+        const Lines expectedErrors = shortWritten ? Lines{"large.wav: not written, the run was stopped"}
+                                                  : Lines{"short.wav: not written, the run was stopped",
+                                                          "large.wav: not written, the run was stopped"};
+        EXPECT_EQ(ErrorLines(result), expectedErrors);
+        EXPECT_EQ(result.lines, (Lines{kStart, "short.wav", "large.wav", kInterrupted, OutputLine(out)}));
+        EXPECT_EQ(result.exitStatus, 128 + signal);
+    }
+}
+
 // Waits until the program writes no more log and no more files: it waits for a reader that never
 // comes. Slowness only makes the wait longer or, at worst, sends the signal during a file.
 void WaitUntilTheLogHoldsTheRun(const CliProcess& cli, const std::filesystem::path& out) {
@@ -337,7 +372,8 @@ void WaitUntilTheLogHoldsTheRun(const CliProcess& cli, const std::filesystem::pa
 }
 
 TEST(CliRun, TerminationWhileTheLogWaitsForItsReaderEndsTheRunAtOnce) {
-    // Two pages of pipe, and names long enough that a few dozen of them fill it.
+    // Two pages of pipe, and names long enough that a few dozen of them fill it: fewer than the
+    // outputs put in place together, so that the log waits amid the lines of one group.
     constexpr std::size_t kPipeBytes = 8192;
     constexpr std::size_t kFiles = 60;
     for (const int signal : {SIGTERM, SIGHUP}) {
@@ -347,7 +383,7 @@ TEST(CliRun, TerminationWhileTheLogWaitsForItsReaderEndsTheRunAtOnce) {
         std::vector<std::string> names;
         std::vector<std::string> arguments{"-o", "out"};
         for (std::size_t i = 0; i < kFiles; ++i) {
-            names.push_back("f" + std::to_string(10 + i) + std::string(200, 'x') + ".wav");
+            names.push_back("f" + std::to_string(10 + i) + std::string(240, 'x') + ".wav");
             WriteBytes(folder / names.back(), ShortWave());
             arguments.push_back(names.back());
         }
@@ -358,23 +394,34 @@ TEST(CliRun, TerminationWhileTheLogWaitsForItsReaderEndsTheRunAtOnce) {
         const CliResult result = cli.Finish();
         EXPECT_EQ(result.exitStatus, 128 + signal);
 
-        // The remark is for the last file named in the log, or for the next one when the signal
-        // came while its name waited: that one was not started, nor any after it.
+        // The files whose lines came before the signal are in place. From the first file the log
+        // could not finish on, standard error says of each, in list order, whether it was written;
+        // none after those was started, and no temporary file stays.
+        const Lines remarks = ErrorLines(result);
+        ASSERT_FALSE(remarks.empty()) << result.errors;
+        const auto first = static_cast<std::size_t>(
+            std::find_if(names.begin(), names.end(),
+                         [&remarks](const std::string& name) { return remarks[0].rfind(name, 0) == 0; }) -
+            names.begin());
+        ASSERT_LT(first + remarks.size(), kFiles + 1) << remarks[0];
+        // No file is in place that the log neither named nor remarked on.
         std::size_t logged = 0;
         while (logged + 1 < result.lines.size() && result.lines[logged + 1] == names[logged]) {
             ++logged;
         }
-        ASSERT_LT(logged, kFiles);
-        const Lines remarks = ErrorLines(result);
-        ASSERT_EQ(remarks.size(), 1u) << result.errors;
-        const std::size_t inProgress = logged > 0 && remarks[0].rfind(names[logged - 1], 0) == 0 ? logged - 1 : logged;
-        const bool written = std::filesystem::exists(out / names[inProgress]);
-        EXPECT_FALSE(written && inProgress == logged);
-        EXPECT_EQ(remarks[0], names[inProgress] + (written ? ": written before the run stopped"
-                                                           : ": not written, the run was stopped"));
-        EXPECT_EQ(ListFolder(out).size(), inProgress + (written ? 1 : 0));
+        EXPECT_LE(first, logged);
+        std::size_t inPlace = first;
+        for (std::size_t i = 0; i < remarks.size(); ++i) {
+            const bool written = std::filesystem::exists(out / names[first + i]);
+            EXPECT_EQ(remarks[i], names[first + i] + (written ? ": written before the run stopped"
+                                                              : ": not written, the run was stopped"));
+            inPlace += written ? 1 : 0;
+        }
+        EXPECT_EQ(ListFolder(out).size(), inPlace);
         for (std::size_t i = 0; i < kFiles; ++i) {
-            EXPECT_EQ(std::filesystem::exists(out / names[i]), i < inProgress || (i == inProgress && written)) << i;
+            if (i < first || i >= first + remarks.size()) {
+                EXPECT_EQ(std::filesystem::exists(out / names[i]), i < first) << i;
+            }
         }
     }
 }

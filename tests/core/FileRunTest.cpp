@@ -9,7 +9,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -75,7 +78,7 @@ void ScriptedJob(ProcessingSettings& settings, const Utf16Char* path) {
 class InlineRunner : public TaskRunner {
 public:
     explicit InlineRunner(bool canStart = true) : canStart_(canStart) {}
-    bool RunToEnd(FileTask& task) override {
+    bool RunToEnd(Task& task) override {
         if (canStart_) {
             task.Run();
         }
@@ -84,6 +87,21 @@ public:
 
 private:
     bool canStart_;
+};
+
+// Runs the task on the calling thread, and then ends the run and the process as a signal would.
+class AbandoningRunner : public TaskRunner {
+public:
+    AbandoningRunner(FileRun& run, std::function<int()> exitStatus) : run_(run), exitStatus_(std::move(exitStatus)) {}
+    bool RunToEnd(Task& task) override {
+        task.Run();
+        run_.EndAbandoningFile();
+        std::_Exit(exitStatus_());
+    }
+
+private:
+    FileRun& run_;
+    std::function<int()> exitStatus_;
 };
 
 struct RunResult {
@@ -110,7 +128,7 @@ RunResult RunList(const std::vector<std::string>& paths, bool canStart = true, c
             break;
         }
     }
-    const bool interrupted = run.End();
+    const bool interrupted = run.End(runner);
     EXPECT_FALSE(settings.cancelRequested) << "the stop outlives its run";
     return {observer.calls, observer.results, interrupted, run.AnyFileFailed()};
 }
@@ -181,19 +199,24 @@ TEST(FileRun, FolderTooLongForAPathRefusesEveryFileAndIsShownAtTheEnd) {
 }
 
 // The real job and writer: abandoning ends every write of the process for good, so each row runs
-// in a child process, whose exit status says what the run showed last of the file.
+// in a child process, whose exit status says what the run showed last of the file and whether its
+// output, and nothing else, is in the output folder.
 TEST(FileRun, RunEndedBySignalSaysWhetherTheFileInProgressWasWritten) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const struct {
         const char* file;
         Bytes contents;
+        FileJob job;
         const char* shown;
+        std::size_t outputs;
     } rows[] = {
-        {"a.wav", MakeWave(16, {0, 100, -100, 0}), "stopped, written"},
-        {"broken.wav", BytesOf("not a RIFF file"), "stopped, not written"},
+        {"a.wav", MakeWave(16, {0, 100, -100, 0}), ProcessFile, "stopped, written", 1},
+        // Its output waited to be put in place: it is removed.
+        {"a.wav", MakeWave(16, {0, 100, -100, 0}), ProcessFileHoldingOutput, "stopped, not written", 0},
+        {"broken.wav", BytesOf("not a RIFF file"), ProcessFileHoldingOutput, "stopped, not written", 0},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.file);
+        SCOPED_TRACE(row.shown);
         TempFolder folder;
         WriteBytes(folder / row.file, row.contents);
         std::filesystem::create_directory(folder / "out");
@@ -202,13 +225,18 @@ TEST(FileRun, RunEndedBySignalSaysWhetherTheFileInProgressWasWritten) {
                 ProcessingSettings settings;
                 Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder / "out").c_str());
                 RecordingObserver observer;
-                FileRun run(settings, observer);
-                InlineRunner runner;
+                FileRun run(settings, observer, row.job);
+                // The signal comes as the job ends, before the run has taken its outcome.
+                AbandoningRunner runner(run, [&] {
+                    const Calls& calls = observer.calls;
+                    const bool shown = calls.size() >= 2 && calls[calls.size() - 2] == row.shown;
+                    const auto outputs = static_cast<std::size_t>(std::distance(
+                        std::filesystem::directory_iterator(folder / "out"), std::filesystem::directory_iterator()));
+                    return shown && outputs == row.outputs ? 0 : 1;
+                });
                 run.Start(2);
                 run.RunFile(Utf16FromPath(folder / row.file).c_str(), runner);
-                run.EndAbandoningFile();
-                const Calls& calls = observer.calls;
-                std::_Exit(calls.size() >= 2 && calls[calls.size() - 2] == row.shown ? 0 : 1);
+                std::_Exit(2);
             },
             testing::ExitedWithCode(0), "");
     }

@@ -177,7 +177,8 @@ TEST(WaveWriterTest, AbandonedRunTellsWhetherTheFileInProgressWasWritten) {
                 if (row.written != nullptr && Write(settings, folder / row.written, WaveFile{}) != Kind::None) {
                     std::_Exit(2);
                 }
-                std::_Exit(AbandonWriteInProgress(settings, Utf16FromPath(folder / row.asked).c_str()) ? 1 : 0);
+                const std::vector<bool> placed = AbandonWritesInProgress(settings, {Utf16FromPath(folder / row.asked)});
+                std::_Exit(placed.at(0) ? 1 : 0);
             },
             testing::ExitedWithCode(row.answer ? 1 : 0), "");
     }

@@ -222,6 +222,8 @@ bool FlushToDisk(const FileHandle& file) {
     return memoryfs::Lookup(file) != nullptr && !memoryfs::Failing(memoryfs::TheState().faults.failFlush);
 }
 
+void StartFlush(const FileHandle&) {}
+
 bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     memoryfs::Announce(Step::Move);
     auto& files = memoryfs::TheState().files;
@@ -234,6 +236,8 @@ bool MoveIntoPlace(const Utf16Char* source, const Utf16Char* target) {
     files[target] = std::move(bytes);
     return true;
 }
+
+void FlushFolderOf(const Utf16Char*) {}
 
 bool RemoveFileAt(const Utf16Char* path) {
     memoryfs::Announce(Step::Remove);

@@ -1,0 +1,245 @@
+// A run whose outputs are held and put in place a group at a time, with the real job and writer over
+// the in-memory file services: when the log shows each line against the flushes and moves, what a
+// failed flush or move leaves, and a Stop while outputs wait.
+#include "support/MemoryFileService.h"
+#include "support/WavBuilder.h"
+
+#include "core/FileRun.h"
+#include "core/PathParts.h"
+#include "core/WaveWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using memoryfs::Step;
+using Events = std::vector<std::string>;
+
+const Bytes kInput = MakeWave(16, {0, 10, 500, 600, 5, 0});
+const Bytes kOld = {'o', 'l', 'd'};
+
+Utf16String PathOf(const char* folder, const char* name) {
+    return Utf16FromUtf8(folder) + kPathSeparator + Utf16FromUtf8(name);
+}
+
+// The log's lines and the file steps that matter here, in the one order they happened.
+class EventLog : public RunObserver {
+public:
+    void RunStarted() override {}
+    void FileStarted(const Utf16Char* name, std::size_t number, std::size_t) override {
+        events.push_back(Utf8FromUtf16(name) + " " + std::to_string(number));
+    }
+    void FileStopped(bool written) override { events.push_back(written ? "stopped, written" : "stopped, not written"); }
+    void FileFailed(const FileReason& reason) override { events.push_back("failed: " + EnglishText(reason)); }
+    void FileNote(const FileReason& note) override { events.push_back("note: " + EnglishText(note)); }
+    void FileProgress(unsigned percent) override { events.push_back(std::to_string(percent) + " %"); }
+    void FileEnded(const FileResult& result) override { results.push_back(result); }
+    void RunEnded(bool interrupted, const Utf16Char*) override {
+        events.push_back(interrupted ? "interrupted" : "ended");
+    }
+
+    Events events;
+    std::vector<FileResult> results;
+};
+
+// Runs each task on the calling thread; the second one's progress is due before it runs, when asked.
+class InlineRunner : public TaskRunner {
+public:
+    InlineRunner(FileRun& run, bool pollSecond) : run_(run), pollSecond_(pollSecond) {}
+    bool RunToEnd(Task& task) override {
+        if (pollSecond_ && ++tasks_ == 2) {
+            run_.PollProgress(ProgressPacer::Clock::now() + std::chrono::seconds(2));
+        }
+        task.Run();
+        return true;
+    }
+
+private:
+    FileRun& run_;
+    bool pollSecond_;
+    int tasks_ = 0;
+};
+
+struct RunOutcome {
+    Events events;
+    std::vector<FileResult> results;
+    bool anyFileFailed;
+};
+
+// `onStep` sees every file step first, with the log so far, e.g. to arm a fault or press Stop.
+RunOutcome RunFiles(const std::vector<Utf16String>& inputs, std::function<void(Step, Events&)> onStep = nullptr,
+                    bool pollSecond = false) {
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromUtf8("/out").c_str());
+    settings.gain = 2.0f;
+    EventLog log;
+    FileRun run(settings, log);
+    memoryfs::ObserveSteps([&](Step step) {
+        if (step == Step::Flush || step == Step::Move || step == Step::Open) {
+            log.events.push_back(step == Step::Flush ? "flush" : step == Step::Move ? "move" : "open");
+        }
+        if (onStep) {
+            onStep(step, log.events);
+        }
+        if (!log.events.empty() && log.events.back() == "stop here") {
+            settings.cancelRequested = true;
+        }
+    });
+    InlineRunner runner(run, pollSecond);
+    run.Start(inputs.size());
+    for (const Utf16String& input : inputs) {
+        if (!run.RunFile(input.c_str(), runner)) {
+            break;
+        }
+    }
+    run.End(runner);
+    memoryfs::ObserveSteps(nullptr);
+    return {log.events, log.results, run.AnyFileFailed()};
+}
+
+class HeldOutputs : public testing::Test {
+protected:
+    void SetUp() override {
+        memoryfs::Reset();
+        for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+            memoryfs::Put(PathOf("/in", name), kInput);
+            memoryfs::Put(PathOf("/out", name), kOld);
+        }
+        memoryfs::Put(PathOf("/in", "broken.wav"), Bytes{'n', 'o', 't'});
+    }
+    void TearDown() override { memoryfs::Reset(); }
+
+    // Only the inputs and the outputs: no temporary file.
+    static void ExpectNoTemporaryFile() {
+        for (const auto& file : memoryfs::Files()) {
+            EXPECT_EQ(Utf8FromUtf16(file.first.c_str()).find(kTemporarySuffix), std::string::npos);
+        }
+    }
+};
+
+// All outputs of the group reach the disk before any is moved, and a file's name shows only once
+// the outputs before it are in place, so that its lines never come before theirs.
+TEST_F(HeldOutputs, TheNextNameShowsOnceTheOutputsBeforeItAreInPlace) {
+    const RunOutcome run = RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "broken.wav"), PathOf("/in", "b.wav")});
+    EXPECT_EQ(run.events, (Events{"a.wav 1", "open", "open", "open", "flush", "flush", "move", "move", "broken.wav 2",
+                                  "failed: not a RIFF/WAVE file", "b.wav 3", "ended"}));
+    EXPECT_NE(memoryfs::Get(PathOf("/out", "a.wav")), kOld);
+    EXPECT_NE(memoryfs::Get(PathOf("/out", "b.wav")), kOld);
+    ASSERT_EQ(run.results.size(), 3u);
+    EXPECT_EQ(run.results[0].output, PathOf("/out", "a.wav"));
+    EXPECT_TRUE(run.results[0].audio.has_value());
+    EXPECT_EQ(run.results[1].status, FileResult::Status::Failed);
+    ExpectNoTemporaryFile();
+}
+
+// A failed flush or move puts its error line under its own file, leaves the file it would have
+// replaced, and the file after it is still written.
+TEST_F(HeldOutputs, AFailedFlushOrMoveFailsItsOwnFileAndLeavesTheOriginal) {
+    const struct {
+        const char* what;
+        Step step;
+        bool memoryfs::Faults::*fault;
+    } rows[] = {
+        {"flush", Step::Flush, &memoryfs::Faults::failFlush},
+        {"move", Step::Move, &memoryfs::Faults::failMove},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        SetUp();
+        int seen = 0;
+        // Only the first output's step fails.
+        const RunOutcome run = RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "b.wav")}, [&](Step step, Events&) {
+            if (step == row.step) {
+                memoryfs::ArmedFaults().*row.fault = ++seen == 1;
+            }
+        });
+        const Events lines(run.events.end() - 3, run.events.end());
+        EXPECT_EQ(lines, (Events{"failed: could not write the output file", "b.wav 2", "ended"}));
+        EXPECT_EQ(memoryfs::Get(PathOf("/out", "a.wav")), kOld);
+        EXPECT_NE(memoryfs::Get(PathOf("/out", "b.wav")), kOld);
+        EXPECT_TRUE(run.anyFileFailed);
+        ASSERT_EQ(run.results.size(), 2u);
+        EXPECT_EQ(run.results[0].status, FileResult::Status::Failed);
+        EXPECT_TRUE(run.results[0].output.empty());
+        EXPECT_FALSE(run.results[0].audio.has_value());
+        EXPECT_EQ(run.results[1].status, FileResult::Status::Processed);
+        ExpectNoTemporaryFile();
+    }
+}
+
+// A Stop while an output waits to be put in place: the outputs complete by then go into place, the
+// file stopped half-way is untouched, and the log says which is which.
+TEST_F(HeldOutputs, StopWhileOutputsWaitKeepsTheCompleteOnesAndSaysWhich) {
+    const struct {
+        const char* what;
+        Step stopAt;
+        Events lines;
+        std::vector<bool> inPlace;
+    } rows[] = {
+        {"during the second file's job",
+         Step::Open,
+         {"a.wav 1", "b.wav 2", "stopped, not written", "interrupted"},
+         {true, false, false}},
+        {"during the flushes", Step::Flush, {"a.wav 1", "b.wav 2", "c.wav 3", "interrupted"}, {true, true, true}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        SetUp();
+        int seen = 0;
+        const RunOutcome run = RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "b.wav"), PathOf("/in", "c.wav")},
+                                        [&](Step step, Events& events) {
+                                            if (step == row.stopAt && ++seen == 2) {
+                                                events.push_back("stop here");
+                                            }
+                                        });
+        Events lines;
+        for (const std::string& event : run.events) {
+            if (event != "open" && event != "flush" && event != "move" && event != "stop here") {
+                lines.push_back(event);
+            }
+        }
+        EXPECT_EQ(lines, row.lines);
+        const char* names[] = {"a.wav", "b.wav", "c.wav"};
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(memoryfs::Get(PathOf("/out", names[i])) != kOld, row.inPlace[i]) << names[i];
+        }
+        ExpectNoTemporaryFile();
+    }
+}
+
+// The second file of one output path waits for the first to be put in place: written when the
+// first could not be, refused when it was.
+TEST_F(HeldOutputs, SecondFileOfAnOutputPathIsWrittenOnlyWhenTheFirstIsNot) {
+    const Utf16String inputs[] = {PathOf("/in", "a.wav"), PathOf("/other", "a.wav")};
+    for (const bool firstFails : {false, true}) {
+        SCOPED_TRACE(firstFails ? "the first fails" : "the first is written");
+        SetUp();
+        memoryfs::Put(PathOf("/other", "a.wav"), MakeWave(16, {0, 20, 0}));
+        int moves = 0;
+        const RunOutcome run = RunFiles({inputs[0], inputs[1]}, [&](Step step, Events&) {
+            if (step == Step::Move) {
+                memoryfs::ArmedFaults().failMove = firstFails && ++moves == 1;
+            }
+        });
+        ASSERT_EQ(run.results.size(), 2u);
+        EXPECT_EQ(run.results[0].status, firstFails ? FileResult::Status::Failed : FileResult::Status::Processed);
+        EXPECT_EQ(run.results[1].status, firstFails ? FileResult::Status::Processed : FileResult::Status::Failed);
+        EXPECT_EQ(run.results[1].reason.kind, firstFails ? FileReason::Kind::None : FileReason::Kind::SameOutputTwice);
+        ExpectNoTemporaryFile();
+    }
+}
+
+// A file that takes long shows its name and progress at once: the outputs before it are put in
+// place then, before its job has ended.
+TEST_F(HeldOutputs, AFileWhoseProgressIsDueShowsAfterTheOutputsBeforeItArePlaced) {
+    const RunOutcome run = RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "b.wav")}, nullptr, true);
+    EXPECT_EQ(run.events,
+              (Events{"a.wav 1", "open", "flush", "move", "b.wav 2", "0 %", "open", "flush", "move", "ended"}));
+}
+
+}  // namespace
