@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -196,6 +199,51 @@ TEST(FileRun, FolderTooLongForAPathRefusesEveryFileAndIsShownAtTheEnd) {
     EXPECT_EQ(result.calls, (Calls{"started", "a.wav 1/2", "failed: the output path is too long", "b.wav 2/2",
                                    "failed: the output path is too long", "ended, folder /far/too/long"}));
     EXPECT_EQ(jobsRun, 0);
+}
+
+// Runs each task on a thread of its own while this thread finds the file's progress due, as a front
+// end polls it while a long file runs: the outputs held before it go into place meanwhile.
+class ThreadRunner : public TaskRunner {
+public:
+    explicit ThreadRunner(FileRun& run) : run_(run) {}
+    bool RunToEnd(Task& task) override {
+        std::thread worker([&task] { task.Run(); });
+        if (dynamic_cast<FileTask*>(&task) != nullptr) {
+            run_.PollProgress(ProgressPacer::Clock::now() + std::chrono::seconds(2));
+        }
+        worker.join();
+        return true;
+    }
+
+private:
+    FileRun& run_;
+};
+
+TEST(FileRun, HeldOutputsGoIntoPlaceWhileTheNextFileRuns) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "out");
+    ProcessingSettings settings;
+    Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromPath(folder / "out").c_str());
+    RecordingObserver observer;
+    FileRun run(settings, observer);
+    ThreadRunner runner(run);
+    const char* names[] = {"a.wav", "b.wav", "c.wav", "d.wav"};
+    run.Start(4);
+    for (const char* name : names) {
+        WriteBytes(folder / name, MakeWave(16, {0, 100, -100, 0}));
+        ASSERT_TRUE(run.RunFile(Utf16FromPath(folder / name).c_str(), runner));
+    }
+    run.End(runner);
+    // How far the job is when its progress shows is a matter of timing.
+    Calls calls = observer.calls;
+    for (std::string& call : calls) {
+        call = call.back() == '%' ? "progress" : call;
+    }
+    EXPECT_EQ(calls, (Calls{"started", "a.wav 1/4", "progress", "b.wav 2/4", "progress", "c.wav 3/4", "progress",
+                            "d.wav 4/4", "progress", "ended, folder " + Utf8Path(folder / "out")}));
+    std::vector<std::filesystem::path> outputs = ListFolder(folder / "out");
+    std::sort(outputs.begin(), outputs.end());
+    EXPECT_EQ(outputs, (std::vector<std::filesystem::path>{"a.wav", "b.wav", "c.wav", "d.wav"}));
 }
 
 // The real job and writer: abandoning ends every write of the process for good, so each row runs
