@@ -55,9 +55,10 @@ public:
     virtual bool RunToEnd(Task& task) = 0;
 };
 
-// The outputs of small files are held and put in place a group at a time, so that the disk's flushes
-// serve many files at once. A file's lines wait until its output and those before it are in place
-// or have failed, so that the log keeps its order and says only what is so.
+// Complete outputs are held and put in place a group at a time, so that the disk's flushes serve
+// many small files at once; a file that takes long has those before it placed as its progress
+// shows. A file's lines wait until its output and those before it are in place or have failed, so
+// that the log keeps its order and says only what is so.
 class FileRun {
 public:
     FileRun(ProcessingSettings& settings, RunObserver& observer, FileJob job = ProcessFileHoldingOutput)
