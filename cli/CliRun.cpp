@@ -1,5 +1,5 @@
-// Runs the listed files one after another through the shared run, each on a worker thread while
-// this thread watches for Ctrl+C and the signals that end the run.
+// Runs the listed files one after another through the shared run, on a worker thread while this
+// thread watches for Ctrl+C and the signals that end the run.
 #include "cli/CliRun.h"
 
 #include "cli/ConsoleLog.h"
@@ -7,13 +7,11 @@
 #include "cli/MeasureLog.h"
 #include "cli/Platform.h"
 #include "core/FileRun.h"
+#include "core/HelperThread.h"
 #include "core/ProcessingSettings.h"
 
 #include <chrono>
 #include <cstdlib>
-#include <future>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -33,7 +31,8 @@ void ForwardInterrupt(ProcessingSettings& settings) {
     }
 }
 
-// Each file's task on a thread of its own, while this thread forwards Ctrl+C to it.
+// Each file's task on one worker thread that serves the whole run, while this thread forwards
+// Ctrl+C to it: a thread started for each file would cost as much as a small file's job.
 class PollingWorker : public TaskRunner {
 public:
     PollingWorker(ProcessingSettings& settings, FileRun& run) : settings_(settings), run_(run) {}
@@ -43,25 +42,16 @@ public:
         if (TerminationSignal() != 0) {
             EndOnSignal();
         }
-        std::promise<void> finished;
-        std::future<void> done = finished.get_future();
-        std::thread worker;
-        try {
-            worker = std::thread([&task, &finished]() noexcept {
-                task.Run();
-                finished.set_value();
-            });
-        } catch (const std::system_error&) {
+        if (!helper_.TryStart([&task] { task.Run(); })) {
             return false;
         }
-        while (done.wait_for(kInterruptPoll) == std::future_status::timeout) {
+        while (!helper_.WaitFor(kInterruptPoll)) {
             if (TerminationSignal() != 0) {
                 EndOnSignal();
             }
             ForwardInterrupt(settings_);
             task.PollProgress();
         }
-        worker.join();
         // Ctrl+C during the last moments of a job still ends the run here.
         ForwardInterrupt(settings_);
         return true;
@@ -86,6 +76,7 @@ private:
     ProcessingSettings& settings_;
     FileRun& run_;
     bool ending_ = false;
+    HelperThread helper_;
 };
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed) {

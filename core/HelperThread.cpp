@@ -15,8 +15,24 @@ HelperThread::~HelperThread() {
     thread_.join();
 }
 
-// The thread starts with the first task, so that work with none costs none.
 void HelperThread::Start(std::function<void()> task) {
+    if (Running()) {
+        Hand(std::move(task));
+    } else {
+        task();
+    }
+}
+
+bool HelperThread::TryStart(std::function<void()> task) {
+    if (!Running()) {
+        return false;
+    }
+    Hand(std::move(task));
+    return true;
+}
+
+// The thread starts with the first task, so that work with none costs none.
+bool HelperThread::Running() {
     if (!thread_.joinable() && !startFailed_) {
         try {
             thread_ = std::thread([this] { Serve(); });
@@ -24,10 +40,10 @@ void HelperThread::Start(std::function<void()> task) {
             startFailed_ = true;
         }
     }
-    if (startFailed_) {
-        task();
-        return;
-    }
+    return !startFailed_;
+}
+
+void HelperThread::Hand(std::function<void()> task) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         task_ = std::move(task);
@@ -38,6 +54,11 @@ void HelperThread::Start(std::function<void()> task) {
 void HelperThread::Wait() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return !task_; });
+}
+
+bool HelperThread::WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [this] { return !task_; });
 }
 
 // The task runs outside the lock; the caller leaves `task_` alone until Wait has seen it emptied.

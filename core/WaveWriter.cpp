@@ -240,12 +240,21 @@ Utf16String FolderPartOf(const Utf16Char* target) {
     return Utf16String(target, static_cast<std::size_t>(FileNameOf(target) - target));
 }
 
+// 64 random bits. The system's source seeds each thread's generator once: asked for every file, it
+// cost as much as a small file's job.
+std::uint64_t RandomBits() {
+    thread_local std::mt19937_64 generator([] {
+        std::random_device source;
+        return std::uint64_t{source()} << 32 | source();
+    }());
+    return generator();
+}
+
 // A short fixed prefix, 64 random bits and the suffix, so that it fits wherever the target's name
 // fits, and concurrent runs never meet on one.
 Utf16String TemporaryPathFor(const Utf16Char* target) {
     const Utf16String path = FolderPartOf(target);
-    std::random_device source;
-    const std::uint64_t bits = std::uint64_t{source()} << 32 | source();
+    const std::uint64_t bits = RandomBits();
     char name[sizeof kTemporaryPrefix + 16];
     std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix, static_cast<unsigned long long>(bits));
     return path + Utf16FromUtf8(name) + Utf16FromUtf8(kTemporarySuffix);
