@@ -18,3 +18,7 @@ const Utf16Char* FileNameOf(const Utf16Char* path) {
     }
     return name;
 }
+
+Utf16String FolderPartOf(const Utf16Char* path) {
+    return Utf16String(path, static_cast<std::size_t>(FileNameOf(path) - path));
+}

@@ -15,3 +15,6 @@ bool IsPathSeparator(Utf16Char unit);
 
 // What follows the last separator; the whole path when there is none.
 const Utf16Char* FileNameOf(const Utf16Char* path);
+
+// The path up to and with its last separator; empty for a bare file name.
+Utf16String FolderPartOf(const Utf16Char* path);

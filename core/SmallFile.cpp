@@ -2,7 +2,7 @@
 #include "core/SmallFile.h"
 
 #include "core/FileService.h"
-#include "core/WaveWriter.h"
+#include "core/OutputPlacing.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// The WAV writer: output naming, the RIFF size, and writing through a temporary file of its own
-// that replaces the target only when complete.
+// The WAV writer: output naming, the RIFF size, and the file's bytes, written through a temporary
+// file of its own that replaces the target only when complete.
 #include "core/WaveWriter.h"
 
 #include "core/ByteOrder.h"
@@ -8,15 +8,9 @@
 #include "core/InputChange.h"
 #include "core/PathParts.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <algorithm>
-#include <iterator>
-#include <list>
-#include <mutex>
-#include <new>
-#include <random>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -227,235 +221,6 @@ TrimOutcome WriteContents(OutputFile& out, const WaveFile& wave, const OutputPla
     return out.Flush() ? TrimOutcome::Done : TrimOutcome::WriteFailed;
 }
 
-// Why the file operation that just failed failed: for lack of room, or as `otherwise` says.
-FileReason WriteFailure(FileReason::Kind otherwise = FileReason::Kind::CannotWrite) {
-    return FileReason(fileservice::FailedForLackOfRoom() ? FileReason::Kind::NoRoom : otherwise);
-}
-
-constexpr char kTemporaryPrefix[] = "pvx-";
-constexpr int kNameAttempts = 16;
-
-// The target's folder with its separator at the end; empty for a bare file name.
-Utf16String FolderPartOf(const Utf16Char* target) {
-    return Utf16String(target, static_cast<std::size_t>(FileNameOf(target) - target));
-}
-
-// 64 random bits. The system's source seeds each thread's generator once: asked for every file, it
-// cost as much as a small file's job.
-std::uint64_t RandomBits() {
-    thread_local std::mt19937_64 generator([] {
-        std::random_device source;
-        return std::uint64_t{source()} << 32 | source();
-    }());
-    return generator();
-}
-
-// A short fixed prefix, 64 random bits and the suffix, so that it fits wherever the target's name
-// fits, and concurrent runs never meet on one.
-Utf16String TemporaryPathFor(const Utf16Char* target) {
-    const Utf16String path = FolderPartOf(target);
-    const std::uint64_t bits = RandomBits();
-    char name[sizeof kTemporaryPrefix + 16];
-    std::snprintf(name, sizeof name, "%s%016llx", kTemporaryPrefix, static_cast<unsigned long long>(bits));
-    return path + Utf16FromUtf8(name) + Utf16FromUtf8(kTemporarySuffix);
-}
-
-}  // namespace
-
-FileHandle CreateTemporaryFor(const Utf16Char* target, bool replacesFile, Utf16String& path) {
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        path = TemporaryPathFor(target);
-        bool nameTaken = false;
-        FileHandle file = fileservice::CreateNew(path.c_str(), replacesFile, nameTaken);
-        if (file.IsOpen()) {
-            return file;
-        }
-        if (!nameTaken) {
-            break;
-        }
-    }
-    path.clear();
-    return FileHandle();
-}
-
-namespace {
-
-// A complete output that waits, open, to be put in place with others, and once placed whether it
-// is in place.
-struct HeldOutput {
-    Utf16String target;
-    Utf16String temporary;
-    FileHandle file;
-    bool placed = false;
-};
-
-bool SameFolder(const Utf16String& one, const Utf16String& other) {
-    const auto length = static_cast<std::size_t>(FileNameOf(one.c_str()) - one.c_str());
-    return length == static_cast<std::size_t>(FileNameOf(other.c_str()) - other.c_str()) &&
-           one.compare(0, length, other, 0, length) == 0;
-}
-
-// The temporary file this process is writing, if any, the complete outputs held to be put in place
-// later, and what was put in place last. A run ended by a signal removes every temporary file, and
-// from then on no temporary file is made or moved into place. Placing held outputs allocates
-// nothing, so that its outcome is always known.
-class PendingTemporary {
-public:
-    static PendingTemporary& Instance() {
-        // Never destroyed: a worker may still write while the process ends.
-        static PendingTemporary* const instance = new PendingTemporary();
-        return *instance;
-    }
-
-    FileHandle Create(const Utf16Char* target, bool replacesFile) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (abandoned_) {
-            return FileHandle();
-        }
-        return CreateTemporaryFor(target, replacesFile, path_);
-    }
-
-    bool MoveIntoPlace(const Utf16Char* target) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (abandoned_ || !fileservice::MoveIntoPlace(path_.c_str(), target)) {
-            return false;
-        }
-        fileservice::FlushFolderOf(target);
-        path_.clear();
-        placed_ = target;
-        return true;
-    }
-
-    // The temporary file just written waits, still open, for PlaceHeld. False, with nothing held,
-    // when there is no memory to note it.
-    bool Hold(FileHandle file, const Utf16Char* target) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        try {
-            held_.push_back(HeldOutput{target, path_, std::move(file)});
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        path_.clear();
-        return true;
-    }
-
-    // The first held outputs, one for each of `reasons`: every one's bytes are waited for before
-    // any is moved, then each goes into place and each folder is flushed once. A job may hold its
-    // output meanwhile: those being placed are apart from it. The flushes run without the lock, so
-    // that a signal need not wait for them; the moves and removals are guarded.
-    void PlaceHeld(std::vector<FileReason>& reasons) {
-        TakeHeld(reasons.size());
-        auto reason = reasons.begin();
-        for (HeldOutput& output : placing_) {
-            *reason++ = FlushAndClose(output);
-        }
-        const std::lock_guard<std::mutex> lock(mutex_);
-        reason = reasons.begin();
-        for (HeldOutput& output : placing_) {
-            *reason = MoveHeld(output, *reason);
-            ++reason;
-        }
-        FlushFoldersOfPlaced();
-    }
-
-    void Remove() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (!abandoned_ && !path_.empty()) {
-            fileservice::RemoveFileAt(path_.c_str());
-        }
-        path_.clear();
-    }
-
-    // Keeps the lock for good, so that no worker can move a file into place afterwards. For each
-    // target, whether the latest placing put it in place.
-    std::vector<bool> Abandon(const std::vector<Utf16String>& targets) {
-        mutex_.lock();
-        abandoned_ = true;
-        if (!path_.empty()) {
-            fileservice::RemoveFileAt(path_.c_str());
-        }
-        // Those being placed may be flushed meanwhile, and stay open; a held one is closed first,
-        // as Windows removes no open file.
-        for (const HeldOutput& output : placing_) {
-            if (!output.placed) {
-                fileservice::RemoveFileAt(output.temporary.c_str());
-            }
-        }
-        for (HeldOutput& output : held_) {
-            output.file.Close();
-            fileservice::RemoveFileAt(output.temporary.c_str());
-        }
-        std::vector<bool> placed;
-        for (const Utf16String& target : targets) {
-            placed.push_back(WasPlaced(target));
-        }
-        return placed;
-    }
-
-private:
-    PendingTemporary() = default;
-
-    // Moves nodes, so that nothing is allocated.
-    void TakeHeld(std::size_t count) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        placing_.clear();
-        auto end = held_.begin();
-        std::advance(end, static_cast<std::ptrdiff_t>(std::min(count, held_.size())));
-        placing_.splice(placing_.end(), held_, held_.begin(), end);
-    }
-
-    // The reason is taken at once, before another call can change the system's answer.
-    static FileReason FlushAndClose(HeldOutput& output) {
-        FileReason reason;
-        if (!fileservice::FlushToDisk(output.file) || !output.file.Close()) {
-            reason = WriteFailure();
-        }
-        output.file.Close();
-        return reason;
-    }
-
-    FileReason MoveHeld(HeldOutput& output, FileReason reason) {
-        if (reason.kind == FileReason::Kind::None) {
-            output.placed = !abandoned_ && fileservice::MoveIntoPlace(output.temporary.c_str(), output.target.c_str());
-            if (output.placed) {
-                return reason;
-            }
-            reason = WriteFailure();
-        }
-        if (!abandoned_) {
-            fileservice::RemoveFileAt(output.temporary.c_str());
-        }
-        return reason;
-    }
-
-    void FlushFoldersOfPlaced() const {
-        const Utf16String* flushed = nullptr;
-        for (const HeldOutput& output : placing_) {
-            if (output.placed && (flushed == nullptr || !SameFolder(*flushed, output.target))) {
-                fileservice::FlushFolderOf(output.target.c_str());
-                flushed = &output.target;
-            }
-        }
-    }
-
-    // An output path that does not fit comes as an empty one, and was never written.
-    bool WasPlaced(const Utf16String& target) const {
-        if (target.empty()) {
-            return false;
-        }
-        return target == placed_ || std::any_of(placing_.begin(), placing_.end(), [&target](const HeldOutput& output) {
-                   return output.placed && output.target == target;
-               });
-    }
-
-    std::mutex mutex_;
-    Utf16String path_;
-    std::list<HeldOutput> held_;
-    std::list<HeldOutput> placing_;
-    Utf16String placed_;
-    bool abandoned_ = false;
-};
-
 // Why writing the contents did not succeed; none for a Stop, which is no failure.
 FileReason ContentsFailure(TrimOutcome outcome) {
     switch (outcome) {
@@ -604,10 +369,6 @@ bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, Wav
         return false;
     }
     return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, placing, reason);
-}
-
-void PlaceHeldOutputs(std::vector<FileReason>& reasons) {
-    PendingTemporary::Instance().PlaceHeld(reasons);
 }
 
 std::vector<bool> AbandonWritesInProgress(const ProcessingSettings& settings, const std::vector<Utf16String>& inputs) {

@@ -3,6 +3,7 @@
 
 #include "core/ProcessingSettings.h"
 #include "core/VolumeAndTrim.h"
+#include "core/OutputPlacing.h"
 #include "core/WaveFile.h"
 
 #include <cstddef>
@@ -12,17 +13,6 @@
 // taken from its last separator on; an input without a separator is a bare file name. False
 // when the result does not fit.
 bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputPath, Utf16Char* out);
-
-// The end of the name of a temporary file that a write in progress makes next to its target.
-constexpr char kTemporarySuffix[] = ".palvotrix-part";
-
-// Creates a new temporary file in the target's folder under a fresh name ending in
-// kTemporarySuffix, and leaves that name in `path`; the settings file is replaced through one too.
-// Closed, with `path` empty, when no such file could be made.
-FileHandle CreateTemporaryFor(const Utf16Char* target, bool replacesFile, Utf16String& path);
-
-// When a complete output goes into its target's place: at once, or with others by PlaceHeldOutputs.
-enum class Placing { AtOnce, Held };
 
 // Writes every chunk in list order, each followed by a pad byte when its size is odd, in the form
 // it was read in, then the file's unused space; the chunk `audio` plans, if any, gets its planned
@@ -38,12 +28,6 @@ enum class Placing { AtOnce, Held };
 // the disk, for PlaceHeldOutputs.
 bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
                    const AudioPlan* audio = nullptr, SampleTally* written = nullptr, Placing placing = Placing::AtOnce);
-
-// Puts the first held outputs in place, one for each of `reasons`, in the order they were written,
-// each only once its bytes are on the disk. Each one's reason becomes why it is not in place (it is
-// then removed, so that the file it would have replaced stays as it was), or none when it is; a
-// reason without a held output stays as it was.
-void PlaceHeldOutputs(std::vector<FileReason>& reasons);
 
 // For a process about to end on a signal: removes the temporary files of the write in progress and
 // of the held outputs, and keeps every later write in this process from replacing its target (such
