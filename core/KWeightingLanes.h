@@ -1,6 +1,7 @@
 // The K-weighting of two channels at once, one in each lane of a vector of two doubles (SSE2 on
-// x86), and the sum of each channel's squares. Each lane's arithmetic is the same on every build,
-// so that a file measures the same at 32 and 64 bits.
+// x86), and the sum of each channel's squares; and of two such pairs of two parts of a file in one
+// loop. Each lane's arithmetic is the same on every build and at every instruction level, so that a
+// file measures the same at 32 and 64 bits and on every processor.
 #pragma once
 
 #include "core/KWeighting.h"
@@ -22,23 +23,27 @@ inline Lanes Magnitudes(Lanes x) {
     return reinterpret_cast<Lanes>(reinterpret_cast<LaneBits>(x) & LaneBits{kAllButSign, kAllButSign});
 }
 
-// The filter's memory for a pair of channels. The shelf's outputs are kept divided by its b0, the
-// high-pass's by its b, and so are the squares: the constant factors move out of the loop into
-// SquaresScale.
-struct KWeightingState {
-    Lanes in1{};
-    Lanes in2{};
-    Lanes shelf1{};
-    Lanes shelf2{};
+// The filter's memory for the channels in the lanes of `Vector`. The shelf's outputs are kept
+// divided by its b0, the high-pass's by its b, and so are the squares: the constant factors move
+// out of the loop into SquaresScale.
+template <typename Vector>
+struct KWeightingMemory {
+    Vector in1{};
+    Vector in2{};
+    Vector shelf1{};
+    Vector shelf2{};
     // The last difference of two shelf outputs: the high-pass numerator 1, -2, 1 is the difference
     // of two such differences.
-    Lanes difference1{};
-    Lanes pass1{};
-    Lanes pass2{};
-    Lanes squares{};
+    Vector difference1{};
+    Vector pass1{};
+    Vector pass2{};
+    Vector squares{};
     // The largest magnitude of each channel's samples: the loop has them at hand.
-    Lanes peak{};
+    Vector peak{};
 };
+
+// The memory for a pair of channels.
+using KWeightingState = KWeightingMemory<Lanes>;
 
 class KWeightingLanes {
 public:
@@ -50,18 +55,29 @@ public:
     // The same for the channel at `samples` alone, in the low lane; the high lane stays 0.
     void FilterOne(const double* samples, std::size_t stride, std::size_t frames, KWeightingState& state) const;
 
+    // FilterPair of two parts at once, `frames` of each: each frame of one waits on the frame
+    // before for its feedback while the other's is computed. The states come out as those of two
+    // calls of FilterPair, to the bit.
+    void FilterPairs(const double* first, const double* second, std::size_t stride, std::size_t frames,
+                     KWeightingState& firstState, KWeightingState& secondState) const;
+    // The same of FilterOne.
+    void FilterOnes(const double* first, const double* second, std::size_t stride, std::size_t frames,
+                    KWeightingState& firstState, KWeightingState& secondState) const;
+
     // What the squares of a state are multiplied by to give those of the K-weighted signal.
     double SquaresScale() const { return squaresScale_; }
 
-private:
-    template <typename Load>
-    void Filter(Load load, std::size_t frames, KWeightingState& state) const;
+    // The feedback and feed-forward coefficients that the loop keeps.
+    struct Coefficients {
+        double shelfB1;
+        double shelfB2;
+        double shelfA1;
+        double shelfA2;
+        double passA1;
+        double passA2;
+    };
 
-    Lanes shelfB1_;
-    Lanes shelfB2_;
-    Lanes shelfA1_;
-    Lanes shelfA2_;
-    Lanes passA1_;
-    Lanes passA2_;
+private:
+    Coefficients coefficients_;
     double squaresScale_;
 };

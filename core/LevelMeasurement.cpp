@@ -20,10 +20,13 @@ namespace {
 // Decoded samples at once: small enough to stay in the processor's cache between the meters.
 constexpr std::size_t kDecodedSamples = 8192;
 
-// A file shorter than this is measured on one thread: a second one would cost more than it saves.
+// A file shorter than this is measured in one part on one thread: a second one would cost more
+// than it saves.
 constexpr std::uint64_t kShortestSplitSeconds = 4;
-// The second half's filters start this part of a second before it: the weighting filter's memory
-// fades to far below any measurable difference within it, at every rate.
+// A longer file is measured in four parts, two on each of two threads.
+constexpr std::size_t kParts = 4;
+// A part's filters start this part of a second before it: the weighting filter's memory fades to
+// far below any measurable difference within it, at every rate.
 constexpr std::uint32_t kWarmUpPerSecond = 2;
 
 Lanes MagnitudesAt(const double* samples) {
@@ -87,9 +90,16 @@ public:
         } else {
             samplePeak_ = PeakOf(samples, frames * channels_, samplePeak_);
         }
-        if (truePeak_) {
-            truePeak_->Add(samples, frames);
-        }
+        AddTruePeak(samples, frames);
+    }
+
+    // Add to the meters of two parts, their loudness filters in one loop; a file is measured in
+    // parts only where it has a loudness.
+    static void AddTogether(Meters& first, const double* firstSamples, Meters& second, const double* secondSamples,
+                            std::size_t frames) {
+        LoudnessMeter::AddTogether(*first.loudness_, firstSamples, *second.loudness_, secondSamples, frames);
+        first.AddTruePeak(firstSamples, frames);
+        second.AddTruePeak(secondSamples, frames);
     }
 
     // Takes in the meters of the frames that follow these.
@@ -114,6 +124,12 @@ public:
     }
 
 private:
+    void AddTruePeak(const double* samples, std::size_t frames) {
+        if (truePeak_) {
+            truePeak_->Add(samples, frames);
+        }
+    }
+
     double SamplePeak() const { return std::max(samplePeak_, loudness_ ? loudness_->SamplePeak() : 0.0); }
 
     std::size_t channels_;
@@ -149,7 +165,8 @@ struct Stops {
     }
 };
 
-// A part's buffers, allocated up front on the caller's thread, and its pass over them.
+// A part's buffers, allocated up front on the caller's thread, and its pass over them: a stretch
+// of its frames at a time, read a block at a time and decoded a run at a time.
 class PartReader {
 public:
     PartReader(const Samples& samples, const Part& part)
@@ -163,40 +180,102 @@ public:
     }
 
     TrimOutcome Measure(Meters& meters, const Stops& stops) {
-        const TrimOutcome warmedUp =
-            Stream(part_.warmUpFrom, part_.begin, stops,
-                   [&meters](const double* samples, std::size_t frames) { meters.WarmUp(samples, frames); });
+        const TrimOutcome warmedUp = WarmUp(meters, stops);
         if (warmedUp != TrimOutcome::Done) {
             return warmedUp;
         }
-        return Stream(part_.begin, part_.end, stops,
-                      [&meters](const double* samples, std::size_t frames) { meters.Add(samples, frames); });
+        Begin(part_.begin, part_.end);
+        return Drain(stops, [&meters](const double* samples, std::size_t frames) { meters.Add(samples, frames); });
+    }
+
+    // Measures two parts side by side, as long as both have frames; the longer one's last frames
+    // alone.
+    static TrimOutcome MeasureTogether(PartReader& first, Meters& firstMeters, PartReader& second, Meters& secondMeters,
+                                       const Stops& stops) {
+        TrimOutcome outcome = first.WarmUp(firstMeters, stops);
+        if (outcome == TrimOutcome::Done) {
+            outcome = second.WarmUp(secondMeters, stops);
+        }
+        first.Begin(first.part_.begin, first.part_.end);
+        second.Begin(second.part_.begin, second.part_.end);
+        while (outcome == TrimOutcome::Done && !first.Drained() && !second.Drained()) {
+            outcome = first.Fill(stops);
+            if (outcome == TrimOutcome::Done) {
+                outcome = second.Fill(stops);
+            }
+            if (outcome == TrimOutcome::Done) {
+                const std::size_t run = std::min(first.FramesAtHand(), second.FramesAtHand());
+                const double* firstSamples = first.Take(run);
+                Meters::AddTogether(firstMeters, firstSamples, secondMeters, second.Take(run), run);
+            }
+        }
+        if (outcome == TrimOutcome::Done) {
+            outcome = first.Drain(
+                stops, [&firstMeters](const double* samples, std::size_t frames) { firstMeters.Add(samples, frames); });
+        }
+        if (outcome == TrimOutcome::Done) {
+            outcome = second.Drain(stops, [&secondMeters](const double* samples, std::size_t frames) {
+                secondMeters.Add(samples, frames);
+            });
+        }
+        return outcome;
     }
 
 private:
-    // The frames from `from` to `to`, a block at a time, decoded in runs that `consume` takes.
+    TrimOutcome WarmUp(Meters& meters, const Stops& stops) {
+        Begin(part_.warmUpFrom, part_.begin);
+        return Drain(stops, [&meters](const double* samples, std::size_t frames) { meters.WarmUp(samples, frames); });
+    }
+
+    // The stretch of frames from `from` to `to` comes next.
+    void Begin(std::uint64_t from, std::uint64_t to) {
+        at_ = from * samples_.frameBytes;
+        end_ = to * samples_.frameBytes;
+        source_ = nullptr;
+        framesInBlock_ = 0;
+    }
+
+    bool Drained() const { return framesInBlock_ == 0 && at_ == end_; }
+
+    // Reads the next block where the last one is used up; the user's stop is seen between blocks.
+    TrimOutcome Fill(const Stops& stops) {
+        if (framesInBlock_ > 0) {
+            return TrimOutcome::Done;
+        }
+        if (stops.Any()) {
+            return TrimOutcome::Cancelled;
+        }
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block_.Size(), end_ - at_));
+        source_ = block_.Source(samples_.wave, samples_.chunk, at_, count);
+        if (source_ == nullptr) {
+            return TrimOutcome::ReadFailed;
+        }
+        at_ += count;
+        framesInBlock_ = count / samples_.frameBytes;
+        return TrimOutcome::Done;
+    }
+
+    // The frames the next Take may decode at most.
+    std::size_t FramesAtHand() const { return std::min(decoded_.size() / samples_.channels, framesInBlock_); }
+
+    // Decodes the next `frames` frames of the block, no more than FramesAtHand.
+    const double* Take(std::size_t frames) {
+        samples_.rules.decode(source_, frames * samples_.channels, decoded_.data());
+        source_ += frames * samples_.frameBytes;
+        framesInBlock_ -= frames;
+        return decoded_.data();
+    }
+
+    // The rest of the stretch, in runs that `consume` takes.
     template <typename Consume>
-    TrimOutcome Stream(std::uint64_t from, std::uint64_t to, const Stops& stops, Consume consume) {
-        const std::size_t frameBytes = samples_.frameBytes;
-        const std::size_t channels = samples_.channels;
-        const std::size_t decodedFrames = decoded_.size() / channels;
-        const std::uint64_t end = to * frameBytes;
-        for (std::uint64_t at = from * frameBytes; at < end;) {
-            if (stops.Any()) {
-                return TrimOutcome::Cancelled;
+    TrimOutcome Drain(const Stops& stops, Consume consume) {
+        while (!Drained()) {
+            const TrimOutcome filled = Fill(stops);
+            if (filled != TrimOutcome::Done) {
+                return filled;
             }
-            const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block_.Size(), end - at));
-            const std::uint8_t* source = block_.Source(samples_.wave, samples_.chunk, at, count);
-            if (source == nullptr) {
-                return TrimOutcome::ReadFailed;
-            }
-            for (std::size_t frame = 0, frames = count / frameBytes; frame < frames;) {
-                const std::size_t run = std::min(decodedFrames, frames - frame);
-                samples_.rules.decode(source + frame * frameBytes, run * channels, decoded_.data());
-                consume(decoded_.data(), run);
-                frame += run;
-            }
-            at += count;
+            const std::size_t run = FramesAtHand();
+            consume(Take(run), run);
         }
         return TrimOutcome::Done;
     }
@@ -206,17 +285,31 @@ private:
     FileView view_;
     Block block_;
     std::vector<double> decoded_;
+    // Where the stretch's next block starts and where the stretch ends, in bytes of the chunk.
+    std::uint64_t at_ = 0;
+    std::uint64_t end_ = 0;
+    // The next frame of the block at hand, and how many are left in it.
+    const std::uint8_t* source_ = nullptr;
+    std::size_t framesInBlock_ = 0;
 };
 
-// The loudness step at which a file of `frames` frames is split in two, near its middle; 0 for a
-// file measured in one part. The split depends on the file alone, so that it measures the same on
-// every machine.
-std::uint64_t SplitStep(std::uint64_t frames, std::uint32_t sampleRate) {
+// The loudness step in which `frame` falls.
+std::uint64_t StepOf(std::uint64_t frame, std::uint32_t sampleRate) {
+    return frame / sampleRate * 10 + frame % sampleRate * 10 / sampleRate;
+}
+
+// The loudness steps at which a file of `frames` frames is split into its parts, one near each
+// quarter of it; none for a file measured in one part. They depend on the frame count alone, so
+// that a file measures the same on every machine.
+std::vector<std::uint64_t> SplitSteps(std::uint64_t frames, std::uint32_t sampleRate) {
     if (frames / sampleRate < kShortestSplitSeconds) {
-        return 0;
+        return {};
     }
-    const std::uint64_t half = frames / 2;
-    return half / sampleRate * 10 + half % sampleRate * 10 / sampleRate;
+    std::vector<std::uint64_t> steps;
+    for (std::uint64_t k = 1; k < kParts; ++k) {
+        steps.push_back(StepOf(frames / kParts * k + frames % kParts * k / kParts, sampleRate));
+    }
+    return steps;
 }
 
 TrimOutcome MeasureWhole(const Samples& samples, std::uint64_t frames, Meters& meters,
@@ -229,41 +322,57 @@ TrimOutcome MeasureWhole(const Samples& samples, std::uint64_t frames, Meters& m
     return reader.Measure(meters, {cancelRequested, never});
 }
 
-// The two halves on two threads, the second's filters warmed up on the end of the first; their
+// The part from `firstStep` up to `endFrame`, its filters warmed up on the frames before it.
+Part PartFrom(std::uint64_t firstStep, std::uint64_t endFrame, std::uint32_t sampleRate) {
+    const std::uint64_t begin = LoudnessMeter::StepStart(firstStep, sampleRate);
+    return {begin - std::min<std::uint64_t>(begin, sampleRate / kWarmUpPerSecond), begin, endFrame};
+}
+
+// The first two parts on this thread and the last two on a helper, each two side by side; their
 // meters are joined in order.
-TrimOutcome MeasureHalves(const Samples& samples, std::uint64_t frames, std::uint64_t splitStep, bool withTruePeak,
-                          Meters& meters, const std::atomic<bool>& cancelRequested) {
+TrimOutcome MeasureParts(const Samples& samples, std::uint64_t frames, const std::vector<std::uint64_t>& splitSteps,
+                         bool withTruePeak, Meters& meters, const std::atomic<bool>& cancelRequested) {
     const WaveFormat& format = samples.wave.format;
-    const std::uint64_t split = LoudnessMeter::StepStart(splitStep, format.sampleRate);
-    const std::uint64_t warmUp = std::min<std::uint64_t>(split, format.sampleRate / kWarmUpPerSecond);
-    Meters later(format, withTruePeak, splitStep);
-    PartReader first(samples, {0, 0, split});
-    PartReader second(samples, {split - warmUp, split, frames});
-    if (!first.Allocate() || !second.Allocate()) {
+    const std::uint32_t rate = format.sampleRate;
+    const std::uint64_t second = LoudnessMeter::StepStart(splitSteps[0], rate);
+    const std::uint64_t third = LoudnessMeter::StepStart(splitSteps[1], rate);
+    const std::uint64_t fourth = LoudnessMeter::StepStart(splitSteps[2], rate);
+    Meters secondMeters(format, withTruePeak, splitSteps[0]);
+    Meters thirdMeters(format, withTruePeak, splitSteps[1]);
+    Meters fourthMeters(format, withTruePeak, splitSteps[2]);
+    PartReader firstPart(samples, {0, 0, second});
+    PartReader secondPart(samples, PartFrom(splitSteps[0], third, rate));
+    PartReader thirdPart(samples, PartFrom(splitSteps[1], fourth, rate));
+    PartReader fourthPart(samples, PartFrom(splitSteps[2], frames, rate));
+    if (!firstPart.Allocate() || !secondPart.Allocate() || !thirdPart.Allocate() || !fourthPart.Allocate()) {
         return TrimOutcome::Failed;
     }
     const std::atomic<bool> never{false};
-    std::atomic<bool> firstFailed{false};
-    TrimOutcome secondOutcome = TrimOutcome::Done;
+    std::atomic<bool> earlierFailed{false};
+    TrimOutcome laterOutcome = TrimOutcome::Done;
     HelperThread helper;
     // Memory that runs short on the way fails the file, as it would on this thread.
     helper.Start([&] {
         try {
-            secondOutcome = second.Measure(later, {cancelRequested, firstFailed});
+            laterOutcome = PartReader::MeasureTogether(thirdPart, thirdMeters, fourthPart, fourthMeters,
+                                                       {cancelRequested, earlierFailed});
         } catch (const std::bad_alloc&) {
-            secondOutcome = TrimOutcome::Failed;
+            laterOutcome = TrimOutcome::Failed;
         }
     });
-    const TrimOutcome firstOutcome = first.Measure(meters, {cancelRequested, never});
-    firstFailed.store(firstOutcome != TrimOutcome::Done, std::memory_order_relaxed);
+    const TrimOutcome earlierOutcome =
+        PartReader::MeasureTogether(firstPart, meters, secondPart, secondMeters, {cancelRequested, never});
+    earlierFailed.store(earlierOutcome != TrimOutcome::Done, std::memory_order_relaxed);
     helper.Wait();
-    if (firstOutcome != TrimOutcome::Done) {
-        return firstOutcome;
+    if (earlierOutcome != TrimOutcome::Done) {
+        return earlierOutcome;
     }
-    if (secondOutcome == TrimOutcome::Done) {
-        meters.Join(later);
+    if (laterOutcome == TrimOutcome::Done) {
+        meters.Join(secondMeters);
+        meters.Join(thirdMeters);
+        meters.Join(fourthMeters);
     }
-    return secondOutcome;
+    return laterOutcome;
 }
 
 }  // namespace
@@ -278,11 +387,12 @@ TrimOutcome MeasureLevels(const WaveFile& wave, bool withTruePeak, const std::at
     }
     const Samples samples{wave, *chunk, *rules, wave.format.channels, rules->bytes * wave.format.channels};
     const std::uint64_t frames = chunk->size / samples.frameBytes;
-    const std::uint64_t splitStep = MeasuresLoudness(wave.format) ? SplitStep(frames, wave.format.sampleRate) : 0;
+    const std::vector<std::uint64_t> splitSteps =
+        MeasuresLoudness(wave.format) ? SplitSteps(frames, wave.format.sampleRate) : std::vector<std::uint64_t>();
     Meters meters(wave.format, withTruePeak, 0);
-    const TrimOutcome outcome = splitStep == 0
+    const TrimOutcome outcome = splitSteps.empty()
                                     ? MeasureWhole(samples, frames, meters, cancelRequested)
-                                    : MeasureHalves(samples, frames, splitStep, withTruePeak, meters, cancelRequested);
+                                    : MeasureParts(samples, frames, splitSteps, withTruePeak, meters, cancelRequested);
     if (outcome == TrimOutcome::Done) {
         levels = meters.Result();
     }

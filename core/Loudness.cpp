@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -149,14 +150,37 @@ double LoudnessMeter::SamplePeak() const {
 void LoudnessMeter::Add(const double* samples, std::size_t frames) {
     const std::size_t width = weights_.size();
     while (frames > 0) {
-        const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(frames, stepEnd_ - frame_));
+        const std::size_t run = RunWithinStep(frames);
         Filter(samples, run);
-        frame_ += run;
+        Advance(run);
         samples += run * width;
         frames -= run;
-        if (frame_ == stepEnd_) {
-            EndStep();
-        }
+    }
+}
+
+// Runs end where either meter's step ends, so that each step's squares stay its own.
+void LoudnessMeter::AddTogether(LoudnessMeter& first, const double* firstSamples, LoudnessMeter& second,
+                                const double* secondSamples, std::size_t frames) {
+    const std::size_t width = first.weights_.size();
+    while (frames > 0) {
+        const std::size_t run = second.RunWithinStep(first.RunWithinStep(frames));
+        FilterTogether(first, firstSamples, second, secondSamples, run);
+        first.Advance(run);
+        second.Advance(run);
+        firstSamples += run * width;
+        secondSamples += run * width;
+        frames -= run;
+    }
+}
+
+std::size_t LoudnessMeter::RunWithinStep(std::size_t frames) const {
+    return static_cast<std::size_t>(std::min<std::uint64_t>(frames, stepEnd_ - frame_));
+}
+
+void LoudnessMeter::Advance(std::size_t frames) {
+    frame_ += frames;
+    if (frame_ == stepEnd_) {
+        EndStep();
     }
 }
 
@@ -173,6 +197,10 @@ void LoudnessMeter::Join(const LoudnessMeter& later) {
             GateBlock();
         }
     }
+    if (laterSteps >= kStepsPerBlock) {
+        std::copy(std::begin(later.stepEnergy_), std::end(later.stepEnergy_), std::begin(stepEnergy_));
+        std::copy(std::begin(later.stepFrames_), std::end(later.stepFrames_), std::begin(stepFrames_));
+    }
     gate_.Join(later.gate_);
 }
 
@@ -183,6 +211,20 @@ void LoudnessMeter::Filter(const double* samples, std::size_t frames) {
             filter_.FilterPair(samples + c, width, frames, pairs_[c / 2]);
         } else {
             filter_.FilterOne(samples + c, width, frames, pairs_[c / 2]);
+        }
+    }
+}
+
+void LoudnessMeter::FilterTogether(LoudnessMeter& first, const double* firstSamples, LoudnessMeter& second,
+                                   const double* secondSamples, std::size_t frames) {
+    const std::size_t width = first.weights_.size();
+    for (std::size_t c = 0; c < width; c += 2) {
+        KWeightingState& firstPair = first.pairs_[c / 2];
+        KWeightingState& secondPair = second.pairs_[c / 2];
+        if (c + 1 < width) {
+            first.filter_.FilterPairs(firstSamples + c, secondSamples + c, width, frames, firstPair, secondPair);
+        } else {
+            first.filter_.FilterOnes(firstSamples + c, secondSamples + c, width, frames, firstPair, secondPair);
         }
     }
 }

@@ -50,9 +50,13 @@ public:
     void WarmUp(const double* samples, std::size_t frames);
     // `frames` frames of interleaved samples against full scale.
     void Add(const double* samples, std::size_t frames);
+    // Add of `frames` frames to each of two meters of one format, their filters run in one loop:
+    // each one's feedback is computed while the other's waits. Each meter ends as Add leaves it.
+    static void AddTogether(LoudnessMeter& first, const double* firstSamples, LoudnessMeter& second,
+                            const double* secondSamples, std::size_t frames);
     // Takes in `later`, the meter whose first step follows this one's last: the blocks that reach
-    // across the two, and all of `later`'s. This meter then gives the loudness of both, and takes
-    // no more frames.
+    // across the two, and all of `later`'s. This meter then gives the loudness of both, takes no
+    // more frames, and may take in the meter that follows `later`.
     void Join(const LoudnessMeter& later);
     double IntegratedLufs() const { return gate_.IntegratedLufs(); }
     // The largest magnitude of the samples given to WarmUp and Add (those of WarmUp are the file's,
@@ -63,6 +67,12 @@ private:
     static constexpr std::size_t kStepsPerBlock = 4;
 
     void Filter(const double* samples, std::size_t frames);
+    static void FilterTogether(LoudnessMeter& first, const double* firstSamples, LoudnessMeter& second,
+                               const double* secondSamples, std::size_t frames);
+    // The frames up to the end of the current step at most.
+    std::size_t RunWithinStep(std::size_t frames) const;
+    // Counts `frames` filtered frames, ending the step where they reach its end.
+    void Advance(std::size_t frames);
     void EndStep();
     // Gates the block that the last four steps of the ring make.
     void GateBlock();

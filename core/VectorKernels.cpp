@@ -662,10 +662,8 @@ namespace {
 // The level a test asked for, at most; the widest of all by default.
 std::atomic<VectorLevel> levelLimit{VectorLevel::Avx2};
 
-// The one place that chooses the passes: the processor's level, held to the test's limit.
 const LevelPasses& PassesInUse() {
-    const VectorLevel level = std::min(DetectedVectorLevel(), levelLimit.load(std::memory_order_relaxed));
-    return kLevelPasses[static_cast<std::size_t>(level)];
+    return kLevelPasses[static_cast<std::size_t>(VectorLevelInUse())];
 }
 
 const PassChain& ChainOf(const LevelPasses& passes, SampleCoding coding) {
@@ -695,6 +693,11 @@ const PassChain& ChainOf(const LevelPasses& passes, SampleCoding coding) {
 
 VectorLevel ProcessorVectorLevel() {
     return DetectedVectorLevel();
+}
+
+// The one place that chooses the level: the processor's, held to the test's limit.
+VectorLevel VectorLevelInUse() {
+    return std::min(DetectedVectorLevel(), levelLimit.load(std::memory_order_relaxed));
 }
 
 void LimitVectorLevel(VectorLevel level) {

@@ -8,5 +8,8 @@ enum class VectorLevel { Baseline, Ssse3, Avx2 };
 // The widest level this processor has.
 VectorLevel ProcessorVectorLevel();
 
+// The level the passes run at: the processor's, held to the limit below.
+VectorLevel VectorLevelInUse();
+
 // Keeps the passes at `level` or below, so that a test can hold each level to the scalar rule.
 void LimitVectorLevel(VectorLevel level);

@@ -1,8 +1,9 @@
-// A long file is measured in two halves on two threads, and the halves' meters are joined: its
-// levels must be those of one meter over the whole file.
+// A long file is measured in four parts, two side by side on each of two threads, and the parts'
+// meters are joined: its levels must be those of one meter over the whole file.
 #include "core/LevelMeasurement.h"
 #include "core/Loudness.h"
 #include "core/TruePeak.h"
+#include "core/VectorLevel.h"
 
 #include "support/TestFiles.h"
 #include "support/TestSignals.h"
@@ -57,42 +58,61 @@ void ExpectSameLevels(const Levels& measured, const Levels& whole, const char* w
     EXPECT_EQ(measured.truePeak, whole.truePeak) << what;
 }
 
-// Quiet everywhere but around the middle, where the split falls: the blocks that reach across it
-// are the loudest, and the only ones above the relative gate. The loud stretch before the middle
-// stops abruptly, so that the interpolated points just after it ring.
-std::vector<SineStretch> BurstAcrossTheMiddle(double seconds, std::size_t channels) {
-    const double quiet = (seconds - 0.6) / 2;
+// Quiet everywhere but around each quarter, near which the parts meet: the blocks that reach
+// across the joins are the loudest, and the only ones above the relative gate. The loud stretch
+// before each quarter stops abruptly, so that the interpolated points just after it ring.
+std::vector<SineStretch> BurstsAcrossTheQuarters(double seconds, std::size_t channels) {
+    const double quarter = seconds / 4;
     std::vector<double> loud(channels, -8.0);
     loud.back() = -14.0;
-    return {{quiet, std::vector<double>(channels, -40.0)},
-            {0.3, loud, 3000.0, 45.0},
-            {0.3, std::vector<double>(channels, -10.0)},
-            {quiet, std::vector<double>(channels, -40.0)}};
+    const SineStretch rising{0.3, loud, 3000.0, 45.0};
+    const SineStretch falling{0.3, std::vector<double>(channels, -10.0)};
+    const std::vector<double> quiet(channels, -40.0);
+    return {{quarter - 0.3, quiet}, rising, falling, {quarter - 0.6, quiet}, rising, falling,
+            {quarter - 0.6, quiet}, rising, falling, {quarter - 0.3, quiet}};
 }
 
-TEST(LevelSplitTest, HalvesJoinedMeasureAsOneMeterOverTheWhole) {
-    const struct {
-        const char* what;
-        std::uint32_t rate;
-        std::size_t channels;
-        double seconds;
-    } rows[] = {
-        {"stereo", 48000, 2, 6.0},
-        // The last channel alone in its vector; steps of 1111 frames and every tenth of 1112, the
-        // split at step 29, one of the longer.
-        {"three channels at 11111 Hz", 11111, 3, 5.9},
-        {"just long enough to split", 12000, 2, 4.0},
-    };
-    for (const auto& row : rows) {
-        const std::vector<SineStretch> signal = BurstAcrossTheMiddle(row.seconds, row.channels);
+const struct SplitRow {
+    const char* what;
+    std::uint32_t rate;
+    std::size_t channels;
+    double seconds;
+} kSplitRows[] = {
+    {"stereo", 48000, 2, 6.0},
+    // The last channel alone in its vector; steps of 1111 frames and every tenth of 1112, the
+    // parts from steps 14, 29 (one of the longer) and 44.
+    {"three channels at 11111 Hz", 11111, 3, 5.9},
+    {"just long enough to split", 12000, 2, 4.0},
+};
+
+TEST(LevelSplitTest, PartsJoinedMeasureAsOneMeterOverTheWhole) {
+    for (const SplitRow& row : kSplitRows) {
+        const std::vector<SineStretch> signal = BurstsAcrossTheQuarters(row.seconds, row.channels);
         const WaveFile wave = FloatSineWave(row.rate, signal);
         ExpectSameLevels(MeasuredLevels(wave), WholeLevels(wave, FloatSines(row.rate, signal)), row.what);
     }
 }
 
-// The halves read the file on two threads, through the platform's file services.
+// Two parts share one loop in two-lane vectors or, with AVX, in four-lane ones: each lane's
+// arithmetic is the same.
+TEST(LevelSplitTest, EveryInstructionLevelMeasuresTheSameBits) {
+    if (ProcessorVectorLevel() < VectorLevel::Avx2) {
+        GTEST_SKIP() << "the processor has no AVX2";
+    }
+    for (const SplitRow& row : kSplitRows) {
+        const WaveFile wave = FloatSineWave(row.rate, BurstsAcrossTheQuarters(row.seconds, row.channels));
+        LimitVectorLevel(VectorLevel::Baseline);
+        const Levels baseline = MeasuredLevels(wave);
+        LimitVectorLevel(VectorLevel::Avx2);
+        const Levels widest = MeasuredLevels(wave);
+        EXPECT_EQ(widest.loudnessLufs, baseline.loudnessLufs) << row.what;
+        EXPECT_EQ(widest.samplePeak, baseline.samplePeak) << row.what;
+    }
+}
+
+// The parts read the file on two threads, through the platform's file services.
 TEST(LevelSplitTest, AFileOnDiskMeasuresAsTheSameSamplesInMemory) {
-    const std::vector<SineStretch> signal = BurstAcrossTheMiddle(6.0, 2);
+    const std::vector<SineStretch> signal = BurstsAcrossTheQuarters(6.0, 2);
     const Bytes floats = FloatSines(48000, signal);
     TempFolder folder;
     WriteBytes(folder / "long.wav", Riff({Fmt(3, 2, 48000, 32), Chunk("data", floats)}));
