@@ -181,11 +181,7 @@ public:
 
     TrimOutcome Measure(Meters& meters, const Stops& stops) {
         const TrimOutcome warmedUp = WarmUp(meters, stops);
-        if (warmedUp != TrimOutcome::Done) {
-            return warmedUp;
-        }
-        Begin(part_.begin, part_.end);
-        return Drain(stops, [&meters](const double* samples, std::size_t frames) { meters.Add(samples, frames); });
+        return warmedUp == TrimOutcome::Done ? Rest(meters, stops) : warmedUp;
     }
 
     // Measures two parts side by side, as long as both have frames; the longer one's last frames
@@ -196,8 +192,6 @@ public:
         if (outcome == TrimOutcome::Done) {
             outcome = second.WarmUp(secondMeters, stops);
         }
-        first.Begin(first.part_.begin, first.part_.end);
-        second.Begin(second.part_.begin, second.part_.end);
         while (outcome == TrimOutcome::Done && !first.Drained() && !second.Drained()) {
             outcome = first.Fill(stops);
             if (outcome == TrimOutcome::Done) {
@@ -210,21 +204,24 @@ public:
             }
         }
         if (outcome == TrimOutcome::Done) {
-            outcome = first.Drain(
-                stops, [&firstMeters](const double* samples, std::size_t frames) { firstMeters.Add(samples, frames); });
+            outcome = first.Rest(firstMeters, stops);
         }
-        if (outcome == TrimOutcome::Done) {
-            outcome = second.Drain(stops, [&secondMeters](const double* samples, std::size_t frames) {
-                secondMeters.Add(samples, frames);
-            });
-        }
-        return outcome;
+        return outcome == TrimOutcome::Done ? second.Rest(secondMeters, stops) : outcome;
     }
 
 private:
+    // Runs the filters over the frames before the part, and then stands at its first frame.
     TrimOutcome WarmUp(Meters& meters, const Stops& stops) {
         Begin(part_.warmUpFrom, part_.begin);
-        return Drain(stops, [&meters](const double* samples, std::size_t frames) { meters.WarmUp(samples, frames); });
+        const TrimOutcome outcome =
+            Drain(stops, [&meters](const double* samples, std::size_t frames) { meters.WarmUp(samples, frames); });
+        Begin(part_.begin, part_.end);
+        return outcome;
+    }
+
+    // The part's frames not measured yet.
+    TrimOutcome Rest(Meters& meters, const Stops& stops) {
+        return Drain(stops, [&meters](const double* samples, std::size_t frames) { meters.Add(samples, frames); });
     }
 
     // The stretch of frames from `from` to `to` comes next.

@@ -110,6 +110,15 @@ TEST(LevelSplitTest, EveryInstructionLevelMeasuresTheSameBits) {
     }
 }
 
+// Each part sees the stop between its blocks, on either thread.
+TEST(LevelSplitTest, AStopEndsEveryPart) {
+    const WaveFile wave = FloatSineWave(48000, BurstsAcrossTheQuarters(6.0, 2));
+    const std::atomic<bool> cancel{true};
+    Levels levels;
+    EXPECT_EQ(MeasureLevels(wave, true, cancel, levels), TrimOutcome::Cancelled);
+    EXPECT_FALSE(levels.measured);
+}
+
 // The parts read the file on two threads, through the platform's file services.
 TEST(LevelSplitTest, AFileOnDiskMeasuresAsTheSameSamplesInMemory) {
     const std::vector<SineStretch> signal = BurstsAcrossTheQuarters(6.0, 2);
