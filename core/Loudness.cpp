@@ -201,6 +201,7 @@ void LoudnessMeter::Join(const LoudnessMeter& later) {
         std::copy(std::begin(later.stepEnergy_), std::end(later.stepEnergy_), std::begin(stepEnergy_));
         std::copy(std::begin(later.stepFrames_), std::end(later.stepFrames_), std::begin(stepFrames_));
     }
+    steps_ = later.steps_;
     gate_.Join(later.gate_);
 }
 

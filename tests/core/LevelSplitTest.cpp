@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -108,6 +109,33 @@ TEST(LevelSplitTest, EveryInstructionLevelMeasuresTheSameBits) {
         EXPECT_EQ(widest.loudnessLufs, baseline.loudnessLufs) << row.what;
         EXPECT_EQ(widest.samplePeak, baseline.samplePeak) << row.what;
     }
+}
+
+// Parts of a step or two, each warmed up on every frame before it: blocks reach across two or three
+// joins at once.
+TEST(LevelSplitTest, MetersOfPartsOfAFewStepsJoinAsOne) {
+    const std::uint32_t rate = 48000;
+    const std::vector<SineStretch> signal = {
+        {0.35, {-20.0, -26.0}}, {0.5, {-9.0, -12.0}, 3000.0}, {0.65, {-31.0, -18.0}}};
+    const WaveFile wave = FloatSineWave(rate, signal);
+    const std::vector<double> samples = Decoded(FloatSines(rate, signal));
+    const std::size_t frames = samples.size() / 2;
+    LoudnessMeter whole(wave.format);
+    whole.Add(samples.data(), frames);
+    // Parts of 2, 1, 1 and 3 steps, and the rest.
+    const std::uint64_t firstSteps[] = {0, 2, 3, 4, 7};
+    const auto startOf = [rate](std::uint64_t step) { return LoudnessMeter::StepStart(step, rate); };
+    LoudnessMeter joined(wave.format);
+    joined.Add(samples.data(), startOf(firstSteps[1]));
+    for (std::size_t p = 1; p < std::size(firstSteps); ++p) {
+        const std::uint64_t begin = startOf(firstSteps[p]);
+        const std::uint64_t end = p + 1 < std::size(firstSteps) ? startOf(firstSteps[p + 1]) : frames;
+        LoudnessMeter part(wave.format, firstSteps[p]);
+        part.WarmUp(samples.data(), begin);
+        part.Add(samples.data() + 2 * begin, end - begin);
+        joined.Join(part);
+    }
+    EXPECT_NEAR(joined.IntegratedLufs(), whole.IntegratedLufs(), 1e-9);
 }
 
 // Each part sees the stop between its blocks, on either thread.
