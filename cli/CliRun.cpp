@@ -10,6 +10,7 @@
 #include "core/HelperThread.h"
 #include "core/ProcessingSettings.h"
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 
@@ -31,30 +32,44 @@ void ForwardInterrupt(ProcessingSettings& settings) {
     }
 }
 
-// Each file's task on one worker thread that serves the whole run, while this thread forwards
-// Ctrl+C to it: a thread started for each file would cost as much as a small file's job.
+// The run's tasks on two worker threads that serve the whole run, a file's job on one while the
+// job before it ends on the other, as this thread forwards Ctrl+C to them: a thread started for
+// each file would cost as much as a small file's job.
 class PollingWorker : public TaskRunner {
 public:
     PollingWorker(ProcessingSettings& settings, FileRun& run) : settings_(settings), run_(run) {}
 
     bool RunToEnd(Task& task) override {
+        if (!Start(task)) {
+            return false;
+        }
+        Finish(task);
+        return true;
+    }
+
+    bool Start(Task& task) override {
         // A signal that came while the log waited for its reader ends the run before the job.
         if (TerminationSignal() != 0) {
             EndOnSignal();
         }
-        if (!helper_.TryStart([&task] { task.Run(); })) {
-            return false;
-        }
-        while (!helper_.WaitFor(kInterruptPoll)) {
-            if (TerminationSignal() != 0) {
-                EndOnSignal();
+        for (Worker& worker : workers_) {
+            if (worker.task == nullptr) {
+                if (!worker.helper.TryStart([&task] { task.Run(); })) {
+                    return false;
+                }
+                worker.task = &task;
+                return true;
             }
-            ForwardInterrupt(settings_);
-            task.PollProgress();
         }
-        // Ctrl+C during the last moments of a job still ends the run here.
-        ForwardInterrupt(settings_);
-        return true;
+        return false;
+    }
+
+    void Finish(Task& task) override {
+        for (Worker& worker : workers_) {
+            if (worker.task == &task) {
+                WaitPolling(worker);
+            }
+        }
     }
 
     // From the log, which the ending itself writes to.
@@ -65,6 +80,24 @@ public:
     }
 
 private:
+    struct Worker {
+        HelperThread helper;
+        Task* task = nullptr;
+    };
+
+    void WaitPolling(Worker& worker) {
+        while (!worker.helper.WaitFor(kInterruptPoll)) {
+            if (TerminationSignal() != 0) {
+                EndOnSignal();
+            }
+            ForwardInterrupt(settings_);
+            worker.task->PollProgress();
+        }
+        // Ctrl+C during the last moments of a job still ends the run here.
+        ForwardInterrupt(settings_);
+        worker.task = nullptr;
+    }
+
     // SIGTERM or SIGHUP: the file in progress and the held outputs are dropped, not waited for, and
     // the worker is ended with the process.
     [[noreturn]] void EndOnSignal() {
@@ -76,7 +109,7 @@ private:
     ProcessingSettings& settings_;
     FileRun& run_;
     bool ending_ = false;
-    HelperThread helper_;
+    std::array<Worker, 2> workers_;
 };
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed) {

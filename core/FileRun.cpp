@@ -51,24 +51,30 @@ void FileRun::Start(std::size_t count) {
 }
 
 bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
+    // The job still running may write this file's output, or fail and leave it free.
+    if (running_ != nullptr && runningOutput_.AlreadyWritten(settings_, path)) {
+        FinishRunning(runner);
+    }
     // Whether this file may be written depends on whether the held output of that path gets in place.
     if (HeldCount() > 0 && written_.AlreadyWritten(settings_, path)) {
         PlaceHeld(runner);
     }
+    // A stop that came while this file waited for those before it keeps it from starting.
+    if (settings_.cancelRequested) {
+        return false;
+    }
     FileInRun& file = Next(path);
-    settings_.progress.Begin(0);
-    pacer_.FileStarted(ProgressPacer::Clock::now());
     if (folderTooLong_) {
         Refuse(file, FileReason::Kind::PathTooLong);
+        file.ended = true;
     } else if (written_.AlreadyWritten(settings_, path)) {
         // Its result would replace that one, or process an in-place result a second time.
         Refuse(file, FileReason::Kind::SameOutputTwice);
+        file.ended = true;
     } else {
         RunJob(file, runner);
     }
-    file.ended = true;
-    const std::size_t held = HeldCount();
-    if (held == 0 || held >= kHeldOutputs) {
+    if (HeldCount() >= kHeldOutputs) {
         PlaceHeld(runner);
     } else {
         ReportReady();
@@ -84,6 +90,7 @@ void FileRun::RefuseFile(const Utf16Char* path, FileReason::Kind why) {
 }
 
 bool FileRun::End(TaskRunner& runner) {
+    FinishRunning(runner);
     PlaceHeld(runner);
     const bool interrupted = settings_.cancelRequested;
     ReportEnd(interrupted);
@@ -92,16 +99,21 @@ bool FileRun::End(TaskRunner& runner) {
 }
 
 void FileRun::PollProgress(ProgressPacer::Clock::time_point now) {
-    if (!pacer_.Due(now)) {
+    if (settings_.cancelRequested) {
+        for (JobBeside& beside : besides_) {
+            beside.settings.cancelRequested = true;
+        }
+    }
+    if (waited_ == nullptr || !pacer_.Due(now)) {
         return;
     }
-    if (!files_.empty() && !files_.back().nameShown) {
+    if (!waited_->nameShown) {
         PlacingTask task(HeldCount());
         task.Run();
         TakePlacing(task.Reasons());
         ReportReady();
     }
-    observer_.FileProgress(settings_.progress.Percent());
+    observer_.FileProgress(waitedJob_->progress.Percent());
 }
 
 // What a job still running or an output still held comes to is known only from what the writer
@@ -112,8 +124,15 @@ void FileRun::EndAbandoningFile() {
         paths.push_back(file.path);
     }
     const std::vector<bool> placed = AbandonWritesInProgress(settings_, paths);
+    bool inProgressSeen = false;
     for (std::size_t i = 0; i < files_.size(); ++i) {
         FileInRun& file = files_[i];
+        // A job beside the file in progress had not started as far as the log goes; its temporary
+        // file is gone with the others.
+        if (file.afterStop || (!file.ended && inProgressSeen)) {
+            break;
+        }
+        inProgressSeen = inProgressSeen || !file.ended;
         if (!file.ended || file.held) {
             file.written = placed[i];
             if (!file.written || !file.ended) {
@@ -140,31 +159,104 @@ FileRun::FileInRun& FileRun::Next(const Utf16Char* path) {
     return file;
 }
 
-// The outcome is read only once the task has ended, on this thread.
+// The outcome is read only once the task has ended, on this thread. A job that cannot start beside
+// the one before waits for it: held outputs are counted and placed in the order of the list.
 void FileRun::RunJob(FileInRun& file, TaskRunner& runner) {
-    FileTask task(job_, settings_, file.path.c_str(), *this);
-    if (!runner.RunToEnd(task)) {
-        Refuse(file, FileReason::Kind::NoThread);
+    if (StartBeside(file, runner)) {
+        FinishRunning(runner);
+        running_ = &file;
+        // A stop for the file before ends the run before this one, as far as anyone can tell.
+        file.afterStop = settings_.cancelRequested;
         return;
     }
-    TakeOutcome(file);
+    FinishRunning(runner);
+    settings_.outputOrder = file.number;
+    settings_.progress.Begin(0);
+    WaitingFor(file, settings_);
+    FileTask task(job_, settings_, file.path.c_str(), *this);
+    if (!runner.RunToEnd(task)) {
+        waited_ = nullptr;
+        Refuse(file, FileReason::Kind::NoThread);
+        file.ended = true;
+        return;
+    }
+    EndJob(file, settings_);
+}
+
+// The job gets the run's settings as they are now, and the run's stop as PollProgress passes it on.
+bool FileRun::StartBeside(FileInRun& file, TaskRunner& runner) {
+    JobBeside& beside = running_ != nullptr && running_->beside == &besides_[0] ? besides_[1] : besides_[0];
+    ProcessingSettings& job = beside.settings;
+    std::copy(std::begin(settings_.outputFolder), std::end(settings_.outputFolder), std::begin(job.outputFolder));
+    job.cancelRequested = settings_.cancelRequested.load();
+    job.target = settings_.target;
+    job.SetValues(settings_.Values());
+    job.outputOrder = file.number;
+    job.progress.Begin(0);
+    beside.task.emplace(job_, job, file.path.c_str(), *this);
+    if (!runner.Start(*beside.task)) {
+        beside.task.reset();
+        return false;
+    }
+    file.beside = &beside;
+    runningOutput_.Remember(settings_, file.path.c_str());
+    return true;
+}
+
+// Waits for the job running beside, if any, and takes its outcome.
+void FileRun::FinishRunning(TaskRunner& runner) {
+    if (running_ == nullptr) {
+        return;
+    }
+    FileInRun& file = *running_;
+    JobBeside& beside = *file.beside;
+    WaitingFor(file, beside.settings);
+    runner.Finish(*beside.task);
+    running_ = nullptr;
+    file.beside = nullptr;
+    beside.task.reset();
+    runningOutput_.Forget(settings_, file.path.c_str());
+    EndJob(file, beside.settings);
+    if (file.afterStop) {
+        Drop(file);
+    }
+}
+
+// From now on its progress is the one shown, after the quiet start.
+void FileRun::WaitingFor(const FileInRun& file, const ProcessingSettings& job) {
+    waited_ = &file;
+    waitedJob_ = &job;
+    pacer_.FileStarted(ProgressPacer::Clock::now());
+}
+
+void FileRun::EndJob(FileInRun& file, const ProcessingSettings& job) {
+    waited_ = nullptr;
+    waitedJob_ = nullptr;
+    file.ended = true;
+    file.failed = job.errorOccurred;
+    file.reason = job.reason;
+    file.levels = job.levels;
+    file.held = !file.failed && job.outputHeld;
+    file.written = !file.failed && job.outputWritten;
+    // Only a job that ran leaves audio facts, so they are taken for a written file alone.
+    if (file.held || file.written) {
+        file.audio = job.audio;
+    }
+    // After a stop during the job, whether the file made it is not clear from the log alone.
+    file.stopped = settings_.cancelRequested && !file.failed;
     if (!file.failed) {
         written_.Remember(settings_, file.path.c_str());
     }
 }
 
-void FileRun::TakeOutcome(FileInRun& file) {
-    file.failed = settings_.errorOccurred;
-    file.reason = settings_.reason;
-    file.levels = settings_.levels;
-    file.held = !file.failed && settings_.outputHeld;
-    file.written = !file.failed && settings_.outputWritten;
-    // Only a job that ran leaves audio facts, so they are taken for a written file alone.
-    if (file.held || file.written) {
-        file.audio = settings_.audio;
+// The last file, which the log never showed: whatever its job did is undone.
+void FileRun::Drop(const FileInRun& file) {
+    if (file.held) {
+        DropHeldOutput(file.number);
     }
-    // After a stop during the job, whether the file made it is not clear from the log alone.
-    file.stopped = settings_.cancelRequested && !file.failed;
+    written_.Forget(settings_, file.path.c_str());
+    files_.pop_back();
+    --number_;
 }
 
 // A refusal leaves its outcome where the job leaves its own, so that it is reported the same way.
@@ -220,6 +312,9 @@ void FileRun::TakePlacing(const std::vector<FileReason>& reasons) {
 void FileRun::ReportReady() {
     while (!files_.empty()) {
         FileInRun& file = files_.front();
+        if (file.afterStop) {
+            return;
+        }
         if (!file.nameShown) {
             file.nameShown = true;
             observer_.FileStarted(FileNameOf(file.path.c_str()), file.number, count_);

@@ -9,6 +9,7 @@
 #include "core/RunObserver.h"
 #include "core/WrittenOutputs.h"
 
+#include <array>
 #include <cstddef>
 #include <deque>
 #include <optional>
@@ -53,12 +54,20 @@ public:
     virtual ~TaskRunner() = default;
     // Returns once the task has ended; false when no worker could be started for it.
     virtual bool RunToEnd(Task& task) = 0;
+    // A runner with a second worker starts a file's job there and returns at once, so that the job
+    // runs while the one before it ends: two processor cores then share the work of many small
+    // files. False, with the task unrun, where no worker is free.
+    virtual bool Start(Task&) { return false; }
+    // Returns once `task`, which Start started, has ended, serving the front end meanwhile as
+    // RunToEnd does.
+    virtual void Finish(Task&) {}
 };
 
 // Complete outputs are held and put in place a group at a time, so that the disk's flushes serve
 // many small files at once; a file that takes long has those before it placed as its progress
-// shows. A file's lines wait until its output and those before it are in place or have failed, so
-// that the log keeps its order and says only what is so.
+// shows. Where the front end has a second worker, a file's job starts while the one before it
+// still runs. A file's lines wait until its output and those before it are in place or have
+// failed, so that the log keeps its order and says only what is so.
 class FileRun {
 public:
     FileRun(ProcessingSettings& settings, RunObserver& observer, FileJob job = ProcessFileHoldingOutput)
@@ -72,13 +81,15 @@ public:
 
     // Clears a stop left over from an earlier run; `count` files are listed.
     void Start(std::size_t count);
-    // Runs the next listed file. False when a stop was asked for: no further file may start.
+    // Runs the next listed file, whose job may still run on return, beside the next one's. False
+    // when a stop was asked for: no further file may start.
     bool RunFile(const Utf16Char* path, TaskRunner& runner);
     // Refuses the next listed file before anything is done with it, e.g. for a path that cannot be
     // spelt in a path buffer; `path` is the listed path as it is to be shown.
     void RefuseFile(const Utf16Char* path, FileReason::Kind why);
-    // Puts the held outputs in place, shows the end and clears the stop; true when the run was
-    // stopped. A Stop needs nothing else: the outputs complete by then are kept.
+    // Waits for the job still running, puts the held outputs in place, shows the end and clears the
+    // stop; true when the run was stopped. A Stop needs nothing else: the outputs complete by then
+    // are kept.
     bool End(TaskRunner& runner);
     // For a run ended by a signal, also while a worker still runs: the file in progress and the held
     // outputs are never put in place if they were not already, the log says which, and the run
@@ -96,6 +107,12 @@ public:
     static constexpr std::size_t kHeldOutputs = 32;
 
 private:
+    // A job that runs beside another one keeps its outcome in a record of its own.
+    struct JobBeside {
+        ProcessingSettings settings;
+        std::optional<FileTask> task;
+    };
+
     // A listed file whose lines the log has not shown in full yet.
     struct FileInRun {
         Utf16String path;
@@ -103,6 +120,10 @@ private:
         bool nameShown = false;
         // False while its job runs.
         bool ended = false;
+        // Where its job runs beside another one, until it ends.
+        JobBeside* beside = nullptr;
+        // A stop came while its job ran beside the one before: it is dropped, never shown.
+        bool afterStop = false;
         // Its output waits to be put in place.
         bool held = false;
         // A stop arrived while its job ran.
@@ -116,7 +137,11 @@ private:
 
     FileInRun& Next(const Utf16Char* path);
     void RunJob(FileInRun& file, TaskRunner& runner);
-    void TakeOutcome(FileInRun& file);
+    bool StartBeside(FileInRun& file, TaskRunner& runner);
+    void FinishRunning(TaskRunner& runner);
+    void WaitingFor(const FileInRun& file, const ProcessingSettings& job);
+    void EndJob(FileInRun& file, const ProcessingSettings& job);
+    void Drop(const FileInRun& file);
     static void Refuse(FileInRun& file, FileReason::Kind why);
     std::size_t HeldCount() const;
     void PlaceHeld(TaskRunner& runner);
@@ -134,6 +159,13 @@ private:
     Utf16String folderText_;
     // In list order; the last one is the file that RunFile runs or ran last.
     std::deque<FileInRun> files_;
+    std::array<JobBeside, 2> besides_;
+    // The file whose job runs beside, and its output, which no later file may write meanwhile.
+    FileInRun* running_ = nullptr;
+    WrittenOutputs runningOutput_;
+    // The file the front end waits for, and the settings its job reports its progress in.
+    const FileInRun* waited_ = nullptr;
+    const ProcessingSettings* waitedJob_ = nullptr;
     std::size_t count_ = 0;
     std::size_t number_ = 0;
     bool anyFileFailed_ = false;

@@ -82,31 +82,39 @@ PendingTemporary& PendingTemporary::Instance() {
 
 FileHandle PendingTemporary::Create(const Utf16Char* target, bool replacesFile) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (abandoned_) {
+    Writing* writing = abandoned_ ? nullptr : WritingOfThisThread(true);
+    if (writing == nullptr) {
         return FileHandle();
     }
-    return CreateTemporaryFor(target, replacesFile, path_);
+    return CreateTemporaryFor(target, replacesFile, writing->temporary);
 }
 
 bool PendingTemporary::MoveIntoPlace(const Utf16Char* target) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (abandoned_ || !fileservice::MoveIntoPlace(path_.c_str(), target)) {
+    Writing* writing = WritingOfThisThread(false);
+    if (abandoned_ || writing == nullptr || !fileservice::MoveIntoPlace(writing->temporary.c_str(), target)) {
         return false;
     }
     fileservice::FlushFolderOf(target);
-    path_.clear();
-    placed_ = target;
+    writing->temporary.clear();
+    writing->placed = target;
     return true;
 }
 
-bool PendingTemporary::Hold(FileHandle file, const Utf16Char* target) {
+bool PendingTemporary::Hold(FileHandle file, const Utf16Char* target, std::size_t order) {
     const std::lock_guard<std::mutex> lock(mutex_);
+    Writing* writing = WritingOfThisThread(false);
+    if (writing == nullptr) {
+        return false;
+    }
+    const auto later =
+        std::find_if(held_.begin(), held_.end(), [order](const HeldOutput& output) { return output.order > order; });
     try {
-        held_.push_back(HeldOutput{target, path_, std::move(file)});
+        held_.insert(later, HeldOutput{target, writing->temporary, std::move(file), order});
     } catch (const std::bad_alloc&) {
         return false;
     }
-    path_.clear();
+    writing->temporary.clear();
     return true;
 }
 
@@ -127,17 +135,38 @@ void PendingTemporary::PlaceHeld(std::vector<FileReason>& reasons) {
 
 void PendingTemporary::Remove() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (!abandoned_ && !path_.empty()) {
-        fileservice::RemoveFileAt(path_.c_str());
+    Writing* writing = WritingOfThisThread(false);
+    if (writing == nullptr) {
+        return;
     }
-    path_.clear();
+    if (!abandoned_ && !writing->temporary.empty()) {
+        fileservice::RemoveFileAt(writing->temporary.c_str());
+    }
+    writing->temporary.clear();
+}
+
+void PendingTemporary::DropHeld(std::size_t order) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto output =
+        std::find_if(held_.begin(), held_.end(), [order](const HeldOutput& held) { return held.order == order; });
+    if (output == held_.end()) {
+        return;
+    }
+    // Windows removes no open file.
+    output->file.Close();
+    if (!abandoned_) {
+        fileservice::RemoveFileAt(output->temporary.c_str());
+    }
+    held_.erase(output);
 }
 
 std::vector<bool> PendingTemporary::Abandon(const std::vector<Utf16String>& targets) {
     mutex_.lock();
     abandoned_ = true;
-    if (!path_.empty()) {
-        fileservice::RemoveFileAt(path_.c_str());
+    for (const Writing& writing : writing_) {
+        if (!writing.temporary.empty()) {
+            fileservice::RemoveFileAt(writing.temporary.c_str());
+        }
     }
     // Those being placed may be flushed meanwhile, and stay open; a held one is closed first,
     // as Windows removes no open file.
@@ -155,6 +184,20 @@ std::vector<bool> PendingTemporary::Abandon(const std::vector<Utf16String>& targ
         placed.push_back(WasPlaced(target));
     }
     return placed;
+}
+
+PendingTemporary::Writing* PendingTemporary::WritingOfThisThread(bool add) {
+    const std::thread::id thread = std::this_thread::get_id();
+    for (Writing& writing : writing_) {
+        if (writing.thread == thread) {
+            return &writing;
+        }
+    }
+    if (!add) {
+        return nullptr;
+    }
+    writing_.push_back(Writing{thread, {}, {}});
+    return &writing_.back();
 }
 
 // Moves nodes, so that nothing is allocated.
@@ -195,11 +238,16 @@ bool PendingTemporary::WasPlaced(const Utf16String& target) const {
     if (target.empty()) {
         return false;
     }
-    return target == placed_ || std::any_of(placing_.begin(), placing_.end(), [&target](const HeldOutput& output) {
-               return output.placed && output.target == target;
-           });
+    return std::any_of(writing_.begin(), writing_.end(),
+                       [&target](const Writing& writing) { return writing.placed == target; }) ||
+           std::any_of(placing_.begin(), placing_.end(),
+                       [&target](const HeldOutput& output) { return output.placed && output.target == target; });
 }
 
 void PlaceHeldOutputs(std::vector<FileReason>& reasons) {
     PendingTemporary::Instance().PlaceHeld(reasons);
+}
+
+void DropHeldOutput(std::size_t order) {
+    PendingTemporary::Instance().DropHeld(order);
 }

@@ -7,8 +7,10 @@
 #include "core/FileService.h"
 #include "core/Utf16.h"
 
+#include <cstddef>
 #include <list>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // The end of the name of a temporary file that a write in progress makes next to its target.
@@ -25,30 +27,33 @@ enum class Placing { AtOnce, Held };
 // Why the file operation that just failed failed: for lack of room, or as `otherwise` says.
 FileReason WriteFailure(FileReason::Kind otherwise = FileReason::Kind::CannotWrite);
 
-// A complete output that waits, open, to be put in place with others, and once placed whether it
-// is in place.
+// A complete output that waits, open, to be put in place with others, its place among them, and
+// once placed whether it is in place.
 struct HeldOutput {
     Utf16String target;
     Utf16String temporary;
     FileHandle file;
+    std::size_t order = 0;
     bool placed = false;
 };
 
-// The temporary file this process is writing, if any, the complete outputs held to be put in place
-// later, and what was put in place last. A run ended by a signal removes every temporary file, and
-// from then on no temporary file is made or moved into place. Placing held outputs allocates
-// nothing, so that its outcome is always known.
+// The temporary files this process is writing, one for each thread that writes, the complete
+// outputs held to be put in place later, and what each thread put in place last. A run ended by a
+// signal removes every temporary file, and from then on no temporary file is made or moved into
+// place. Placing held outputs allocates nothing, so that its outcome is always known.
 class PendingTemporary {
 public:
     static PendingTemporary& Instance();
 
-    // The temporary file for `target`; closed when none could be made or the process is ending.
+    // The calling thread's temporary file for `target`; closed when none could be made or the
+    // process is ending. The other calls below that name no file take the calling thread's.
     FileHandle Create(const Utf16Char* target, bool replacesFile);
     // Puts the temporary file just written in the target's place and flushes the folder.
     bool MoveIntoPlace(const Utf16Char* target);
-    // The temporary file just written waits, still open, for PlaceHeld. False, with nothing held,
-    // when there is no memory to note it.
-    bool Hold(FileHandle file, const Utf16Char* target);
+    // The temporary file just written waits, still open, for PlaceHeld, after the held outputs of
+    // lower `order`: two files' jobs may end in either order. False, with nothing held, when there
+    // is no memory to note it.
+    bool Hold(FileHandle file, const Utf16Char* target, std::size_t order);
     // The first held outputs, one for each of `reasons`: every one's bytes are waited for before
     // any is moved, then each goes into place and each folder is flushed once. A job may hold its
     // output meanwhile: those being placed are apart from it. The flushes run without the lock, so
@@ -56,12 +61,24 @@ public:
     void PlaceHeld(std::vector<FileReason>& reasons);
     // Removes the temporary file of a write that did not succeed.
     void Remove();
+    // Removes the held output of `order`, if any, and its temporary file.
+    void DropHeld(std::size_t order);
     // Keeps the lock for good, so that no worker can move a file into place afterwards. For each
     // target, whether the latest placing put it in place.
     std::vector<bool> Abandon(const std::vector<Utf16String>& targets);
 
 private:
+    // A thread's write: its temporary file while it writes, and the target it put in place last.
+    struct Writing {
+        std::thread::id thread;
+        Utf16String temporary;
+        Utf16String placed;
+    };
+
     PendingTemporary() = default;
+
+    // The calling thread's write, added when missing; nullptr where it is not to be added.
+    Writing* WritingOfThisThread(bool add);
 
     void TakeHeld(std::size_t count);
     FileReason MoveHeld(HeldOutput& output, FileReason reason);
@@ -69,10 +86,9 @@ private:
     bool WasPlaced(const Utf16String& target) const;
 
     std::mutex mutex_;
-    Utf16String path_;
+    std::list<Writing> writing_;
     std::list<HeldOutput> held_;
     std::list<HeldOutput> placing_;
-    Utf16String placed_;
     bool abandoned_ = false;
 };
 
@@ -81,3 +97,5 @@ private:
 // then removed, so that the file it would have replaced stays as it was), or none when it is; a
 // reason without a held output stays as it was.
 void PlaceHeldOutputs(std::vector<FileReason>& reasons);
+// Removes the held output of `order`, so that the file it would have replaced stays as it was.
+void DropHeldOutput(std::size_t order);

@@ -11,6 +11,7 @@
 #include "core/WriteProgress.h"
 
 #include <atomic>
+#include <cstddef>
 #include <optional>
 
 struct ProcessingSettings {
@@ -35,6 +36,9 @@ struct ProcessingSettings {
     std::optional<AudioFacts> audio;
     // Stored by the worker as it writes, read by the user-interface thread while it waits.
     WriteProgress progress;
+    // Set by the run before each job: the listed file's place in the run, which orders the held
+    // outputs, as the jobs of two files may end in either order.
+    std::size_t outputOrder = 0;
     // Written on the user-interface thread, by the run before each file and by a check box outside a
     // run, and read by the worker: each one whole.
     std::atomic<float> gain{1.0f};

@@ -267,9 +267,9 @@ bool FinishOutput(FileHandle& file, const Utf16Char* target, Placing placing, Fi
 
 // Puts the complete output in the target's place, or holds it to be put there later.
 bool PlaceOrHold(PendingTemporary& pending, FileHandle file, const Utf16Char* target, Placing placing,
-                 FileReason& reason) {
+                 std::size_t order, FileReason& reason) {
     if (placing == Placing::Held) {
-        if (!pending.Hold(std::move(file), target)) {
+        if (!pending.Hold(std::move(file), target, order)) {
             reason = FileReason(FileReason::Kind::OutOfMemory);
             return false;
         }
@@ -288,7 +288,7 @@ bool PlaceOrHold(PendingTemporary& pending, FileHandle file, const Utf16Char* ta
 // checked last before it is closed. Nothing of it remains after a failure or a Stop, whose reason
 // is taken at once, before the cleanup can change the system's answer.
 bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveFile& wave, const OutputPlan& plan,
-                               Placing placing, FileReason& reason) {
+                               Placing placing, std::size_t order, FileReason& reason) {
     PendingTemporary& pending = PendingTemporary::Instance();
     FileHandle file = pending.Create(target, replacesFile);
     if (!file.IsOpen()) {
@@ -315,7 +315,7 @@ bool WriteThroughTemporaryFile(const Utf16Char* target, bool replacesFile, WaveF
     }
     wave.file.Close();
     if (written) {
-        written = PlaceOrHold(pending, std::move(file), target, placing, reason);
+        written = PlaceOrHold(pending, std::move(file), target, placing, order, reason);
     }
     if (!written) {
         file.Close();
@@ -368,7 +368,8 @@ bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, Wav
         reason = FileReason(FileReason::Kind::NoRoom);
         return false;
     }
-    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, placing, reason);
+    return WriteThroughTemporaryFile(target, state == fileservice::TargetState::File, wave, plan, placing,
+                                     settings.outputOrder, reason);
 }
 
 std::vector<bool> AbandonWritesInProgress(const ProcessingSettings& settings, const std::vector<Utf16String>& inputs) {

@@ -25,7 +25,7 @@ bool BuildOutputPath(const ProcessingSettings& settings, const Utf16Char* inputP
 // file was not written; `reason` then says why, and is none after a Stop. The bytes written so far
 // go to the settings' progress, and what the scaling saw of the kept samples to `written`, when
 // given. A held output's true return means that the complete file waits, open and on its way to
-// the disk, for PlaceHeldOutputs.
+// the disk, for PlaceHeldOutputs, in the place the settings' outputOrder gives it.
 bool WriteWaveFile(ProcessingSettings& settings, const Utf16Char* inputPath, WaveFile& wave, FileReason& reason,
                    const AudioPlan* audio = nullptr, SampleTally* written = nullptr, Placing placing = Placing::AtOnce);
 

@@ -52,14 +52,21 @@ public:
 };
 
 int jobsRun = 0;
+// The run's own settings, where a scripted Stop goes, as a front end's would; a job that runs
+// beside another has settings of its own.
+ProcessingSettings* runSettings = nullptr;
 
-// Stands in for ProcessFile: the file's name says how its job ends.
+// Stands in for ProcessFile: the file's name says how its job ends. Like the real job, it does
+// nothing after a Stop.
 void ScriptedJob(ProcessingSettings& settings, const Utf16Char* path) {
     ++jobsRun;
     settings.errorOccurred = false;
     settings.reason = FileReason();
-    settings.outputWritten = true;
+    settings.outputWritten = !settings.cancelRequested;
     const std::string name = Utf8FromUtf16(FileNameOf(path));
+    if (settings.cancelRequested) {
+        return;
+    }
     if (name == "broken.wav") {
         settings.reason = FileReason(FileReason::Kind::NotRiffWave);
         settings.errorOccurred = true;
@@ -67,10 +74,10 @@ void ScriptedJob(ProcessingSettings& settings, const Utf16Char* path) {
     } else if (name == "twelve.wav") {
         settings.reason = FileReason(FileReason::Kind::UnchangedNoFormat);
     } else if (name == "stopped.wav") {
-        settings.cancelRequested = true;
+        runSettings->cancelRequested = true;
         settings.outputWritten = false;
     } else if (name == "late-stop.wav") {
-        settings.cancelRequested = true;
+        runSettings->cancelRequested = true;
     } else if (name == "throws.wav") {
         settings.reason = FileReason(FileReason::Kind::UnchangedNoFormat);
         throw 42;
@@ -89,6 +96,29 @@ public:
     }
 
 private:
+    bool canStart_;
+};
+
+// Starts each file's job beside the one before and runs it only when the run waits for it, after
+// the front end's poll has passed on a Stop: the run's bookkeeping of jobs beside, in the order a
+// single worker would run them.
+class DeferringRunner : public TaskRunner {
+public:
+    DeferringRunner(FileRun& run, bool canStart) : run_(run), canStart_(canStart) {}
+    bool RunToEnd(Task& task) override {
+        if (canStart_) {
+            task.Run();
+        }
+        return canStart_;
+    }
+    bool Start(Task&) override { return canStart_; }
+    void Finish(Task& task) override {
+        run_.PollProgress(ProgressPacer::Clock::now());
+        task.Run();
+    }
+
+private:
+    FileRun& run_;
     bool canStart_;
 };
 
@@ -114,12 +144,17 @@ struct RunResult {
     bool anyFileFailed;
 };
 
-RunResult RunList(const std::vector<std::string>& paths, bool canStart = true, const char* longFolder = nullptr) {
+// Runs the list with one worker, or with jobs beside each other where `beside` says so.
+RunResult RunList(const std::vector<std::string>& paths, bool beside, bool canStart = true,
+                  const char* longFolder = nullptr) {
     ProcessingSettings settings;
+    runSettings = &settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, kOutputFolder.c_str());
     RecordingObserver observer;
     FileRun run(settings, observer, ScriptedJob);
-    InlineRunner runner(canStart);
+    InlineRunner inlineRunner(canStart);
+    DeferringRunner deferringRunner(run, canStart);
+    TaskRunner& runner = beside ? static_cast<TaskRunner&>(deferringRunner) : inlineRunner;
     if (longFolder != nullptr) {
         run.RefuseForLongFolder(Utf16FromPath(longFolder).c_str());
     }
@@ -156,46 +191,57 @@ TEST(FileRun, EachKindOfFileReportsItsStepsInOrder) {
         {"in/a.wav", false, {"failed: no thread could be started for the file"}, false, true, Status::Failed},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.file);
-        const RunResult result = RunList({row.file}, row.canStart);
-        const std::string name = Utf8FromUtf16(FileNameOf(Utf16FromPath(row.file).c_str()));
-        Calls expected{"started", name + " 1/1"};
-        expected.insert(expected.end(), row.steps.begin(), row.steps.end());
-        expected.push_back(row.interrupted ? "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str()) : kEnd);
-        EXPECT_EQ(result.calls, expected);
-        EXPECT_EQ(result.interrupted, row.interrupted);
-        EXPECT_EQ(result.anyFileFailed, row.failed);
-        ASSERT_EQ(result.results.size(), 1u);
-        const FileResult& ended = result.results[0];
-        EXPECT_EQ(ended.status, row.status);
-        // Only a written file names its output.
-        const bool written = row.status == Status::Processed || row.status == Status::Unchanged;
-        EXPECT_EQ(Utf8FromUtf16(ended.output.c_str()),
-                  written ? Utf8FromUtf16(kOutputFolder.c_str()) + Utf8FromUtf16(kSeparator) + name : "");
+        for (const bool beside : {false, true}) {
+            SCOPED_TRACE(std::string(row.file) + (beside ? ", beside" : ""));
+            const RunResult result = RunList({row.file}, beside, row.canStart);
+            const std::string name = Utf8FromUtf16(FileNameOf(Utf16FromPath(row.file).c_str()));
+            Calls expected{"started", name + " 1/1"};
+            expected.insert(expected.end(), row.steps.begin(), row.steps.end());
+            expected.push_back(row.interrupted ? "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str()) : kEnd);
+            EXPECT_EQ(result.calls, expected);
+            EXPECT_EQ(result.interrupted, row.interrupted);
+            EXPECT_EQ(result.anyFileFailed, row.failed);
+            ASSERT_EQ(result.results.size(), 1u);
+            const FileResult& ended = result.results[0];
+            EXPECT_EQ(ended.status, row.status);
+            // Only a written file names its output.
+            const bool written = row.status == Status::Processed || row.status == Status::Unchanged;
+            EXPECT_EQ(Utf8FromUtf16(ended.output.c_str()),
+                      written ? Utf8FromUtf16(kOutputFolder.c_str()) + Utf8FromUtf16(kSeparator) + name : "");
+        }
     }
 }
 
+// With jobs beside each other, the file after a stopped one has started and is dropped unseen.
 TEST(FileRun, AStopStartsNoFurtherFileAndAFailureDoesNotEndTheRun) {
-    const RunResult result = RunList({"in/broken.wav", "in/stopped.wav", "in/a.wav"});
-    EXPECT_EQ(result.calls,
-              (Calls{"started", "broken.wav 1/3", "failed: not a RIFF/WAVE file", "stopped.wav 2/3",
-                     "stopped, not written", "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str())}));
-    EXPECT_TRUE(result.anyFileFailed);
+    for (const bool beside : {false, true}) {
+        SCOPED_TRACE(beside);
+        const RunResult result = RunList({"in/broken.wav", "in/stopped.wav", "in/a.wav"}, beside);
+        EXPECT_EQ(result.calls,
+                  (Calls{"started", "broken.wav 1/3", "failed: not a RIFF/WAVE file", "stopped.wav 2/3",
+                         "stopped, not written", "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str())}));
+        EXPECT_TRUE(result.anyFileFailed);
+    }
 }
 
+// Beside each other, the second job for an output waits for the first: only its outcome decides.
 TEST(FileRun, SecondFileForAWrittenOutputIsRefusedBeforeItsJob) {
-    jobsRun = 0;
-    // A failed file claims no output; a file's name decides its output path, whatever its folder.
-    const RunResult result = RunList({"in/broken.wav", "other/broken.wav", "in/a.wav", "other/a.wav", "in/b.wav"});
-    EXPECT_EQ(result.calls, (Calls{"started", "broken.wav 1/5", "failed: not a RIFF/WAVE file", "broken.wav 2/5",
-                                   "failed: not a RIFF/WAVE file", "a.wav 3/5", "a.wav 4/5",
-                                   "failed: the same output name twice in this run", "b.wav 5/5", kEnd}));
-    EXPECT_EQ(jobsRun, 4);
+    for (const bool beside : {false, true}) {
+        SCOPED_TRACE(beside);
+        jobsRun = 0;
+        // A failed file claims no output; a file's name decides its output path, whatever its folder.
+        const RunResult result =
+            RunList({"in/broken.wav", "other/broken.wav", "in/a.wav", "other/a.wav", "in/b.wav"}, beside);
+        EXPECT_EQ(result.calls, (Calls{"started", "broken.wav 1/5", "failed: not a RIFF/WAVE file", "broken.wav 2/5",
+                                       "failed: not a RIFF/WAVE file", "a.wav 3/5", "a.wav 4/5",
+                                       "failed: the same output name twice in this run", "b.wav 5/5", kEnd}));
+        EXPECT_EQ(jobsRun, 4);
+    }
 }
 
 TEST(FileRun, FolderTooLongForAPathRefusesEveryFileAndIsShownAtTheEnd) {
     jobsRun = 0;
-    const RunResult result = RunList({"in/a.wav", "in/b.wav"}, true, "/far/too/long");
+    const RunResult result = RunList({"in/a.wav", "in/b.wav"}, false, true, "/far/too/long");
     EXPECT_EQ(result.calls, (Calls{"started", "a.wav 1/2", "failed: the output path is too long", "b.wav 2/2",
                                    "failed: the output path is too long", "ended, folder /far/too/long"}));
     EXPECT_EQ(jobsRun, 0);

@@ -38,13 +38,18 @@ public:
     void FileFailed(const FileReason& reason) override { events.push_back("failed: " + EnglishText(reason)); }
     void FileNote(const FileReason& note) override { events.push_back("note: " + EnglishText(note)); }
     void FileProgress(unsigned percent) override { events.push_back(std::to_string(percent) + " %"); }
-    void FileEnded(const FileResult& result) override { results.push_back(result); }
+    void FileEnded(const FileResult& result) override {
+        results.push_back(result);
+        inPlaceWhenEnded.push_back(!result.output.empty() && memoryfs::Get(result.output) != kOld);
+    }
     void RunEnded(bool interrupted, const Utf16Char*) override {
         events.push_back(interrupted ? "interrupted" : "ended");
     }
 
     Events events;
     std::vector<FileResult> results;
+    // For each file, whether its output was in place when its lines ended.
+    std::vector<bool> inPlaceWhenEnded;
 };
 
 // Runs each task on the calling thread; the second one's progress is due before it runs, when asked.
@@ -65,15 +70,49 @@ private:
     int tasks_ = 0;
 };
 
+// Starts each job beside the one before. A job started while the one before has not run yet runs
+// at once, so that the later of the two holds its output first; a job not run yet runs when the
+// run waits for it, after the front end's poll has found its progress due.
+class ReversingRunner : public TaskRunner {
+public:
+    explicit ReversingRunner(FileRun& run) : run_(run) {}
+    bool RunToEnd(Task& task) override {
+        task.Run();
+        return true;
+    }
+    bool Start(Task& task) override {
+        if (notRun_ == nullptr) {
+            notRun_ = &task;
+        } else {
+            task.Run();
+        }
+        return true;
+    }
+    void Finish(Task& task) override {
+        run_.PollProgress(ProgressPacer::Clock::now() + std::chrono::seconds(2));
+        if (&task == notRun_) {
+            notRun_ = nullptr;
+            task.Run();
+        }
+    }
+
+private:
+    FileRun& run_;
+    Task* notRun_ = nullptr;
+};
+
+enum class Runner { Inline, InlineSecondDue, Reversing };
+
 struct RunOutcome {
     Events events;
     std::vector<FileResult> results;
     bool anyFileFailed;
+    std::vector<bool> inPlaceWhenEnded;
 };
 
 // `onStep` sees every file step first, with the log so far, e.g. to arm a fault or press Stop.
 RunOutcome RunFiles(const std::vector<Utf16String>& inputs, std::function<void(Step, Events&)> onStep = nullptr,
-                    bool pollSecond = false) {
+                    Runner kind = Runner::Inline) {
     ProcessingSettings settings;
     Utf16Copy(settings.outputFolder, kTextCapacity, Utf16FromUtf8("/out").c_str());
     settings.gain = 2.0f;
@@ -90,7 +129,9 @@ RunOutcome RunFiles(const std::vector<Utf16String>& inputs, std::function<void(S
             settings.cancelRequested = true;
         }
     });
-    InlineRunner runner(run, pollSecond);
+    InlineRunner inlineRunner(run, kind == Runner::InlineSecondDue);
+    ReversingRunner reversingRunner(run);
+    TaskRunner& runner = kind == Runner::Reversing ? static_cast<TaskRunner&>(reversingRunner) : inlineRunner;
     run.Start(inputs.size());
     for (const Utf16String& input : inputs) {
         if (!run.RunFile(input.c_str(), runner)) {
@@ -99,7 +140,7 @@ RunOutcome RunFiles(const std::vector<Utf16String>& inputs, std::function<void(S
     }
     run.End(runner);
     memoryfs::ObserveSteps(nullptr);
-    return {log.events, log.results, run.AnyFileFailed()};
+    return {log.events, log.results, run.AnyFileFailed(), log.inPlaceWhenEnded};
 }
 
 class HeldOutputs : public testing::Test {
@@ -237,9 +278,44 @@ TEST_F(HeldOutputs, SecondFileOfAnOutputPathIsWrittenOnlyWhenTheFirstIsNot) {
 // A file that takes long shows its name and progress at once: the outputs before it are put in
 // place then, before its job has ended.
 TEST_F(HeldOutputs, AFileWhoseProgressIsDueShowsAfterTheOutputsBeforeItArePlaced) {
-    const RunOutcome run = RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "b.wav")}, nullptr, true);
+    const RunOutcome run = RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "b.wav")}, nullptr, Runner::InlineSecondDue);
     EXPECT_EQ(run.events,
               (Events{"a.wav 1", "open", "flush", "move", "b.wav 2", "0 %", "open", "flush", "move", "ended"}));
+}
+
+// Jobs beside each other may hold their outputs in either order: each output is put in place by its
+// own file's turn, and is there when that file's lines end.
+TEST_F(HeldOutputs, OutputsHeldOutOfOrderArePlacedInTheOrderOfTheList) {
+    const RunOutcome run =
+        RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "b.wav"), PathOf("/in", "c.wav")}, nullptr, Runner::Reversing);
+    EXPECT_EQ(run.inPlaceWhenEnded, (std::vector<bool>{true, true, true}));
+    EXPECT_FALSE(run.anyFileFailed);
+    ExpectNoTemporaryFile();
+}
+
+// A Stop during a file's job while the next one's output waits beside it: the next file never
+// shows, its output is dropped and the file it would have replaced stays as it was.
+TEST_F(HeldOutputs, StopDropsTheOutputOfTheJobBesideTheFileInProgress) {
+    int opens = 0;
+    const RunOutcome run = RunFiles(
+        {PathOf("/in", "a.wav"), PathOf("/in", "b.wav"), PathOf("/in", "c.wav")},
+        [&](Step step, Events& events) {
+            if (step == Step::Open && ++opens == 2) {
+                events.push_back("stop here");
+            }
+        },
+        Runner::Reversing);
+    Events lines;
+    for (const std::string& event : run.events) {
+        if (event.find('.') != std::string::npos || event.find("stopped") == 0 || event == "interrupted") {
+            lines.push_back(event);
+        }
+    }
+    EXPECT_EQ(lines, (Events{"a.wav 1", "stopped, written", "interrupted"}));
+    EXPECT_NE(memoryfs::Get(PathOf("/out", "a.wav")), kOld);
+    EXPECT_EQ(memoryfs::Get(PathOf("/out", "b.wav")), kOld);
+    EXPECT_EQ(memoryfs::Get(PathOf("/out", "c.wav")), kOld);
+    ExpectNoTemporaryFile();
 }
 
 }  // namespace
