@@ -18,8 +18,8 @@ public:
     ByteBuffer(const ByteBuffer&) = delete;
     ByteBuffer& operator=(const ByteBuffer&) = delete;
 
-    // Replaces the contents with at least `capacity` uninitialised bytes. When memory is short
-    // the result is false and the buffer is left empty.
+    // Replaces the contents with at least `capacity` uninitialised bytes, which Capacity() then
+    // tells. When memory is short the result is false and the buffer is left empty.
     bool Allocate(std::size_t capacity);
 
     std::uint8_t* Data();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -65,6 +66,42 @@ TEST(ByteBufferTest, MoveHandsOverTheArrayAndEmptyAllocationHoldsNothing) {
     ASSERT_TRUE(second.Allocate(0));
     EXPECT_EQ(second.Data(), nullptr);
     EXPECT_EQ(second.Capacity(), 0u);
+}
+
+// On Linux a block-sized buffer that a thread released serves its next one of about that size, and
+// the new owner is told the capacity it asked for, never the larger one it may have got: a chunk's
+// held bytes are told by it. A kept buffer is not the allocator's to hand out meanwhile.
+TEST(ByteBufferTest, ReleasedBlockSizedBuffersServeTheThreadsNextOnesOfAboutTheirSize) {
+#if !defined(__linux__) || defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "buffers are kept for reuse only on Linux, and not under AddressSanitizer";
+#endif
+    const struct {
+        std::size_t released;
+        std::size_t asked;
+        bool reused;
+    } rows[] = {
+        {200000, 200000, true},
+        {200000, 150000, true},
+        {200000, 99999, false},
+        {100000, 150000, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.released) + " then " + std::to_string(row.asked));
+        // A thread of its own: nothing kept from before.
+        std::thread([&row] {
+            const std::uint8_t* released = nullptr;
+            {
+                ByteBuffer first;
+                ASSERT_TRUE(first.Allocate(row.released));
+                released = first.Data();
+            }
+            ByteBuffer second;
+            ASSERT_TRUE(second.Allocate(row.asked));
+            EXPECT_EQ(second.Data() == released, row.reused);
+            EXPECT_EQ(second.Capacity(), row.asked);
+            std::memset(second.Data(), 0x5A, second.Capacity());
+        }).join();
+    }
 }
 
 }  // namespace
