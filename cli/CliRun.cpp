@@ -1,5 +1,5 @@
-// Runs the listed files one after another through the shared run, on a worker thread while this
-// thread watches for Ctrl+C and the signals that end the run.
+// Runs the listed files through the shared run, each file's job on one of two worker threads while
+// this thread watches for Ctrl+C and the signals that end the run.
 #include "cli/CliRun.h"
 
 #include "cli/ConsoleLog.h"

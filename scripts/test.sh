@@ -27,7 +27,7 @@ done
 scripts/check-package.sh
 scripts/fuzz.sh 60
 ctest --test-dir build/native-san --output-on-failure
-ctest --test-dir build/native-tsan --output-on-failure --tests-regex '^core_'
+ctest --test-dir build/native-tsan --output-on-failure --tests-regex '^(core|cli)_'
 if [ "$load_build" = win32 ]; then
   ctest --test-dir build/native32-san --output-on-failure
   scripts/with-wine.sh ctest --test-dir build/win64 --output-on-failure --label-exclude load
