@@ -36,8 +36,9 @@ struct Spread {
 
 // One frame, direct form I, the same operations in the same order at every width. Each section's
 // feedback is added last, so that a frame waits on the one before for a multiplication and a
-// subtraction only. Vectors go by reference: a vector of four lanes passed by value would change
-// the calling convention between code with AVX and without.
+// subtraction only. Always inlined, so that the four-lane loop computes it with AVX; vectors go by
+// reference, since a vector of four lanes passed by value would change the calling convention
+// between code with AVX and without.
 template <typename Vector, typename Bits>
 __attribute__((always_inline)) inline void Step(const Spread<Vector, Bits>& k, const Vector& x,
                                                 KWeightingMemory<Vector>& s) {
