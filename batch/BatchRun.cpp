@@ -31,7 +31,8 @@ std::size_t ListedCount(const ListboxInfo* list) {
 
 void RunListedFiles(FileRun& run, PumpingWorker& worker, const ListboxInfo* list, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-        // A value committed during the previous file applies from this one on, never half-way through one.
+        // A value committed while the run waited applies to the jobs that start from now on, never half-way
+        // through one.
         CaptureSettings();
         // A closed window ends the run like Stop; its quit message may not have reached the pump yet.
         if (!run.RunFile(list->GetItem(static_cast<int32_t>(i)), worker) || !IsWindow(list->GetHandle())) {

@@ -1,4 +1,4 @@
-// The Start and Stop commands: the run over the file list, one worker thread per file.
+// The Start and Stop commands: the run over the file list, on the run's two worker threads.
 #pragma once
 
 #include "batch/FileWorker.h"

@@ -1,5 +1,5 @@
-// The run's worker thread, and the message pump that the user-interface thread runs while the
-// worker has a task.
+// The run's two worker threads, and the message pump that the user-interface thread runs while it
+// waits for one of them.
 #include "batch/FileWorker.h"
 
 #include "batch/BatchRun.h"
@@ -18,8 +18,9 @@ HANDLE NewEvent() {
 constexpr DWORD kProgressPollMs = 100;
 
 // Sleeps until the task is done or a message arrives, and dispatches messages one at a time,
-// without keeping a processor busy; the file's progress is looked at between them. The task's end
-// is checked before each message, as its event comes first.
+// without keeping a processor busy; the task's progress is looked at between them, which is also
+// how a Stop reaches a job running beside. The task's end is checked before each message, as its
+// event comes first.
 void WaitWhilePumping(HANDLE done, Task& task) {
     for (;;) {
         // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
@@ -35,40 +36,59 @@ void WaitWhilePumping(HANDLE done, Task& task) {
 
 }  // namespace
 
-PumpingWorker::PumpingWorker()
-    : taskGiven_(NewEvent()),
-      taskDone_(NewEvent()),
-      thread_(taskGiven_.Get() != nullptr && taskDone_.Get() != nullptr
-                  ? reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ServeTasks, this, 0, nullptr))
-                  : nullptr) {}
+PumpingWorker::Worker::Worker()
+    : taskGiven(NewEvent()),
+      taskDone(NewEvent()),
+      thread(taskGiven.Get() != nullptr && taskDone.Get() != nullptr
+                 ? reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ServeTasks, this, 0, nullptr))
+                 : nullptr) {}
 
-PumpingWorker::~PumpingWorker() {
-    if (thread_.Get() == nullptr) {
+PumpingWorker::Worker::~Worker() {
+    if (thread.Get() == nullptr) {
         return;
     }
-    task_ = nullptr;
-    SetEvent(taskGiven_.Get());
-    WaitForSingleObject(thread_.Get(), INFINITE);
+    task = nullptr;
+    SetEvent(taskGiven.Get());
+    WaitForSingleObject(thread.Get(), INFINITE);
 }
 
-unsigned __stdcall PumpingWorker::ServeTasks(void* worker) {
-    auto* self = static_cast<PumpingWorker*>(worker);
-    while (WaitForSingleObject(self->taskGiven_.Get(), INFINITE) == WAIT_OBJECT_0 && self->task_ != nullptr) {
-        self->task_->Run();
-        SetEvent(self->taskDone_.Get());
+unsigned __stdcall PumpingWorker::Worker::ServeTasks(void* worker) {
+    auto* self = static_cast<Worker*>(worker);
+    while (WaitForSingleObject(self->taskGiven.Get(), INFINITE) == WAIT_OBJECT_0 && self->task != nullptr) {
+        self->task->Run();
+        SetEvent(self->taskDone.Get());
     }
     return 0;
 }
 
-// The task reads the list's own copy of the path; the list is locked until the task has ended.
 bool PumpingWorker::RunToEnd(Task& task) {
-    if (thread_.Get() == nullptr) {
+    if (!Start(task)) {
         return false;
     }
-    task_ = &task;
-    SetEvent(taskGiven_.Get());
-    WaitWhilePumping(taskDone_.Get(), task);
+    Finish(task);
     return true;
+}
+
+// The task reads the run's own copy of the path. A worker whose thread could not be created is
+// never free.
+bool PumpingWorker::Start(Task& task) {
+    for (Worker& worker : workers_) {
+        if (worker.thread.Get() != nullptr && worker.task == nullptr) {
+            worker.task = &task;
+            SetEvent(worker.taskGiven.Get());
+            return true;
+        }
+    }
+    return false;
+}
+
+void PumpingWorker::Finish(Task& task) {
+    for (Worker& worker : workers_) {
+        if (worker.task == &task) {
+            WaitWhilePumping(worker.taskDone.Get(), task);
+            worker.task = nullptr;
+        }
+    }
 }
 
 void PumpMessage() {

@@ -5,27 +5,43 @@
 #include "controls/ScopedWin.h"
 #include "core/FileRun.h"
 
-// One worker thread serves every file of a run: under Wine, starting and ending a thread cost as
-// much as the whole job of a small file.
+#include <array>
+
+// Two worker threads serve every file of a run, a file's job on one while the job before it ends
+// on the other: two processor cores then share the work of many small files. They serve the whole
+// run because under Wine, starting and ending a thread cost as much as the whole job of a small
+// file.
 class PumpingWorker : public TaskRunner {
 public:
-    PumpingWorker();
-    // Ends the thread, which has no task by then: each RunToEnd waited for its own.
-    ~PumpingWorker() override;
+    PumpingWorker() = default;
     PumpingWorker(const PumpingWorker&) = delete;
     PumpingWorker& operator=(const PumpingWorker&) = delete;
 
     bool RunToEnd(Task& task) override;
+    bool Start(Task& task) override;
+    void Finish(Task& task) override;
 
 private:
-    static unsigned __stdcall ServeTasks(void* worker);
+    // One thread and its hand-over.
+    struct Worker {
+        Worker();
+        // Ends the thread, which has no task by then: each Start was followed by a Finish.
+        ~Worker();
+        Worker(const Worker&) = delete;
+        Worker& operator=(const Worker&) = delete;
 
-    // Declared before the thread, which waits on them from its start.
-    KernelHandle taskGiven_;
-    KernelHandle taskDone_;
-    // Handed over through the events, which order the two threads' access; null ends the thread.
-    Task* task_ = nullptr;
-    KernelHandle thread_;
+        static unsigned __stdcall ServeTasks(void* worker);
+
+        // Declared before the thread, which waits on them from its start.
+        KernelHandle taskGiven;
+        KernelHandle taskDone;
+        // Handed over through the events, which order the two threads' access; null while the
+        // worker is free, and when given, ends the thread.
+        Task* task = nullptr;
+        KernelHandle thread;
+    };
+
+    std::array<Worker, 2> workers_;
 };
 
 // Dispatches one queued message, if any, as the run's wait does.

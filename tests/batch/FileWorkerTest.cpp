@@ -1,9 +1,11 @@
-// The run's one worker thread: each task has ended when RunToEnd returns, and the thread ends
-// with the worker.
+// The run's two worker threads: each task has ended when RunToEnd or Finish returns, two started
+// tasks run at once, and the threads end with the worker.
 #include "batch/FileWorker.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,13 +31,24 @@ void SlowJob(ProcessingSettings&, const Utf16Char* path) {
     finishedPaths.emplace_back(path);
 }
 
+// Opened while the worker lives, so that the thread can be looked at once it has ended.
+using OpenedThread = std::optional<KernelHandle>;
+
+void Open(OpenedThread& thread, DWORD id) {
+    thread.emplace(OpenThread(SYNCHRONIZE, FALSE, id));
+}
+
+bool Ended(const OpenedThread& thread) {
+    return thread && thread->Get() != nullptr && WaitForSingleObject(thread->Get(), 0) == WAIT_OBJECT_0;
+}
+
 TEST(PumpingWorker, EachTaskHasEndedWhenRunToEndReturnsAndTheThreadEndsWithTheWorker) {
     finishedPaths.clear();
     ProcessingSettings settings;
     SilentObserver observer;
     FileRun run(settings, observer, SlowJob);
     const std::vector<std::wstring> paths = {L"a.wav", L"b.wav", L"c.wav"};
-    HANDLE jobThreadHandle = nullptr;
+    OpenedThread thread;
     {
         PumpingWorker worker;
         for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -43,11 +56,60 @@ TEST(PumpingWorker, EachTaskHasEndedWhenRunToEndReturnsAndTheThreadEndsWithTheWo
             ASSERT_TRUE(worker.RunToEnd(task));
             ASSERT_EQ(finishedPaths, std::vector<std::wstring>(paths.begin(), paths.begin() + i + 1));
         }
-        jobThreadHandle = OpenThread(SYNCHRONIZE, FALSE, jobThread);
+        Open(thread, jobThread);
     }
-    const KernelHandle thread(jobThreadHandle);
-    ASSERT_NE(thread.Get(), nullptr);
-    EXPECT_EQ(WaitForSingleObject(thread.Get(), 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(Ended(thread));
+}
+
+// Signals its own event, then waits for the other task's: it meets the other only when both run at
+// once. The wait is generous, so that a loaded machine cannot fail it.
+class MeetingTask : public Task {
+public:
+    MeetingTask(HANDLE mine, HANDLE other) : mine_(mine), other_(other) {}
+
+    void Run() noexcept override {
+        thread = GetCurrentThreadId();
+        SetEvent(mine_);
+        met = WaitForSingleObject(other_, 10000) == WAIT_OBJECT_0;
+        // Long enough that a Finish which did not wait would return before the task's end.
+        Sleep(30);
+        ended = true;
+    }
+
+    DWORD thread = 0;
+    bool met = false;
+    std::atomic<bool> ended{false};
+
+private:
+    HANDLE mine_;
+    HANDLE other_;
+};
+
+TEST(PumpingWorker, TwoStartedTasksRunAtOnceEachFinishWaitsForItsOwnAndBothThreadsEndWithTheWorker) {
+    const KernelHandle firstRuns(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const KernelHandle secondRuns(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    MeetingTask first(firstRuns.Get(), secondRuns.Get());
+    MeetingTask second(secondRuns.Get(), firstRuns.Get());
+    MeetingTask third(nullptr, nullptr);
+    OpenedThread threads[2];
+    {
+        PumpingWorker worker;
+        ASSERT_TRUE(worker.Start(first));
+        ASSERT_TRUE(worker.Start(second));
+        // Both workers are busy: a third task is refused, not queued behind either.
+        EXPECT_FALSE(worker.Start(third));
+        worker.Finish(second);
+        EXPECT_TRUE(second.ended);
+        worker.Finish(first);
+        EXPECT_TRUE(first.ended);
+        EXPECT_TRUE(first.met);
+        EXPECT_TRUE(second.met);
+        EXPECT_NE(first.thread, second.thread);
+        Open(threads[0], first.thread);
+        Open(threads[1], second.thread);
+    }
+    EXPECT_TRUE(Ended(threads[0]));
+    EXPECT_TRUE(Ended(threads[1]));
 }
 
 }  // namespace
