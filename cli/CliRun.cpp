@@ -1,5 +1,5 @@
-// Runs the listed files through the shared run, each file's job on one of two worker threads while
-// this thread watches for Ctrl+C and the signals that end the run.
+// Runs the listed files through the shared run, each file's job on a worker thread while this thread
+// watches for Ctrl+C and the signals that end the run.
 #include "cli/CliRun.h"
 
 #include "cli/ConsoleLog.h"
@@ -32,9 +32,9 @@ void ForwardInterrupt(ProcessingSettings& settings) {
     }
 }
 
-// The run's tasks on two worker threads that serve the whole run, a file's job on one while the
-// job before it ends on the other, as this thread forwards Ctrl+C to them: a thread started for
-// each file would cost as much as a small file's job.
+// The run's tasks on three worker threads that serve the whole run, a file's job on one while the
+// job before it ends on another and held outputs go into place on the third, as this thread
+// forwards Ctrl+C to them: a thread started for each file would cost as much as a small file's job.
 class PollingWorker : public TaskRunner {
 public:
     PollingWorker(ProcessingSettings& settings, FileRun& run) : settings_(settings), run_(run) {}
@@ -109,7 +109,7 @@ private:
     ProcessingSettings& settings_;
     FileRun& run_;
     bool ending_ = false;
-    std::array<Worker, 2> workers_;
+    std::array<Worker, 3> workers_;
 };
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed) {

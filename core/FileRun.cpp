@@ -6,24 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Puts held outputs in place on the front end's worker, as their flushes may take a while. An
-// output counts as not in place until the writer says it is.
-class PlacingTask : public Task {
-public:
-    explicit PlacingTask(std::size_t count) : reasons_(count, FileReason(FileReason::Kind::CannotWrite)) {}
-
-    void Run() noexcept override { PlaceHeldOutputs(reasons_); }
-
-    const std::vector<FileReason>& Reasons() const { return reasons_; }
-
-private:
-    std::vector<FileReason> reasons_;
-};
-
-}  // namespace
-
 void FileTask::Run() noexcept {
     try {
         job_(settings_, path_);
@@ -35,6 +17,11 @@ void FileTask::Run() noexcept {
 
 void FileTask::PollProgress() {
     run_.PollProgress(ProgressPacer::Clock::now());
+}
+
+void PlacingTask::Run() noexcept {
+    PlaceHeldOutputs(reasons_);
+    ended_ = true;
 }
 
 void FileRun::RefuseForLongFolder(const Utf16Char* folderText) {
@@ -51,6 +38,10 @@ void FileRun::Start(std::size_t count) {
 }
 
 bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
+    // Outputs put in place meanwhile let their files' lines show, and free their worker for this job.
+    if (placing_ && placing_->Ended()) {
+        FinishPlacing();
+    }
     // The job still running may write this file's output, or fail and leave it free.
     if (running_ != nullptr && runningOutput_.AlreadyWritten(settings_, path)) {
         FinishRunning(runner);
@@ -74,8 +65,8 @@ bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
     } else {
         RunJob(file, runner);
     }
-    if (HeldCount() >= kHeldOutputs) {
-        PlaceHeld(runner);
+    if (HeldCount() - PlacingCount() >= kHeldOutputs) {
+        StartPlacing(runner);
     } else {
         ReportReady();
     }
@@ -107,13 +98,19 @@ void FileRun::PollProgress(ProgressPacer::Clock::time_point now) {
     if (waited_ == nullptr || !pacer_.Due(now)) {
         return;
     }
-    if (!waited_->nameShown) {
+    if (placing_ && placing_->Ended()) {
+        FinishPlacing();
+    }
+    // Outputs still being placed on a worker are taken at a later poll.
+    if (!waited_->nameShown && !placing_) {
         PlacingTask task(HeldCount());
         task.Run();
         TakePlacing(task.Reasons());
         ReportReady();
     }
-    observer_.FileProgress(waitedJob_->progress.Percent());
+    if (waited_->nameShown) {
+        observer_.FileProgress(waitedJob_->progress.Percent());
+    }
 }
 
 // What a job still running or an output still held comes to is known only from what the writer
@@ -170,6 +167,8 @@ void FileRun::RunJob(FileInRun& file, TaskRunner& runner) {
         return;
     }
     FinishRunning(runner);
+    // No worker may be free while outputs are being placed.
+    FinishPlacing();
     settings_.outputOrder = file.number;
     settings_.progress.Begin(0);
     WaitingFor(file, settings_);
@@ -271,9 +270,39 @@ std::size_t FileRun::HeldCount() const {
         std::count_if(files_.begin(), files_.end(), [](const FileInRun& file) { return file.held; }));
 }
 
+std::size_t FileRun::PlacingCount() const {
+    return placing_ ? placing_->Reasons().size() : 0;
+}
+
+// The group goes into place while the next files run, where the runner has a worker free for it.
+void FileRun::StartPlacing(TaskRunner& runner) {
+    FinishPlacing();
+    placing_.emplace(HeldCount());
+    if (runner.Start(*placing_)) {
+        placingRunner_ = &runner;
+        ReportReady();
+        return;
+    }
+    placing_.reset();
+    PlaceHeld(runner);
+}
+
+// Waits for the group being placed, if any, and takes what became of its outputs.
+void FileRun::FinishPlacing() {
+    if (!placing_) {
+        return;
+    }
+    placingRunner_->Finish(*placing_);
+    TakePlacing(placing_->Reasons());
+    placing_.reset();
+    placingRunner_ = nullptr;
+    ReportReady();
+}
+
 // A worker that cannot be started leaves the placing to this thread: the outputs are complete, and
 // dropping them would lose finished work.
 void FileRun::PlaceHeld(TaskRunner& runner) {
+    FinishPlacing();
     const std::size_t held = HeldCount();
     if (held > 0) {
         PlacingTask task(held);
@@ -285,7 +314,7 @@ void FileRun::PlaceHeld(TaskRunner& runner) {
     ReportReady();
 }
 
-// The reasons come in the order the files ran, one for each held output.
+// The reasons come in the order the files ran, one for each of the first held outputs.
 void FileRun::TakePlacing(const std::vector<FileReason>& reasons) {
     auto reason = reasons.begin();
     for (FileInRun& file : files_) {

@@ -10,6 +10,7 @@
 #include "core/WrittenOutputs.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <optional>
@@ -48,15 +49,33 @@ private:
     FileRun& run_;
 };
 
+// Puts held outputs in place on a front end's worker, as their flushes may take a while. An output
+// counts as not in place until the writer says it is.
+class PlacingTask : public Task {
+public:
+    explicit PlacingTask(std::size_t count) : reasons_(count, FileReason(FileReason::Kind::CannotWrite)) {}
+
+    void Run() noexcept override;
+
+    // True once Run has returned or is about to: its reasons are final.
+    bool Ended() const { return ended_; }
+    const std::vector<FileReason>& Reasons() const { return reasons_; }
+
+private:
+    std::vector<FileReason> reasons_;
+    std::atomic<bool> ended_{false};
+};
+
 // How a front end runs a task: on its worker, while it keeps its window or its signals served.
 class TaskRunner {
 public:
     virtual ~TaskRunner() = default;
     // Returns once the task has ended; false when no worker could be started for it.
     virtual bool RunToEnd(Task& task) = 0;
-    // A runner with a second worker starts a file's job there and returns at once, so that the job
-    // runs while the one before it ends: two processor cores then share the work of many small
-    // files. False, with the task unrun, where no worker is free.
+    // A runner with more than one worker starts the task on a free one and returns at once: a file's
+    // job then runs while the one before it ends, and held outputs go into place meanwhile, so that
+    // two processor cores share the work of many small files and neither waits for the disk. False,
+    // with the task unrun, where no worker is free.
     virtual bool Start(Task&) { return false; }
     // Returns once `task`, which Start started, has ended, serving the front end meanwhile as
     // RunToEnd does.
@@ -64,10 +83,11 @@ public:
 };
 
 // Complete outputs are held and put in place a group at a time, so that the disk's flushes serve
-// many small files at once; a file that takes long has those before it placed as its progress
-// shows. Where the front end has a second worker, a file's job starts while the one before it
-// still runs. A file's lines wait until its output and those before it are in place or have
-// failed, so that the log keeps its order and says only what is so.
+// many small files at once; where the front end has a worker free, a group goes into place while
+// the next files run. A file that takes long has those before it placed as its progress shows.
+// Where the front end has a second worker, a file's job starts while the one before it still runs. A file's lines wait
+// until its output and those before it are in place or have failed, so that the log keeps its order and says only what
+// is so.
 class FileRun {
 public:
     FileRun(ProcessingSettings& settings, RunObserver& observer, FileJob job = ProcessFileHoldingOutput)
@@ -103,7 +123,8 @@ public:
     // its name and progress show.
     void PollProgress(ProgressPacer::Clock::time_point now);
 
-    // At most this many outputs wait to be put in place, each holding its file open.
+    // Outputs go into place this many at a time, each holding its file open until then; the next
+    // ones gather while a group is being placed.
     static constexpr std::size_t kHeldOutputs = 32;
 
 private:
@@ -144,6 +165,9 @@ private:
     void Drop(const FileInRun& file);
     static void Refuse(FileInRun& file, FileReason::Kind why);
     std::size_t HeldCount() const;
+    std::size_t PlacingCount() const;
+    void StartPlacing(TaskRunner& runner);
+    void FinishPlacing();
     void PlaceHeld(TaskRunner& runner);
     void TakePlacing(const std::vector<FileReason>& reasons);
     void ReportReady();
@@ -166,6 +190,9 @@ private:
     // The file the front end waits for, and the settings its job reports its progress in.
     const FileInRun* waited_ = nullptr;
     const ProcessingSettings* waitedJob_ = nullptr;
+    // The first held outputs, being put in place on a worker of this runner.
+    std::optional<PlacingTask> placing_;
+    TaskRunner* placingRunner_ = nullptr;
     std::size_t count_ = 0;
     std::size_t number_ = 0;
     bool anyFileFailed_ = false;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -101,7 +102,42 @@ private:
     Task* notRun_ = nullptr;
 };
 
-enum class Runner { Inline, InlineSecondDue, Reversing };
+// Starts every task on a worker of its own, where it runs only once the run waits for it. Where
+// asked, a group being placed ends while the next job runs, whose progress is then due at once.
+class PlacingRunner : public TaskRunner {
+public:
+    PlacingRunner(FileRun& run, bool placeDuringNextJob) : run_(run), placeDuringNextJob_(placeDuringNextJob) {}
+    bool RunToEnd(Task& task) override {
+        task.Run();
+        return true;
+    }
+    bool Start(Task& task) override {
+        started_.push_back(&task);
+        return true;
+    }
+    void Finish(Task& task) override {
+        if (placeDuringNextJob_ && dynamic_cast<FileTask*>(&task) != nullptr) {
+            const auto placing = std::find_if(started_.begin(), started_.end(),
+                                              [](Task* t) { return dynamic_cast<PlacingTask*>(t) != nullptr; });
+            if (placing != started_.end()) {
+                Finish(**placing);
+                run_.PollProgress(ProgressPacer::Clock::now() + std::chrono::seconds(2));
+            }
+        }
+        const auto found = std::find(started_.begin(), started_.end(), &task);
+        if (found != started_.end()) {
+            started_.erase(found);
+            task.Run();
+        }
+    }
+
+private:
+    FileRun& run_;
+    bool placeDuringNextJob_;
+    std::vector<Task*> started_;
+};
+
+enum class Runner { Inline, InlineSecondDue, Reversing, PlacingBeside, PlacingDuringNextJob };
 
 struct RunOutcome {
     Events events;
@@ -131,7 +167,11 @@ RunOutcome RunFiles(const std::vector<Utf16String>& inputs, std::function<void(S
     });
     InlineRunner inlineRunner(run, kind == Runner::InlineSecondDue);
     ReversingRunner reversingRunner(run);
-    TaskRunner& runner = kind == Runner::Reversing ? static_cast<TaskRunner&>(reversingRunner) : inlineRunner;
+    PlacingRunner placingRunner(run, kind == Runner::PlacingDuringNextJob);
+    TaskRunner& runner = kind == Runner::Reversing ? static_cast<TaskRunner&>(reversingRunner)
+                         : kind == Runner::PlacingBeside || kind == Runner::PlacingDuringNextJob
+                             ? static_cast<TaskRunner&>(placingRunner)
+                             : inlineRunner;
     run.Start(inputs.size());
     for (const Utf16String& input : inputs) {
         if (!run.RunFile(input.c_str(), runner)) {
@@ -316,6 +356,67 @@ TEST_F(HeldOutputs, StopDropsTheOutputOfTheJobBesideTheFileInProgress) {
     EXPECT_EQ(memoryfs::Get(PathOf("/out", "b.wav")), kOld);
     EXPECT_EQ(memoryfs::Get(PathOf("/out", "c.wav")), kOld);
     ExpectNoTemporaryFile();
+}
+
+// A full group goes into place on a worker while the next file runs, and its files' lines still
+// come in order, each after its own output is in place or has failed.
+TEST_F(HeldOutputs, AFullGroupIsPlacedWhileTheNextFileRuns) {
+    std::vector<Utf16String> inputs;
+    Events names;
+    for (std::size_t i = 1; i <= FileRun::kHeldOutputs + 2; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".wav";
+        inputs.push_back(PathOf("/in", name.c_str()));
+        memoryfs::Put(inputs.back(), kInput);
+        names.push_back(name + " " + std::to_string(i));
+    }
+    int flushes = 0;
+    const RunOutcome run = RunFiles(
+        inputs,
+        [&](Step step, Events&) {
+            if (step == Step::Flush) {
+                memoryfs::ArmedFaults().failFlush = ++flushes == 2;
+            }
+        },
+        Runner::PlacingBeside);
+    const auto at = [&run](const std::string& event, int nth) {
+        auto found = run.events.begin();
+        for (int seen = 0; (found = std::find(found, run.events.end(), event)) != run.events.end(); ++found) {
+            if (++seen == nth) {
+                break;
+            }
+        }
+        return found - run.events.begin();
+    };
+    EXPECT_LT(at("open", FileRun::kHeldOutputs + 1), at("flush", 1));
+    Events lines;
+    for (const std::string& event : run.events) {
+        if (event != "open" && event != "flush" && event != "move") {
+            lines.push_back(event);
+        }
+    }
+    Events expected = names;
+    expected.insert(expected.begin() + 2, "failed: could not write the output file");
+    expected.push_back("ended");
+    EXPECT_EQ(lines, expected);
+    std::vector<bool> inPlace(inputs.size(), true);
+    inPlace[1] = false;
+    EXPECT_EQ(run.inPlaceWhenEnded, inPlace);
+    ExpectNoTemporaryFile();
+}
+
+// A group placed on a worker while a long file runs lets that file's name and progress show.
+TEST_F(HeldOutputs, AFileWhoseProgressIsDueShowsOnceTheGroupOnAWorkerIsPlaced) {
+    std::vector<Utf16String> inputs;
+    for (std::size_t i = 1; i <= FileRun::kHeldOutputs + 1; ++i) {
+        inputs.push_back(PathOf("/in", ("f" + std::to_string(i) + ".wav").c_str()));
+        memoryfs::Put(inputs.back(), kInput);
+    }
+    const RunOutcome run = RunFiles(inputs, nullptr, Runner::PlacingDuringNextJob);
+    const std::string last = "f" + std::to_string(inputs.size()) + ".wav " + std::to_string(inputs.size());
+    const auto name = std::find(run.events.begin(), run.events.end(), last);
+    ASSERT_LT(name + 2, run.events.end());
+    EXPECT_EQ(*(name + 1), "0 %");
+    EXPECT_EQ(*(name + 2), "open");
 }
 
 }  // namespace
