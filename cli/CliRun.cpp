@@ -32,9 +32,9 @@ void ForwardInterrupt(ProcessingSettings& settings) {
     }
 }
 
-// The run's tasks on three worker threads that serve the whole run, a file's job on one while the
-// job before it ends on another and held outputs go into place on the third, as this thread
-// forwards Ctrl+C to them: a thread started for each file would cost as much as a small file's job.
+// The run's tasks on worker threads that serve the whole run: the jobs of the next files while the
+// one before them ends, and held outputs going into place meanwhile, as this thread forwards Ctrl+C
+// to them. A thread started for each file would cost as much as a small file's job.
 class PollingWorker : public TaskRunner {
 public:
     PollingWorker(ProcessingSettings& settings, FileRun& run) : settings_(settings), run_(run) {}
@@ -109,7 +109,8 @@ private:
     ProcessingSettings& settings_;
     FileRun& run_;
     bool ending_ = false;
-    std::array<Worker, 3> workers_;
+    // Three jobs at once and the placing of held outputs.
+    std::array<Worker, 4> workers_;
 };
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed) {

@@ -42,8 +42,8 @@ bool FileRun::RunFile(const Utf16Char* path, TaskRunner& runner) {
     if (placing_ && placing_->Ended()) {
         FinishPlacing();
     }
-    // The job still running may write this file's output, or fail and leave it free.
-    if (running_ != nullptr && runningOutput_.AlreadyWritten(settings_, path)) {
+    // A job still running may write this file's output, or fail and leave it free.
+    if (runningOutput_.AlreadyWritten(settings_, path)) {
         FinishRunning(runner);
     }
     // Whether this file may be written depends on whether the held output of that path gets in place.
@@ -126,7 +126,7 @@ void FileRun::EndAbandoningFile() {
         FileInRun& file = files_[i];
         // A job beside the file in progress had not started as far as the log goes; its temporary
         // file is gone with the others.
-        if (file.afterStop || (!file.ended && inProgressSeen)) {
+        if (!file.ended && inProgressSeen) {
             break;
         }
         inProgressSeen = inProgressSeen || !file.ended;
@@ -156,17 +156,22 @@ FileRun::FileInRun& FileRun::Next(const Utf16Char* path) {
     return file;
 }
 
-// The outcome is read only once the task has ended, on this thread. A job that cannot start beside
-// the one before waits for it: held outputs are counted and placed in the order of the list.
+// The outcome is read only once the task has ended, on this thread. Where no worker is free, the
+// oldest job ends first; a job that cannot start beside the others waits for them all. Either way
+// held outputs are counted and placed in the order of the list.
 void FileRun::RunJob(FileInRun& file, TaskRunner& runner) {
-    if (StartBeside(file, runner)) {
-        FinishRunning(runner);
-        running_ = &file;
-        // A stop for the file before ends the run before this one, as far as anyone can tell.
-        file.afterStop = settings_.cancelRequested;
+    while (!StartBeside(file, runner) && !running_.empty()) {
+        if (FinishOldest(runner)) {
+            return;
+        }
+    }
+    if (file.beside != nullptr) {
+        running_.push_back(&file);
+        while (running_.size() >= kJobsAtOnce) {
+            FinishOldest(runner);
+        }
         return;
     }
-    FinishRunning(runner);
     // No worker may be free while outputs are being placed.
     FinishPlacing();
     settings_.outputOrder = file.number;
@@ -184,7 +189,11 @@ void FileRun::RunJob(FileInRun& file, TaskRunner& runner) {
 
 // The job gets the run's settings as they are now, and the run's stop as PollProgress passes it on.
 bool FileRun::StartBeside(FileInRun& file, TaskRunner& runner) {
-    JobBeside& beside = running_ != nullptr && running_->beside == &besides_[0] ? besides_[1] : besides_[0];
+    const auto free = std::find_if(besides_.begin(), besides_.end(), [](const JobBeside& b) { return !b.task; });
+    if (free == besides_.end()) {
+        return false;
+    }
+    JobBeside& beside = *free;
     ProcessingSettings& job = beside.settings;
     std::copy(std::begin(settings_.outputFolder), std::end(settings_.outputFolder), std::begin(job.outputFolder));
     job.cancelRequested = settings_.cancelRequested.load();
@@ -202,23 +211,34 @@ bool FileRun::StartBeside(FileInRun& file, TaskRunner& runner) {
     return true;
 }
 
-// Waits for the job running beside, if any, and takes its outcome.
 void FileRun::FinishRunning(TaskRunner& runner) {
-    if (running_ == nullptr) {
-        return;
+    while (!running_.empty()) {
+        FinishOldest(runner);
     }
-    FileInRun& file = *running_;
+}
+
+// The oldest job is the file in progress as far as the log goes: a stop that came before it ended
+// ends the run before the files after it, which are dropped. True when they were.
+bool FileRun::FinishOldest(TaskRunner& runner) {
+    FileInRun& file = *running_.front();
+    WaitingFor(file, file.beside->settings);
+    EndRunning(file, runner);
+    running_.pop_front();
+    if (!settings_.cancelRequested) {
+        return false;
+    }
+    DropAfter(file, runner);
+    return true;
+}
+
+// Waits for the file's job and takes its outcome.
+void FileRun::EndRunning(FileInRun& file, TaskRunner& runner) {
     JobBeside& beside = *file.beside;
-    WaitingFor(file, beside.settings);
     runner.Finish(*beside.task);
-    running_ = nullptr;
     file.beside = nullptr;
-    beside.task.reset();
     runningOutput_.Forget(settings_, file.path.c_str());
     EndJob(file, beside.settings);
-    if (file.afterStop) {
-        Drop(file);
-    }
+    beside.task.reset();
 }
 
 // From now on its progress is the one shown, after the quiet start.
@@ -248,14 +268,24 @@ void FileRun::EndJob(FileInRun& file, const ProcessingSettings& job) {
     }
 }
 
-// The last file, which the log never showed: whatever its job did is undone.
-void FileRun::Drop(const FileInRun& file) {
-    if (file.held) {
-        DropHeldOutput(file.number);
+// The files after the one in progress, which the log never showed: whatever their jobs did is
+// undone, as the jobs beside it were told to stop.
+void FileRun::DropAfter(const FileInRun& inProgress, TaskRunner& runner) {
+    while (!running_.empty()) {
+        EndRunning(*running_.back(), runner);
+        running_.pop_back();
     }
-    written_.Forget(settings_, file.path.c_str());
-    files_.pop_back();
-    --number_;
+    while (&files_.back() != &inProgress) {
+        const FileInRun& file = files_.back();
+        if (file.held) {
+            DropHeldOutput(file.number);
+        }
+        if (!file.failed) {
+            written_.Forget(settings_, file.path.c_str());
+        }
+        files_.pop_back();
+        --number_;
+    }
 }
 
 // A refusal leaves its outcome where the job leaves its own, so that it is reported the same way.
@@ -341,9 +371,6 @@ void FileRun::TakePlacing(const std::vector<FileReason>& reasons) {
 void FileRun::ReportReady() {
     while (!files_.empty()) {
         FileInRun& file = files_.front();
-        if (file.afterStop) {
-            return;
-        }
         if (!file.nameShown) {
             file.nameShown = true;
             observer_.FileStarted(FileNameOf(file.path.c_str()), file.number, count_);

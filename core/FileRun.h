@@ -123,6 +123,10 @@ public:
     // its name and progress show.
     void PollProgress(ProgressPacer::Clock::time_point now);
 
+    // Jobs at once where the front end has the workers, counting the one it waits for: the third
+    // keeps two processor cores busy while a job waits for the disk or for its hand-over.
+    static constexpr std::size_t kJobsAtOnce = 3;
+
     // Outputs go into place this many at a time, each holding its file open until then; the next
     // ones gather while a group is being placed.
     static constexpr std::size_t kHeldOutputs = 32;
@@ -141,10 +145,8 @@ private:
         bool nameShown = false;
         // False while its job runs.
         bool ended = false;
-        // Where its job runs beside another one, until it ends.
+        // Where its job runs beside others, until it ends.
         JobBeside* beside = nullptr;
-        // A stop came while its job ran beside the one before: it is dropped, never shown.
-        bool afterStop = false;
         // Its output waits to be put in place.
         bool held = false;
         // A stop arrived while its job ran.
@@ -160,9 +162,11 @@ private:
     void RunJob(FileInRun& file, TaskRunner& runner);
     bool StartBeside(FileInRun& file, TaskRunner& runner);
     void FinishRunning(TaskRunner& runner);
+    bool FinishOldest(TaskRunner& runner);
+    void EndRunning(FileInRun& file, TaskRunner& runner);
+    void DropAfter(const FileInRun& inProgress, TaskRunner& runner);
     void WaitingFor(const FileInRun& file, const ProcessingSettings& job);
     void EndJob(FileInRun& file, const ProcessingSettings& job);
-    void Drop(const FileInRun& file);
     static void Refuse(FileInRun& file, FileReason::Kind why);
     std::size_t HeldCount() const;
     std::size_t PlacingCount() const;
@@ -183,9 +187,10 @@ private:
     Utf16String folderText_;
     // In list order; the last one is the file that RunFile runs or ran last.
     std::deque<FileInRun> files_;
-    std::array<JobBeside, 2> besides_;
-    // The file whose job runs beside, and its output, which no later file may write meanwhile.
-    FileInRun* running_ = nullptr;
+    std::array<JobBeside, kJobsAtOnce> besides_;
+    // The files whose jobs run beside, oldest first, and their outputs, which no later file may
+    // write meanwhile.
+    std::deque<FileInRun*> running_;
     WrittenOutputs runningOutput_;
     // The file the front end waits for, and the settings its job reports its progress in.
     const FileInRun* waited_ = nullptr;

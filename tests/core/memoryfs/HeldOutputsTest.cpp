@@ -333,14 +333,15 @@ TEST_F(HeldOutputs, OutputsHeldOutOfOrderArePlacedInTheOrderOfTheList) {
     ExpectNoTemporaryFile();
 }
 
-// A Stop during a file's job while the next one's output waits beside it: the next file never
-// shows, its output is dropped and the file it would have replaced stays as it was.
+// A Stop during a file's job while the next ones' outputs wait beside it: the next files never
+// show, their outputs are dropped and the files they would have replaced stay as they were.
 TEST_F(HeldOutputs, StopDropsTheOutputOfTheJobBesideTheFileInProgress) {
     int opens = 0;
     const RunOutcome run = RunFiles(
         {PathOf("/in", "a.wav"), PathOf("/in", "b.wav"), PathOf("/in", "c.wav")},
         [&](Step step, Events& events) {
-            if (step == Step::Open && ++opens == 2) {
+            // The first file's job runs last, once the others beside it have opened their outputs.
+            if (step == Step::Open && ++opens == static_cast<int>(FileRun::kJobsAtOnce)) {
                 events.push_back("stop here");
             }
         },
@@ -406,14 +407,16 @@ TEST_F(HeldOutputs, AFullGroupIsPlacedWhileTheNextFileRuns) {
 
 // A group placed on a worker while a long file runs lets that file's name and progress show.
 TEST_F(HeldOutputs, AFileWhoseProgressIsDueShowsOnceTheGroupOnAWorkerIsPlaced) {
+    // The group starts once the jobs beside the file after it have started.
     std::vector<Utf16String> inputs;
-    for (std::size_t i = 1; i <= FileRun::kHeldOutputs + 1; ++i) {
+    for (std::size_t i = 1; i < FileRun::kHeldOutputs + FileRun::kJobsAtOnce; ++i) {
         inputs.push_back(PathOf("/in", ("f" + std::to_string(i) + ".wav").c_str()));
         memoryfs::Put(inputs.back(), kInput);
     }
     const RunOutcome run = RunFiles(inputs, nullptr, Runner::PlacingDuringNextJob);
-    const std::string last = "f" + std::to_string(inputs.size()) + ".wav " + std::to_string(inputs.size());
-    const auto name = std::find(run.events.begin(), run.events.end(), last);
+    const std::size_t next = FileRun::kHeldOutputs + 1;
+    const auto name =
+        std::find(run.events.begin(), run.events.end(), "f" + std::to_string(next) + ".wav " + std::to_string(next));
     ASSERT_LT(name + 2, run.events.end());
     EXPECT_EQ(*(name + 1), "0 %");
     EXPECT_EQ(*(name + 2), "open");
