@@ -1,4 +1,4 @@
-// The Start and Stop commands: the run over the file list, on the run's two worker threads.
+// The Start and Stop commands: the run over the file list, on the run's worker threads.
 #pragma once
 
 #include "batch/FileWorker.h"

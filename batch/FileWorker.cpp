@@ -1,4 +1,4 @@
-// The run's two worker threads, and the message pump that the user-interface thread runs while it
+// The run's worker threads, and the message pump that the user-interface thread runs while it
 // waits for one of them.
 #include "batch/FileWorker.h"
 

@@ -7,15 +7,18 @@
 
 #include <array>
 
-// Two worker threads serve every file of a run, a file's job on one while the job before it ends
-// on the other: two processor cores then share the work of many small files. They serve the whole
-// run because under Wine, starting and ending a thread cost as much as the whole job of a small
-// file.
+// Worker threads serve every file of a run: the jobs of the next files while the one before them
+// ends, and held outputs going into place meanwhile, so that two processor cores share the work of
+// many small files. They serve the whole run because under Wine, starting and ending a thread cost
+// as much as the whole job of a small file.
 class PumpingWorker : public TaskRunner {
 public:
     PumpingWorker() = default;
     PumpingWorker(const PumpingWorker&) = delete;
     PumpingWorker& operator=(const PumpingWorker&) = delete;
+
+    // The run's jobs at once and the placing of held outputs.
+    static constexpr std::size_t kWorkers = FileRun::kJobsAtOnce + 1;
 
     bool RunToEnd(Task& task) override;
     bool Start(Task& task) override;
@@ -41,7 +44,7 @@ private:
         KernelHandle thread;
     };
 
-    std::array<Worker, 2> workers_;
+    std::array<Worker, kWorkers> workers_;
 };
 
 // Dispatches one queued message, if any, as the run's wait does.

@@ -85,7 +85,8 @@ public:
 // Complete outputs are held and put in place a group at a time, so that the disk's flushes serve
 // many small files at once; where the front end has a worker free, a group goes into place while
 // the next files run. A file that takes long has those before it placed as its progress shows.
-// Where the front end has a second worker, a file's job starts while the one before it still runs. A file's lines wait
+// Where the front end has the workers, the next files' jobs start while the one before them still
+// runs. A file's lines wait
 // until its output and those before it are in place or have failed, so that the log keeps its order and says only what
 // is so.
 class FileRun {

@@ -249,7 +249,7 @@ TEST_F(BatchRun, ListAndFolderCommandsThatArriveDuringARunDoNothing) {
 
 // b's job starts beside a's before the run waits for a, and so before the change; c's starts after.
 TEST_F(BatchRun, GainChangedDuringTheRunReachesTheFilesWhoseJobStartsAfterIt) {
-    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav"), Input(L"d.wav")});
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav"), Input(L"d.wav"), Input(L"e.wav")});
     WhenPumped raiseVolume([] {
         EnterValue(ControlId::VolumePercent, L"200");
         return true;
@@ -258,9 +258,11 @@ TEST_F(BatchRun, GainChangedDuringTheRunReachesTheFilesWhoseJobStartsAfterIt) {
     Click(ControlId::Start);
 
     ASSERT_TRUE(raiseVolume.Done());
+    // The jobs of b and c started beside a's.
     EXPECT_EQ(Output(L"b.wav"), AlternatingWave(kAmplitude, kSmallFile));
-    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(kAmplitude, kSmallFile));
     EXPECT_EQ(Output(L"d.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"e.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
 }
 
 void ClickCheckBox(int32_t controlId) {
@@ -269,7 +271,7 @@ void ClickCheckBox(int32_t controlId) {
 
 TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItsJobStarts) {
     EnterValue(ControlId::VolumePercent, L"200.00");
-    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav")});
+    ListFiles({Input(L"a.wav", kLargeFile), Input(L"b.wav"), Input(L"c.wav"), Input(L"d.wav")});
     const WhenPumped changeDuringFirstFile([] {
         // Switched off and on again, the volume shows its box's value; the box is then raised.
         ClickCheckBox(ControlId::VolumeCheck);
@@ -283,7 +285,8 @@ TEST_F(BatchRun, EachFileTakesTheValuesShownWhenItsJobStarts) {
     ASSERT_TRUE(changeDuringFirstFile.Done());
     EXPECT_TRUE(Output(L"a.wav") == AlternatingWave(2 * kAmplitude, kLargeFile));
     EXPECT_EQ(Output(L"b.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
-    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(3 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"c.wav"), AlternatingWave(2 * kAmplitude, kSmallFile));
+    EXPECT_EQ(Output(L"d.wav"), AlternatingWave(3 * kAmplitude, kSmallFile));
 }
 
 // A quiet head (-30 dB) before loud audio (-0.8 dB): a threshold of -4 dB cuts the head, -96 dB
@@ -304,7 +307,8 @@ TEST_F(BatchRun, ValueHalfTypedWhileFilesStartReachesNoFile) {
     EnterValue(ControlId::HeadThreshold, L"-96");
     WriteBytes(input + L"\\b.wav", QuietHeadWave());
     WriteBytes(input + L"\\c.wav", QuietHeadWave());
-    ListFiles({Input(L"a.wav", kLargeFile), input + L"\\b.wav", input + L"\\c.wav"});
+    WriteBytes(input + L"\\d.wav", QuietHeadWave());
+    ListFiles({Input(L"a.wav", kLargeFile), input + L"\\b.wav", input + L"\\c.wav", input + L"\\d.wav"});
     const HWND box = ControlById(ControlId::HeadThreshold).GetHandle();
     const WhenPumped typeDuringFirstFile([box] {
         SetFocus(box);
@@ -324,6 +328,7 @@ TEST_F(BatchRun, ValueHalfTypedWhileFilesStartReachesNoFile) {
     EXPECT_EQ(BoxText(ControlId::HeadThreshold), L"-4");
     EXPECT_EQ(Output(L"b.wav"), QuietHeadWave());
     EXPECT_EQ(Output(L"c.wav"), QuietHeadWave());
+    EXPECT_EQ(Output(L"d.wav"), QuietHeadWave());
     EnterValue(ControlId::HeadThreshold, L"-96");
 }
 

@@ -1,5 +1,5 @@
-// The run's two worker threads: each task has ended when RunToEnd or Finish returns, two started
-// tasks run at once, and the threads end with the worker.
+// The run's worker threads: each task has ended when RunToEnd or Finish returns, started tasks run
+// at once, one more than the workers is refused, and the threads end with the worker.
 #include "batch/FileWorker.h"
 
 #include <gtest/gtest.h>
@@ -85,19 +85,38 @@ private:
     HANDLE other_;
 };
 
-TEST(PumpingWorker, TwoStartedTasksRunAtOnceEachFinishWaitsForItsOwnAndBothThreadsEndWithTheWorker) {
+// Keeps its worker busy until released.
+class HeldTask : public Task {
+public:
+    explicit HeldTask(HANDLE release) : release_(release) {}
+    void Run() noexcept override { WaitForSingleObject(release_, 10000); }
+
+private:
+    HANDLE release_;
+};
+
+TEST(PumpingWorker, StartedTasksRunAtOnceEachFinishWaitsForItsOwnAndTheThreadsEndWithTheWorker) {
     const KernelHandle firstRuns(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const KernelHandle secondRuns(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const KernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     MeetingTask first(firstRuns.Get(), secondRuns.Get());
     MeetingTask second(secondRuns.Get(), firstRuns.Get());
-    MeetingTask third(nullptr, nullptr);
+    std::vector<HeldTask> others(PumpingWorker::kWorkers - 2, HeldTask(release.Get()));
+    MeetingTask refused(nullptr, nullptr);
     OpenedThread threads[2];
     {
         PumpingWorker worker;
         ASSERT_TRUE(worker.Start(first));
         ASSERT_TRUE(worker.Start(second));
-        // Both workers are busy: a third task is refused, not queued behind either.
-        EXPECT_FALSE(worker.Start(third));
+        for (HeldTask& other : others) {
+            ASSERT_TRUE(worker.Start(other));
+        }
+        // Every worker is busy: one more task is refused, not queued behind any.
+        EXPECT_FALSE(worker.Start(refused));
+        SetEvent(release.Get());
+        for (HeldTask& other : others) {
+            worker.Finish(other);
+        }
         worker.Finish(second);
         EXPECT_TRUE(second.ended);
         worker.Finish(first);
