@@ -3,6 +3,12 @@
 
 namespace {
 
+// As often as the log takes its lines.
+constexpr DWORD kShowIntervalMs = 100;
+constexpr UINT_PTR kPlaceTimer = 0x54544C;
+// Where the timer finds the run's title; gone with it, so that a late timer finds nothing.
+constexpr wchar_t kTitleProperty[] = L"PalvotrixRunTitle";
+
 std::wstring WindowTitle(HWND window) {
     const int length = GetWindowTextLengthW(window);
     std::wstring title(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
@@ -13,12 +19,28 @@ std::wstring WindowTitle(HWND window) {
 }  // namespace
 
 RunTitle::RunTitle(HWND window, TaskbarProgress* taskbar)
-    : window_(window), taskbar_(taskbar), plainTitle_(WindowTitle(window)) {}
+    : window_(window), taskbar_(taskbar), plainTitle_(WindowTitle(window)) {
+    SetPropW(window_, kTitleProperty, this);
+}
+
+RunTitle::~RunTitle() {
+    StopTimer();
+    RemovePropW(window_, kTitleProperty);
+}
 
 void RunTitle::FileStarted(std::size_t number, std::size_t count) {
     number_ = number;
     count_ = count;
-    Show(L"", 0);
+    const DWORD sinceShown = GetTickCount() - lastShown_;
+    if (!shown_ || sinceShown >= kShowIntervalMs || window_ == nullptr) {
+        Show(L"", 0);
+    } else if (!timerSet_) {
+        timerSet_ = SetTimer(window_, kPlaceTimer, kShowIntervalMs - sinceShown, ShowPlaceOnTimer) != 0;
+        // Without a timer the place shows at once.
+        if (!timerSet_) {
+            Show(L"", 0);
+        }
+    }
 }
 
 void RunTitle::FileProgress(unsigned percent) {
@@ -26,14 +48,34 @@ void RunTitle::FileProgress(unsigned percent) {
 }
 
 void RunTitle::RunEnded() {
+    StopTimer();
     SetWindowTextW(window_, plainTitle_.c_str());
     if (taskbar_ != nullptr) {
         taskbar_->Hide();
     }
 }
 
-// The button counts the files done and the part of this one, a hundred steps a file.
+void CALLBACK RunTitle::ShowPlaceOnTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(window, timer);
+    if (auto* title = static_cast<RunTitle*>(GetPropW(window, kTitleProperty))) {
+        title->timerSet_ = false;
+        title->Show(L"", 0);
+    }
+}
+
+void RunTitle::StopTimer() {
+    if (timerSet_) {
+        KillTimer(window_, kPlaceTimer);
+        timerSet_ = false;
+    }
+}
+
+// The button counts the files done and the part of this one, a hundred steps a file. What shows now
+// is the latest: a place still waiting for its moment shows with it.
 void RunTitle::Show(const std::wstring& percentText, unsigned percent) {
+    StopTimer();
+    shown_ = true;
+    lastShown_ = GetTickCount();
     const std::wstring place = std::to_wstring(number_) + L"/" + std::to_wstring(count_);
     SetWindowTextW(window_, (plainTitle_ + L" \u2013 " + place + percentText).c_str());
     if (taskbar_ != nullptr) {
