@@ -2,8 +2,8 @@
 #pragma once
 
 // The instructions the passes choose at run time beyond the build's baseline (SSE2 on x86), widest
-// last.
-enum class VectorLevel { Baseline, Ssse3, Avx2 };
+// last. AVX-512 (its foundation and byte-and-word instructions) only on 64-bit builds.
+enum class VectorLevel { Baseline, Ssse3, Avx2, Avx512 };
 
 // The widest level this processor has.
 VectorLevel ProcessorVectorLevel();

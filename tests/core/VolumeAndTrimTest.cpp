@@ -545,7 +545,7 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
     // One sample, a run shorter than a vector, whole groups alone (no scalar sample adds to the
     // tally), and a run crossing a block boundary with a tail.
     const std::size_t lengths[] = {1, 7, 64, 2 * 4096 + 11};
-    const VectorLevel levels[] = {VectorLevel::Baseline, VectorLevel::Ssse3, VectorLevel::Avx2};
+    const VectorLevel levels[] = {VectorLevel::Baseline, VectorLevel::Ssse3, VectorLevel::Avx2, VectorLevel::Avx512};
     for (const auto& row : rows) {
         for (const float gain : gains) {
             for (const std::size_t length : lengths) {
@@ -591,7 +591,7 @@ TEST(VolumeAndTrimTest, EveryPassFollowsTheScalarRuleInEveryPosition) {
             }
         }
     }
-    LimitVectorLevel(VectorLevel::Avx2);
+    LimitVectorLevel(VectorLevel::Avx512);
 }
 
 // The level of a sample as the trim search measures it, written out plainly.
