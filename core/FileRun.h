@@ -86,9 +86,8 @@ public:
 // many small files at once; where the front end has a worker free, a group goes into place while
 // the next files run. A file that takes long has those before it placed as its progress shows.
 // Where the front end has the workers, the next files' jobs start while the one before them still
-// runs. A file's lines wait
-// until its output and those before it are in place or have failed, so that the log keeps its order and says only what
-// is so.
+// runs. A file's lines wait until its output and those before it are in place or have failed, so
+// that the log keeps its order and says only what is so.
 class FileRun {
 public:
     FileRun(ProcessingSettings& settings, RunObserver& observer, FileJob job = ProcessFileHoldingOutput)
