@@ -99,27 +99,37 @@ private:
     bool canStart_;
 };
 
-// Starts each file's job beside the one before and runs it only when the run waits for it, after
-// the front end's poll has passed on a Stop: the run's bookkeeping of jobs beside, in the order a
-// single worker would run them.
+// Starts each task on one of `workers` and runs it only when the run waits for it, after the front
+// end's poll has passed on a Stop: the run's bookkeeping of jobs beside, in the order a single
+// worker would run them.
 class DeferringRunner : public TaskRunner {
 public:
-    DeferringRunner(FileRun& run, bool canStart) : run_(run), canStart_(canStart) {}
+    DeferringRunner(FileRun& run, bool canStart, std::size_t workers)
+        : run_(run), canStart_(canStart), workers_(workers) {}
     bool RunToEnd(Task& task) override {
         if (canStart_) {
             task.Run();
         }
         return canStart_;
     }
-    bool Start(Task&) override { return canStart_; }
+    bool Start(Task&) override {
+        if (!canStart_ || started_ == workers_) {
+            return false;
+        }
+        ++started_;
+        return true;
+    }
     void Finish(Task& task) override {
         run_.PollProgress(ProgressPacer::Clock::now());
+        --started_;
         task.Run();
     }
 
 private:
     FileRun& run_;
     bool canStart_;
+    std::size_t workers_;
+    std::size_t started_ = 0;
 };
 
 // Runs the task on the calling thread, and then ends the run and the process as a signal would.
@@ -144,8 +154,11 @@ struct RunResult {
     bool anyFileFailed;
 };
 
-// Runs the list with one worker, or with jobs beside each other where `beside` says so.
-RunResult RunList(const std::vector<std::string>& paths, bool beside, bool canStart = true,
+// None: every job on the calling thread; one: a job beside none; or as many as the run starts.
+const std::size_t kWorkerCounts[] = {0, 1, FileRun::kJobsAtOnce};
+
+// Runs the list with `workers` to start its jobs on.
+RunResult RunList(const std::vector<std::string>& paths, std::size_t workers, bool canStart = true,
                   const char* longFolder = nullptr) {
     ProcessingSettings settings;
     runSettings = &settings;
@@ -153,8 +166,8 @@ RunResult RunList(const std::vector<std::string>& paths, bool beside, bool canSt
     RecordingObserver observer;
     FileRun run(settings, observer, ScriptedJob);
     InlineRunner inlineRunner(canStart);
-    DeferringRunner deferringRunner(run, canStart);
-    TaskRunner& runner = beside ? static_cast<TaskRunner&>(deferringRunner) : inlineRunner;
+    DeferringRunner deferringRunner(run, canStart, workers);
+    TaskRunner& runner = workers > 0 ? static_cast<TaskRunner&>(deferringRunner) : inlineRunner;
     if (longFolder != nullptr) {
         run.RefuseForLongFolder(Utf16FromPath(longFolder).c_str());
     }
@@ -191,9 +204,9 @@ TEST(FileRun, EachKindOfFileReportsItsStepsInOrder) {
         {"in/a.wav", false, {"failed: no thread could be started for the file"}, false, true, Status::Failed},
     };
     for (const auto& row : rows) {
-        for (const bool beside : {false, true}) {
-            SCOPED_TRACE(std::string(row.file) + (beside ? ", beside" : ""));
-            const RunResult result = RunList({row.file}, beside, row.canStart);
+        for (const std::size_t workers : kWorkerCounts) {
+            SCOPED_TRACE(std::string(row.file) + ", workers " + std::to_string(workers));
+            const RunResult result = RunList({row.file}, workers, row.canStart);
             const std::string name = Utf8FromUtf16(FileNameOf(Utf16FromPath(row.file).c_str()));
             Calls expected{"started", name + " 1/1"};
             expected.insert(expected.end(), row.steps.begin(), row.steps.end());
@@ -212,26 +225,31 @@ TEST(FileRun, EachKindOfFileReportsItsStepsInOrder) {
     }
 }
 
-// With jobs beside each other, the file after a stopped one has started and is dropped unseen.
+// With jobs beside each other, the files after a stopped one have started and are dropped unseen;
+// with one worker, the file after it waits for it and never starts.
 TEST(FileRun, AStopStartsNoFurtherFileAndAFailureDoesNotEndTheRun) {
-    for (const bool beside : {false, true}) {
-        SCOPED_TRACE(beside);
-        const RunResult result = RunList({"in/broken.wav", "in/stopped.wav", "in/a.wav"}, beside);
+    for (const std::size_t workers : kWorkerCounts) {
+        SCOPED_TRACE(workers);
+        jobsRun = 0;
+        const RunResult result = RunList({"in/broken.wav", "in/stopped.wav", "in/a.wav", "in/b.wav"}, workers);
         EXPECT_EQ(result.calls,
-                  (Calls{"started", "broken.wav 1/3", "failed: not a RIFF/WAVE file", "stopped.wav 2/3",
+                  (Calls{"started", "broken.wav 1/4", "failed: not a RIFF/WAVE file", "stopped.wav 2/4",
                          "stopped, not written", "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str())}));
         EXPECT_TRUE(result.anyFileFailed);
+        if (workers <= 1) {
+            EXPECT_EQ(jobsRun, 2);
+        }
     }
 }
 
 // Beside each other, the second job for an output waits for the first: only its outcome decides.
 TEST(FileRun, SecondFileForAWrittenOutputIsRefusedBeforeItsJob) {
-    for (const bool beside : {false, true}) {
-        SCOPED_TRACE(beside);
+    for (const std::size_t workers : kWorkerCounts) {
+        SCOPED_TRACE(workers);
         jobsRun = 0;
         // A failed file claims no output; a file's name decides its output path, whatever its folder.
         const RunResult result =
-            RunList({"in/broken.wav", "other/broken.wav", "in/a.wav", "other/a.wav", "in/b.wav"}, beside);
+            RunList({"in/broken.wav", "other/broken.wav", "in/a.wav", "other/a.wav", "in/b.wav"}, workers);
         EXPECT_EQ(result.calls, (Calls{"started", "broken.wav 1/5", "failed: not a RIFF/WAVE file", "broken.wav 2/5",
                                        "failed: not a RIFF/WAVE file", "a.wav 3/5", "a.wav 4/5",
                                        "failed: the same output name twice in this run", "b.wav 5/5", kEnd}));
@@ -241,7 +259,7 @@ TEST(FileRun, SecondFileForAWrittenOutputIsRefusedBeforeItsJob) {
 
 TEST(FileRun, FolderTooLongForAPathRefusesEveryFileAndIsShownAtTheEnd) {
     jobsRun = 0;
-    const RunResult result = RunList({"in/a.wav", "in/b.wav"}, false, true, "/far/too/long");
+    const RunResult result = RunList({"in/a.wav", "in/b.wav"}, 0, true, "/far/too/long");
     EXPECT_EQ(result.calls, (Calls{"started", "a.wav 1/2", "failed: the output path is too long", "b.wav 2/2",
                                    "failed: the output path is too long", "ended, folder /far/too/long"}));
     EXPECT_EQ(jobsRun, 0);
