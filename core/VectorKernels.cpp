@@ -515,10 +515,12 @@ __attribute__((target("avx2"))) std::size_t ScaleGroupsOfSixteen16(const std::ui
 
 #if defined(__x86_64__)
 // GCC 12's AVX-512 header leaves the placeholder operands of its intrinsics uninitialised on
-// purpose, and warns of them where they are inlined.
+// purpose, and warns of them where they are inlined; clang knows no such warning.
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // Sixteen 16-bit samples widened to 32 bits, scaled as the SSE2 pass scales them, with those that
 // will clip counted in their lanes of `clips`.
