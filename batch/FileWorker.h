@@ -17,9 +17,6 @@ public:
     PumpingWorker(const PumpingWorker&) = delete;
     PumpingWorker& operator=(const PumpingWorker&) = delete;
 
-    // The run's jobs at once and the placing of held outputs.
-    static constexpr std::size_t kWorkers = FileRun::kJobsAtOnce + 1;
-
     bool RunToEnd(Task& task) override;
     bool Start(Task& task) override;
     void Finish(Task& task) override;
@@ -44,7 +41,7 @@ private:
         KernelHandle thread;
     };
 
-    std::array<Worker, kWorkers> workers_;
+    std::array<Worker, FileRun::kWorkers> workers_;
 };
 
 // Dispatches one queued message, if any, as the run's wait does.

@@ -1,10 +1,12 @@
 // Shows the run's place in the list, and the file's percent, in the title and on the taskbar.
 #include "batch/RunTitle.h"
 
+#include "controls/LogInfo.h"
+
 namespace {
 
 // As often as the log takes its lines.
-constexpr DWORD kShowIntervalMs = 100;
+constexpr DWORD kShowIntervalMs = LogInfo::kShowIntervalMs;
 constexpr UINT_PTR kPlaceTimer = 0x54544C;
 // Where the timer finds the run's title; gone with it, so that a late timer finds nothing.
 constexpr wchar_t kTitleProperty[] = L"PalvotrixRunTitle";

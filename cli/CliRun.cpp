@@ -109,8 +109,7 @@ private:
     ProcessingSettings& settings_;
     FileRun& run_;
     bool ending_ = false;
-    // Three jobs at once and the placing of held outputs.
-    std::array<Worker, 4> workers_;
+    std::array<Worker, FileRun::kWorkers> workers_;
 };
 
 int ExitStatusOf(bool interrupted, bool anyFileFailed) {

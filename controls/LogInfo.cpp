@@ -63,9 +63,6 @@ void DropFront(std::wstring& text, size_t count) {
     text.erase(0, count);
 }
 
-// Under Wine each append to a shown edit control costs about ten milliseconds, more than a small
-// file's job; a few appends a second look as live.
-constexpr DWORD kShowIntervalMs = 100;
 // Far from the small identifiers that the edit control's own timers take on its window.
 constexpr UINT_PTR kShowTimer = 0x4C4F47;
 

@@ -16,6 +16,10 @@ public:
     virtual void SetLogText(const wchar_t* text, bool redraw);
     virtual void AppendLine(const wchar_t* text, bool redraw);
 
+    // Under Wine each append to a shown edit control costs about ten milliseconds, more than a small
+    // file's job; a few appends a second look as live.
+    static constexpr DWORD kShowIntervalMs = 100;
+
     // Appends the line at once when none was shown for a moment, otherwise soon after, together
     // with the lines queued meanwhile: from a timer, which the message pump runs, or ShowQueued.
     void QueueLine(const wchar_t* text);

@@ -126,6 +126,8 @@ public:
     // Jobs at once where the front end has the workers, counting the one it waits for: the third
     // keeps two processor cores busy while a job waits for the disk or for its hand-over.
     static constexpr std::size_t kJobsAtOnce = 3;
+    // The workers a front end gives the run: its jobs at once and the placing of held outputs.
+    static constexpr std::size_t kWorkers = kJobsAtOnce + 1;
 
     // Outputs go into place this many at a time, each holding its file open until then; the next
     // ones gather while a group is being placed.

@@ -471,6 +471,15 @@ std::size_t ScaleGroupsFloat64(const std::uint8_t* in, std::uint8_t* out, std::s
 // The AVX2 forms of the 16-bit and float passes, sixteen and eight samples a group, with the same
 // arithmetic as the SSE2 ones. Chosen at run time, and kept free of aligned stack spills like the
 // 24-bit one.
+// What the lanes of a 16-bit pass saw: unsigned magnitudes and clipped counts, added to the tally.
+__attribute__((target("avx2"), always_inline)) inline void AddLanes16(__m256i inPeak, __m256i outPeak, __m256i clips,
+                                                                      SampleTally& tally) {
+    const __m128i inPeaks = _mm_max_epu16(_mm256_castsi256_si128(inPeak), _mm256_extracti128_si256(inPeak, 1));
+    const __m128i outPeaks = _mm_max_epu16(_mm256_castsi256_si128(outPeak), _mm256_extracti128_si256(outPeak, 1));
+    const __m128i clipCounts = _mm_add_epi32(_mm256_castsi256_si128(clips), _mm256_extracti128_si256(clips, 1));
+    tally.Add(SampleTally{PeakOfUnsigned16(inPeaks), PeakOfUnsigned16(outPeaks), SumOf32(clipCounts)});
+}
+
 // A 16-bit magnitude is taken with abs, whose result for -32768 is 32768 read unsigned.
 __attribute__((target("avx2"))) std::size_t ScaleGroupsOfSixteen16(const std::uint8_t* in, std::uint8_t* out,
                                                                    std::size_t count, double gain,
@@ -506,10 +515,7 @@ __attribute__((target("avx2"))) std::size_t ScaleGroupsOfSixteen16(const std::ui
         inPeak = _mm256_max_epu16(inPeak, _mm256_abs_epi16(samples));
         outPeak = _mm256_max_epu16(outPeak, _mm256_abs_epi16(packed));
     }
-    const __m128i inPeaks = _mm_max_epu16(_mm256_castsi256_si128(inPeak), _mm256_extracti128_si256(inPeak, 1));
-    const __m128i outPeaks = _mm_max_epu16(_mm256_castsi256_si128(outPeak), _mm256_extracti128_si256(outPeak, 1));
-    const __m128i clipCounts = _mm_add_epi32(_mm256_castsi256_si128(clips), _mm256_extracti128_si256(clips, 1));
-    tally.Add(SampleTally{PeakOfUnsigned16(inPeaks), PeakOfUnsigned16(outPeaks), SumOf32(clipCounts)});
+    AddLanes16(inPeak, outPeak, clips, tally);
     return grouped;
 }
 
@@ -562,13 +568,9 @@ __attribute__((target("avx512f,avx512bw"))) std::size_t ScaleGroupsOfThirtyTwo16
         inPeak = _mm512_max_epu16(inPeak, _mm512_abs_epi16(samples));
         outPeak = _mm512_max_epu16(outPeak, _mm512_abs_epi16(packed));
     }
-    const __m256i inPeaks = _mm256_max_epu16(_mm512_castsi512_si256(inPeak), _mm512_extracti64x4_epi64(inPeak, 1));
-    const __m256i outPeaks = _mm256_max_epu16(_mm512_castsi512_si256(outPeak), _mm512_extracti64x4_epi64(outPeak, 1));
-    const __m256i clipCounts = _mm256_add_epi32(_mm512_castsi512_si256(clips), _mm512_extracti64x4_epi64(clips, 1));
-    tally.Add(SampleTally{
-        PeakOfUnsigned16(_mm_max_epu16(_mm256_castsi256_si128(inPeaks), _mm256_extracti128_si256(inPeaks, 1))),
-        PeakOfUnsigned16(_mm_max_epu16(_mm256_castsi256_si128(outPeaks), _mm256_extracti128_si256(outPeaks, 1))),
-        SumOf32(_mm_add_epi32(_mm256_castsi256_si128(clipCounts), _mm256_extracti128_si256(clipCounts, 1)))});
+    AddLanes16(_mm256_max_epu16(_mm512_castsi512_si256(inPeak), _mm512_extracti64x4_epi64(inPeak, 1)),
+               _mm256_max_epu16(_mm512_castsi512_si256(outPeak), _mm512_extracti64x4_epi64(outPeak, 1)),
+               _mm256_add_epi32(_mm512_castsi512_si256(clips), _mm512_extracti64x4_epi64(clips, 1)), tally);
     return grouped;
 }
 

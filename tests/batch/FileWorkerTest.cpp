@@ -101,7 +101,7 @@ TEST(PumpingWorker, StartedTasksRunAtOnceEachFinishWaitsForItsOwnAndTheThreadsEn
     const KernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     MeetingTask first(firstRuns.Get(), secondRuns.Get());
     MeetingTask second(secondRuns.Get(), firstRuns.Get());
-    std::vector<HeldTask> others(PumpingWorker::kWorkers - 2, HeldTask(release.Get()));
+    std::vector<HeldTask> others(FileRun::kWorkers - 2, HeldTask(release.Get()));
     MeetingTask refused(nullptr, nullptr);
     OpenedThread threads[2];
     {
