@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/RememberedSettings.h"
+#include "batch/BatchRun.h"
 #include "controls/ControlRegistry.h"
 #include "controls/MessageRouting.h"
 #include "controls/ScopedWin.h"
@@ -41,7 +42,12 @@ LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CREATE:
             return 0;
         case WM_DESTROY:
-            // The controls still exist: they go after their parent.
+            // A window closed during a run ends it like Stop, before the run looks at its next file
+            // or the list it reads them from is gone. The controls still exist: they go after their
+            // parent.
+            if (RunInProgress()) {
+                StopRun();
+            }
             StoreWindowSettings();
             PostQuitMessage(0);
             return 0;

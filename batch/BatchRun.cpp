@@ -34,8 +34,7 @@ void RunListedFiles(FileRun& run, PumpingWorker& worker, const ListboxInfo* list
         // A value committed while the run waited applies to the jobs that start from now on, never half-way
         // through one.
         CaptureSettings();
-        // A closed window ends the run like Stop; its quit message may not have reached the pump yet.
-        if (!run.RunFile(list->GetItem(static_cast<int32_t>(i)), worker) || !IsWindow(list->GetHandle())) {
+        if (!run.RunFile(list->GetItem(static_cast<int32_t>(i)), worker)) {
             break;
         }
     }

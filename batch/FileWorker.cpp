@@ -17,11 +17,18 @@ HANDLE NewEvent() {
 // How often a wait without messages wakes to show the file's progress.
 constexpr DWORD kProgressPollMs = 100;
 
+// Messages served before a wait looks at the task, enough for a click's input and a close.
+constexpr int kQueuedPerWait = 16;
+
 // Sleeps until the task is done or a message arrives, and dispatches messages one at a time,
 // without keeping a processor busy; the task's progress is looked at between them, which is also
 // how a Stop reaches a job running beside. The task's end is checked before each message, as its
-// event comes first.
+// event comes first; so the messages already queued are served first, or jobs that end before they
+// are waited for would keep a Stop or a close waiting until the run's end.
 void WaitWhilePumping(HANDLE done, Task& task) {
+    for (int served = 0; served < kQueuedPerWait && PumpMessage(); ++served) {
+    }
+    task.PollProgress();
     for (;;) {
         // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
         const DWORD woken = MsgWaitForMultipleObjectsEx(1, &done, kProgressPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -91,21 +98,22 @@ void PumpingWorker::Finish(Task& task) {
     }
 }
 
-void PumpMessage() {
+bool PumpMessage() {
     MSG message;
     if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        return;
+        return false;
     }
     if (message.message == WM_QUIT) {
         // The window was closed during a run: the message loop must still see the quit, and the run
         // ends after the file in progress.
         StopRun();
         PostQuitMessage(static_cast<int>(message.wParam));
-        return;
+        return false;
     }
     if (IsSecondClickOfStart(message)) {
-        return;
+        return true;
     }
     TranslateMessage(&message);
     DispatchMessageW(&message);
+    return true;
 }

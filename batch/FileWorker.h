@@ -44,5 +44,6 @@ private:
     std::array<Worker, FileRun::kWorkers> workers_;
 };
 
-// Dispatches one queued message, if any, as the run's wait does.
-void PumpMessage();
+// Dispatches one queued message, if any, as the run's wait does; false when there was none, or only
+// the quit, which stays queued for the message loop.
+bool PumpMessage();

@@ -555,6 +555,17 @@ TEST(PumpMessage, PutsBackAQuitMessageAndCancelsTheRun) {
     ProcessingSettings::Instance().cancelRequested = false;
 }
 
+TEST(MainWindowClosed, DuringARunStopsItAtOnce) {
+    TheMainWindow();
+    EXPECT_EXIT(
+        {
+            LockControls();
+            DestroyWindow(TheMainWindow());
+            std::exit(ProcessingSettings::Instance().cancelRequested ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 DWORD WINAPI EndHungProcess(void*) {
     Sleep(60000);
     ExitProcess(3);

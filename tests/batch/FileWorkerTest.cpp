@@ -1,5 +1,6 @@
-// The run's worker threads: each task has ended when RunToEnd or Finish returns, started tasks run
-// at once, one more than the workers is refused, and the threads end with the worker.
+// The run's worker threads: each task has ended when RunToEnd or Finish returns, the queue is served
+// even when the task has ended already, started tasks run at once, one more than the workers is
+// refused, and the threads end with the worker.
 #include "batch/FileWorker.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,32 @@ public:
 private:
     HANDLE release_;
 };
+
+// Ends as soon as it runs.
+class QuickTask : public Task {
+public:
+    void Run() noexcept override { ended = true; }
+    std::atomic<bool> ended{false};
+};
+
+TEST(PumpingWorker, FinishServesTheQueueAlsoForATaskThatHasEnded) {
+    QuickTask task;
+    PumpingWorker worker;
+    ASSERT_TRUE(worker.Start(task));
+    while (!task.ended) {
+        Sleep(1);
+    }
+    // Time for its worker to signal the end before anything is queued.
+    Sleep(50);
+    PostQuitMessage(5);
+
+    worker.Finish(task);
+
+    EXPECT_TRUE(ProcessingSettings::Instance().cancelRequested);
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    ProcessingSettings::Instance().cancelRequested = false;
+}
 
 TEST(PumpingWorker, StartedTasksRunAtOnceEachFinishWaitsForItsOwnAndTheThreadsEndWithTheWorker) {
     const KernelHandle firstRuns(CreateEventW(nullptr, TRUE, FALSE, nullptr));
