@@ -101,12 +101,10 @@ void FileRun::PollProgress(ProgressPacer::Clock::time_point now) {
     if (placing_ && placing_->Ended()) {
         FinishPlacing();
     }
-    // Outputs still being placed on a worker are taken at a later poll.
-    if (!waited_->nameShown && !placing_) {
-        PlacingTask task(HeldCount());
-        task.Run();
-        TakePlacing(task.Reasons());
-        ReportReady();
+    // The outputs before it go into place on a worker where one is free, so that this thread never
+    // waits for their flushes; they are taken at a later poll.
+    if (!waited_->nameShown && !placing_ && HeldCount() > 0) {
+        StartPlacing(*waitedRunner_);
     }
     if (waited_->nameShown) {
         observer_.FileProgress(waitedJob_->progress.Percent());
@@ -176,7 +174,7 @@ void FileRun::RunJob(FileInRun& file, TaskRunner& runner) {
     FinishPlacing();
     settings_.outputOrder = file.number;
     settings_.progress.Begin(0);
-    WaitingFor(file, settings_);
+    WaitingFor(file, settings_, runner);
     FileTask task(job_, settings_, file.path.c_str(), *this);
     if (!runner.RunToEnd(task)) {
         waited_ = nullptr;
@@ -221,7 +219,7 @@ void FileRun::FinishRunning(TaskRunner& runner) {
 // ends the run before the files after it, which are dropped. True when they were.
 bool FileRun::FinishOldest(TaskRunner& runner) {
     FileInRun& file = *running_.front();
-    WaitingFor(file, file.beside->settings);
+    WaitingFor(file, file.beside->settings, runner);
     EndRunning(file, runner);
     running_.pop_front();
     if (!settings_.cancelRequested) {
@@ -242,15 +240,17 @@ void FileRun::EndRunning(FileInRun& file, TaskRunner& runner) {
 }
 
 // From now on its progress is the one shown, after the quiet start.
-void FileRun::WaitingFor(const FileInRun& file, const ProcessingSettings& job) {
+void FileRun::WaitingFor(const FileInRun& file, const ProcessingSettings& job, TaskRunner& runner) {
     waited_ = &file;
     waitedJob_ = &job;
+    waitedRunner_ = &runner;
     pacer_.FileStarted(ProgressPacer::Clock::now());
 }
 
 void FileRun::EndJob(FileInRun& file, const ProcessingSettings& job) {
     waited_ = nullptr;
     waitedJob_ = nullptr;
+    waitedRunner_ = nullptr;
     file.ended = true;
     file.failed = job.errorOccurred;
     file.reason = job.reason;

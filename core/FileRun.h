@@ -119,8 +119,8 @@ public:
     bool AnyFileFailed() const { return anyFileFailed_; }
 
     // See FileTask::PollProgress; `now` is the time of the poll. A file whose progress is due waits
-    // no longer for the held outputs before it: they are put in place here, on this thread, so that
-    // its name and progress show.
+    // no longer for the held outputs before it: they start going into place, on a worker where the
+    // front end has one free, and its name and progress show once they are.
     void PollProgress(ProgressPacer::Clock::time_point now);
 
     // Jobs at once where the front end has the workers, counting the one it waits for: the third
@@ -167,7 +167,7 @@ private:
     bool FinishOldest(TaskRunner& runner);
     void EndRunning(FileInRun& file, TaskRunner& runner);
     void DropAfter(const FileInRun& inProgress, TaskRunner& runner);
-    void WaitingFor(const FileInRun& file, const ProcessingSettings& job);
+    void WaitingFor(const FileInRun& file, const ProcessingSettings& job, TaskRunner& runner);
     void EndJob(FileInRun& file, const ProcessingSettings& job);
     static void Refuse(FileInRun& file, FileReason::Kind why);
     std::size_t HeldCount() const;
@@ -194,9 +194,11 @@ private:
     // write meanwhile.
     std::deque<FileInRun*> running_;
     WrittenOutputs runningOutput_;
-    // The file the front end waits for, and the settings its job reports its progress in.
+    // The file the front end waits for, the settings its job reports its progress in, and the
+    // runner that waits.
     const FileInRun* waited_ = nullptr;
     const ProcessingSettings* waitedJob_ = nullptr;
+    TaskRunner* waitedRunner_ = nullptr;
     // The first held outputs, being put in place on a worker of this runner.
     std::optional<PlacingTask> placing_;
     TaskRunner* placingRunner_ = nullptr;

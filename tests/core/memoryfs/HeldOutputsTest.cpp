@@ -103,7 +103,7 @@ private:
 };
 
 // Starts every task on a worker of its own, where it runs only once the run waits for it. Where
-// asked, a group being placed ends while the next job runs, whose progress is then due at once.
+// asked, the next job's progress is due at once, and a group being placed ends while that job runs.
 class PlacingRunner : public TaskRunner {
 public:
     PlacingRunner(FileRun& run, bool placeDuringNextJob) : run_(run), placeDuringNextJob_(placeDuringNextJob) {}
@@ -117,19 +117,23 @@ public:
     }
     void Finish(Task& task) override {
         if (placeDuringNextJob_ && dynamic_cast<FileTask*>(&task) != nullptr) {
+            run_.PollProgress(ProgressPacer::Clock::now() + std::chrono::seconds(2));
             const auto placing = std::find_if(started_.begin(), started_.end(),
                                               [](Task* t) { return dynamic_cast<PlacingTask*>(t) != nullptr; });
             if (placing != started_.end()) {
                 Finish(**placing);
-                run_.PollProgress(ProgressPacer::Clock::now() + std::chrono::seconds(2));
+                run_.PollProgress(ProgressPacer::Clock::now() + std::chrono::seconds(3));
             }
         }
         const auto found = std::find(started_.begin(), started_.end(), &task);
         if (found != started_.end()) {
             started_.erase(found);
+            groupsPlaced += dynamic_cast<PlacingTask*>(&task) != nullptr ? 1 : 0;
             task.Run();
         }
     }
+
+    std::size_t groupsPlaced = 0;
 
 private:
     FileRun& run_;
@@ -144,6 +148,8 @@ struct RunOutcome {
     std::vector<FileResult> results;
     bool anyFileFailed;
     std::vector<bool> inPlaceWhenEnded;
+    // Those that went into place on a worker of the runner's.
+    std::size_t groupsPlacedBeside;
 };
 
 // `onStep` sees every file step first, with the log so far, e.g. to arm a fault or press Stop.
@@ -180,7 +186,7 @@ RunOutcome RunFiles(const std::vector<Utf16String>& inputs, std::function<void(S
     }
     run.End(runner);
     memoryfs::ObserveSteps(nullptr);
-    return {log.events, log.results, run.AnyFileFailed(), log.inPlaceWhenEnded};
+    return {log.events, log.results, run.AnyFileFailed(), log.inPlaceWhenEnded, placingRunner.groupsPlaced};
 }
 
 class HeldOutputs : public testing::Test {
@@ -321,6 +327,16 @@ TEST_F(HeldOutputs, AFileWhoseProgressIsDueShowsAfterTheOutputsBeforeItArePlaced
     const RunOutcome run = RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "b.wav")}, nullptr, Runner::InlineSecondDue);
     EXPECT_EQ(run.events,
               (Events{"a.wav 1", "open", "flush", "move", "b.wav 2", "0 %", "open", "flush", "move", "ended"}));
+}
+
+// The outputs before a file whose progress is due go into place on a worker, not on the thread
+// that shows the progress.
+TEST_F(HeldOutputs, OutputsBeforeAFileWhoseProgressIsDueArePlacedOnAWorker) {
+    const RunOutcome run =
+        RunFiles({PathOf("/in", "a.wav"), PathOf("/in", "b.wav")}, nullptr, Runner::PlacingDuringNextJob);
+    EXPECT_EQ(run.events,
+              (Events{"a.wav 1", "0 %", "open", "flush", "move", "b.wav 2", "0 %", "open", "flush", "move", "ended"}));
+    EXPECT_EQ(run.groupsPlacedBeside, 1u);
 }
 
 // Jobs beside each other may hold their outputs in either order: each output is put in place by its
