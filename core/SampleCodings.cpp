@@ -6,6 +6,7 @@
 #include "core/FormatCodes.h"
 #include "core/G711.h"
 #include "core/VectorKernels.h"
+#include "core/VectorReads.h"
 #include "core/VolumeAndTrim.h"
 
 #include <algorithm>
