@@ -20,14 +20,21 @@ constexpr DWORD kProgressPollMs = 100;
 // Messages served before a wait looks at the task, enough for a click's input and a close.
 constexpr int kQueuedPerWait = 16;
 
+void ServeQueuedMessages() {
+    for (int served = 0; served < kQueuedPerWait; ++served) {
+        if (!PumpMessage()) {
+            return;
+        }
+    }
+}
+
 // Sleeps until the task is done or a message arrives, and dispatches messages one at a time,
 // without keeping a processor busy; the task's progress is looked at between them, which is also
 // how a Stop reaches a job running beside. The task's end is checked before each message, as its
 // event comes first; so the messages already queued are served first, or jobs that end before they
 // are waited for would keep a Stop or a close waiting until the run's end.
 void WaitWhilePumping(HANDLE done, Task& task) {
-    for (int served = 0; served < kQueuedPerWait && PumpMessage(); ++served) {
-    }
+    ServeQueuedMessages();
     task.PollProgress();
     for (;;) {
         // MWMO_INPUTAVAILABLE also wakes for messages that an earlier look at the queue left there.
