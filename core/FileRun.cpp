@@ -268,14 +268,15 @@ void FileRun::EndJob(FileInRun& file, const ProcessingSettings& job) {
     }
 }
 
-// The files after the one in progress, which the log never showed: whatever their jobs did is
-// undone, as the jobs beside it were told to stop.
+// The files after the one in progress, which the log never showed: what their jobs held is undone,
+// as the jobs beside it were told to stop. An output that a job put in place at once cannot be
+// undone, so its file and those before it stay, to be shown as they ended.
 void FileRun::DropAfter(const FileInRun& inProgress, TaskRunner& runner) {
     while (!running_.empty()) {
         EndRunning(*running_.back(), runner);
         running_.pop_back();
     }
-    while (&files_.back() != &inProgress) {
+    while (&files_.back() != &inProgress && !files_.back().written) {
         const FileInRun& file = files_.back();
         if (file.held) {
             DropHeldOutput(file.number);

@@ -62,9 +62,11 @@ void ScriptedJob(ProcessingSettings& settings, const Utf16Char* path) {
     ++jobsRun;
     settings.errorOccurred = false;
     settings.reason = FileReason();
-    settings.outputWritten = !settings.cancelRequested;
     const std::string name = Utf8FromUtf16(FileNameOf(path));
-    if (settings.cancelRequested) {
+    // early.wav's job had put its output in place before a stop could reach it.
+    const bool stopped = settings.cancelRequested && name != "early.wav";
+    settings.outputWritten = !stopped;
+    if (stopped) {
         return;
     }
     if (name == "broken.wav") {
@@ -240,6 +242,14 @@ TEST(FileRun, AStopStartsNoFurtherFileAndAFailureDoesNotEndTheRun) {
             EXPECT_EQ(jobsRun, 2);
         }
     }
+}
+
+// An output that a job beside put in place at once cannot be undone: its file stays in the log,
+// while the one after it is dropped unseen.
+TEST(FileRun, AStopKeepsTheFileBesideWhoseOutputIsAlreadyInPlace) {
+    const RunResult result = RunList({"in/stopped.wav", "in/early.wav", "in/a.wav"}, FileRun::kJobsAtOnce);
+    EXPECT_EQ(result.calls, (Calls{"started", "stopped.wav 1/3", "stopped, not written", "early.wav 2/3",
+                                   "stopped, written", "interrupted, folder " + Utf8FromUtf16(kOutputFolder.c_str())}));
 }
 
 // Beside each other, the second job for an output waits for the first: only its outcome decides.
