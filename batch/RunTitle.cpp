@@ -1,12 +1,8 @@
 // Shows the run's place in the list, and the file's percent, in the title and on the taskbar.
 #include "batch/RunTitle.h"
 
-#include "controls/LogInfo.h"
-
 namespace {
 
-// As often as the log takes its lines.
-constexpr DWORD kShowIntervalMs = LogInfo::kShowIntervalMs;
 constexpr UINT_PTR kPlaceTimer = 0x54544C;
 // Where the timer finds the run's title; gone with it, so that a late timer finds nothing.
 constexpr wchar_t kTitleProperty[] = L"PalvotrixRunTitle";
@@ -21,27 +17,21 @@ std::wstring WindowTitle(HWND window) {
 }  // namespace
 
 RunTitle::RunTitle(HWND window, TaskbarProgress* taskbar)
-    : window_(window), taskbar_(taskbar), plainTitle_(WindowTitle(window)) {
+    : window_(window), taskbar_(taskbar), plainTitle_(WindowTitle(window)), pacing_(kPlaceTimer, ShowPlaceOnTimer) {
     SetPropW(window_, kTitleProperty, this);
 }
 
 RunTitle::~RunTitle() {
-    StopTimer();
+    pacing_.Cancel(window_);
     RemovePropW(window_, kTitleProperty);
 }
 
 void RunTitle::FileStarted(std::size_t number, std::size_t count) {
     number_ = number;
     count_ = count;
-    const DWORD sinceShown = GetTickCount() - lastShown_;
-    if (!shown_ || sinceShown >= kShowIntervalMs || window_ == nullptr) {
+    // Without a timer the place shows at once.
+    if (window_ == nullptr || pacing_.Due() || !pacing_.ShowLater(window_)) {
         Show(L"", 0);
-    } else if (!timerSet_) {
-        timerSet_ = SetTimer(window_, kPlaceTimer, kShowIntervalMs - sinceShown, ShowPlaceOnTimer) != 0;
-        // Without a timer the place shows at once.
-        if (!timerSet_) {
-            Show(L"", 0);
-        }
     }
 }
 
@@ -50,7 +40,7 @@ void RunTitle::FileProgress(unsigned percent) {
 }
 
 void RunTitle::RunEnded() {
-    StopTimer();
+    pacing_.Cancel(window_);
     SetWindowTextW(window_, plainTitle_.c_str());
     if (taskbar_ != nullptr) {
         taskbar_->Hide();
@@ -58,26 +48,17 @@ void RunTitle::RunEnded() {
 }
 
 void CALLBACK RunTitle::ShowPlaceOnTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(window, timer);
     if (auto* title = static_cast<RunTitle*>(GetPropW(window, kTitleProperty))) {
-        title->timerSet_ = false;
         title->Show(L"", 0);
-    }
-}
-
-void RunTitle::StopTimer() {
-    if (timerSet_) {
-        KillTimer(window_, kPlaceTimer);
-        timerSet_ = false;
+    } else {
+        KillTimer(window, timer);
     }
 }
 
 // The button counts the files done and the part of this one, a hundred steps a file. What shows now
 // is the latest: a place still waiting for its moment shows with it.
 void RunTitle::Show(const std::wstring& percentText, unsigned percent) {
-    StopTimer();
-    shown_ = true;
-    lastShown_ = GetTickCount();
+    pacing_.Shown(window_);
     const std::wstring place = std::to_wstring(number_) + L"/" + std::to_wstring(count_);
     SetWindowTextW(window_, (plainTitle_ + L" \u2013 " + place + percentText).c_str());
     if (taskbar_ != nullptr) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "batch/TaskbarProgress.h"
+#include "controls/PacedShowing.h"
 
 #include <windows.h>
 
@@ -28,14 +29,11 @@ public:
 private:
     static void CALLBACK ShowPlaceOnTimer(HWND window, UINT, UINT_PTR timer, DWORD);
     void Show(const std::wstring& percentText, unsigned percent);
-    void StopTimer();
 
     HWND window_;
     TaskbarProgress* taskbar_;
     std::wstring plainTitle_;
     std::size_t number_ = 0;
     std::size_t count_ = 0;
-    bool shown_ = false;
-    DWORD lastShown_ = 0;
-    bool timerSet_ = false;
+    PacedShowing pacing_;
 };

@@ -75,7 +75,7 @@ void CALLBACK ShowQueuedOnTimer(HWND window, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-LogInfo::LogInfo() : TextboxInfo(nullptr, ControlKind::Log) {}
+LogInfo::LogInfo() : TextboxInfo(nullptr, ControlKind::Log), pacing_(kShowTimer, ShowQueuedOnTimer) {}
 
 void LogInfo::Create(int32_t id, int32_t x, int32_t y, int32_t width, int32_t height, const wchar_t* caption) {
     controlId = id;
@@ -107,22 +107,17 @@ void LogInfo::AppendLine(const wchar_t* text, bool redraw) {
 
 void LogInfo::QueueLine(const wchar_t* text) {
     queued_.emplace_back(text);
-    const DWORD sinceShown = GetTickCount() - lastShown_;
-    if (sinceShown >= kShowIntervalMs) {
+    if (pacing_.Due()) {
         ShowQueued();
-    } else if (!timerSet_) {
-        timerSet_ = SetTimer(window, kShowTimer, kShowIntervalMs - sinceShown, ShowQueuedOnTimer) != 0;
+    } else {
+        pacing_.ShowLater(window);
     }
 }
 
 // The lines go in with one append where each would have taken the quick way; otherwise one at a
 // time, so that the text comes out as their single appends would leave it.
 void LogInfo::ShowQueued() {
-    if (timerSet_) {
-        KillTimer(window, kShowTimer);
-        timerSet_ = false;
-    }
-    lastShown_ = GetTickCount();
+    pacing_.Shown(window);
     std::wstring joined;
     for (const std::wstring& line : queued_) {
         joined += L"\r\n";

@@ -1,6 +1,7 @@
 // The read-only run log: lines appended at its end, bounded by the control's text limit.
 #pragma once
 
+#include "controls/PacedShowing.h"
 #include "controls/TextboxInfo.h"
 
 #include <string>
@@ -15,10 +16,6 @@ public:
 
     virtual void SetLogText(const wchar_t* text, bool redraw);
     virtual void AppendLine(const wchar_t* text, bool redraw);
-
-    // Under Wine each append to a shown edit control costs about ten milliseconds, more than a small
-    // file's job; a few appends a second look as live.
-    static constexpr DWORD kShowIntervalMs = 100;
 
     // Appends the line at once when none was shown for a moment, otherwise soon after, together
     // with the lines queued meanwhile: from a timer, which the message pump runs, or ShowQueued.
@@ -35,6 +32,5 @@ private:
 
     bool mayHoldOverlongLine = false;
     std::vector<std::wstring> queued_;
-    DWORD lastShown_ = 0;
-    bool timerSet_ = false;
+    PacedShowing pacing_;
 };
